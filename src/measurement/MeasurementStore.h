@@ -1,0 +1,53 @@
+#pragma once
+
+#include "unit_link/ComDrv.h"
+
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace k12 {
+
+inline constexpr int UNIT_COUNT = 4;
+inline constexpr int32_t MAX_SAMPLES = 88000;
+inline constexpr float NO_DATA_VALUE = -999.0f;
+inline constexpr int MEMO_COUNT = 5;
+
+struct UnitRecord {
+    std::vector<float> Data; // MAX_SAMPLES slots once InitDataArea ran
+    bool Mflag = false;
+    int16_t ComPort = 0;
+    int32_t DataCount = 0;
+};
+
+// The measurement data shared by every window. One lives for the program's run; tests make
+// their own.
+struct MeasurementStore {
+    std::array<UnitRecord, UNIT_COUNT> Units;
+    int32_t SampleCount = 0;
+    bool Measuring = false;
+    int32_t DeviceTickCount = 0;
+    bool TimerType = false; // true: PC timer
+    int16_t IntervalTM = 0; // milliseconds
+    QString StartTime;
+    int32_t ViewWidth = 0;
+    int32_t ViewStart = 0;
+    int32_t ViewEnd = 0;
+    int16_t XScaleMode = 0;
+    float YMax = 0.0f;
+    float YMin = 0.0f;
+    int32_t PcTickCount = 0;
+    int32_t PcTicksPerSample = 0;
+    int32_t PcTimerInterval = 0;
+    std::array<QString, MEMO_COUNT> Memo;
+    bool SettingChanged = false;
+    std::array<std::unique_ptr<ComDrv>, UNIT_COUNT> Drivers;
+
+    void InitDataArea();
+    void ClearData();
+    void ClearMemo();
+};
+
+} // namespace k12

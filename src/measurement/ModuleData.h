@@ -1,0 +1,36 @@
+#pragma once
+
+#include "MeasurementStore.h"
+#include "platform/MessageBox.h"
+#include "platform/SerialPort.h"
+
+#include <functional>
+#include <memory>
+
+namespace k12 {
+
+using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
+
+// The shared module: the store plus the procedures that act on every unit in use.
+class ModuleData : public MeasurementStore {
+public:
+    ModuleData(SerialPortFactory portFactory, MessageBox& messages);
+
+    bool DevOpenAll();
+    void DevCloseAll();
+    bool GetDegreeAll();
+    bool LogStartAll();
+    bool LogStopAll();
+    bool SetPcTimer();
+    void UnloadDrivers();
+
+    // The driver of unit i, created on first use.
+    ComDrv& Driver(int i);
+    MessageBox& Messages() { return messages_; }
+
+private:
+    SerialPortFactory portFactory_;
+    MessageBox& messages_;
+};
+
+} // namespace k12

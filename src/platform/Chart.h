@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace k12 {
+
+enum class ChartAxis { X, Y };
+
+// The chart operations the program uses. Group 1 is the only chart group; series and points
+// are counted from 1. A point that has received no value is a hole: it is not drawn and it
+// breaks its series' line.
+class Chart {
+public:
+    virtual ~Chart() = default;
+
+    virtual QWidget* widget() = 0;
+
+    // While suspended nothing is replotted; resuming draws once with every change.
+    virtual void suspendRepaint() = 0;
+    virtual void resumeRepaint() = 0;
+    virtual bool isRepaintSuspended() const = 0;
+
+    // A no-argument reset of a component collection; changes nothing visible.
+    virtual void resetLabels() = 0;
+
+    virtual void setSeriesCount(int count) = 0;
+    virtual int seriesCount() const = 0;
+
+    // Point changes between begin and end are taken over together at the end.
+    virtual void beginBatch() = 0;
+    virtual void endBatch() = 0;
+
+    // Points beyond n are dropped, points up to n keep their values, new points are holes.
+    virtual void setPointCount(int series, int n) = 0;
+    virtual int pointCount(int series) const = 0;
+    // The X value of point n is shared by every series.
+    virtual void setXValue(int point, double x) = 0;
+    virtual void setYValue(int series, int point, double y) = 0;
+    virtual std::optional<double> xValue(int point) const = 0;
+    virtual std::optional<double> yValue(int series, int point) const = 0;
+
+    // Solid line without markers (the only style the program sets).
+    virtual void setSeriesStyleSolidNoMarker(int style) = 0;
+    virtual void setSeriesLabels(const QStringList& labels) = 0;
+    virtual QStringList seriesLabels() const = 0;
+
+    virtual void setHeaderText(const QString& text) = 0;
+    virtual QString headerText() const = 0;
+    // Code 3: the header stands at the left of the chart's top edge.
+    virtual void setHeaderPlacement(int code) = 0;
+
+    virtual void setAxisTitle(ChartAxis axis, const QString& title) = 0;
+    virtual QString axisTitle(ChartAxis axis) const = 0;
+    virtual void setAxisRange(ChartAxis axis, double min, double max) = 0;
+    virtual std::pair<double, double> axisRange(ChartAxis axis) const = 0;
+    // Where the other axis crosses this one (only the Y axis is used).
+    virtual void setAxisOrigin(ChartAxis axis, double value) = 0;
+
+    // Writes the chart as drawn into a vector picture file; false on failure.
+    virtual bool exportPicture(const QString& path) = 0;
+};
+
+} // namespace k12

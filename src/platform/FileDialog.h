@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace k12 {
+
+// Open and save dialogs. The filter is in the program's own form
+// "CSVファイル  (*.csv)|*.csv|"; std::nullopt means the operator cancelled.
+class FileDialog {
+public:
+    virtual ~FileDialog() = default;
+    // Asks before replacing an existing file and before creating a new one.
+    virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter) = 0;
+    virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter) = 0;
+};
+
+} // namespace k12

@@ -1,0 +1,31 @@
+#include "QtSettingsStore.h"
+
+namespace k12 {
+
+QtSettingsStore::QtSettingsStore()
+    : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("K12INC"),
+                QStringLiteral("K12INC")) {}
+
+QString QtSettingsStore::read(const QString& section, const QString& key,
+                              const QString& defaultText) const {
+    return settings_.value(section + QLatin1Char('/') + key, defaultText).toString();
+}
+
+void QtSettingsStore::write(const QString& section, const QString& key, const QString& text) {
+    settings_.setValue(section + QLatin1Char('/') + key, text);
+}
+
+QString QtSettingsStore::sync() {
+    settings_.sync();
+    switch (settings_.status()) {
+    case QSettings::NoError:
+        return {};
+    case QSettings::AccessError:
+        return QStringLiteral("設定ファイルに書き込めません: %1").arg(settings_.fileName());
+    case QSettings::FormatError:
+        return QStringLiteral("設定ファイルの形式が正しくありません: %1").arg(settings_.fileName());
+    }
+    return {};
+}
+
+} // namespace k12

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "SettingsStore.h"
+
+#include <QSettings>
+
+namespace k12 {
+
+// The per-user INI file (XDG config folder, application "K12INC").
+class QtSettingsStore final : public SettingsStore {
+public:
+    QtSettingsStore();
+    QString read(const QString& section, const QString& key,
+                 const QString& defaultText) const override;
+    void write(const QString& section, const QString& key, const QString& text) override;
+    QString sync() override;
+    QString fileName() const { return settings_.fileName(); }
+
+private:
+    mutable QSettings settings_;
+};
+
+} // namespace k12

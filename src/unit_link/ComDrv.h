@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/DeviceError.h"
+#include "platform/SerialPort.h"
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace k12 {
+
+inline constexpr int LOG_CAPACITY = 100;
+
+// Driver of one angle unit on its serial port: open/probe, single readings, and the streaming
+// mode with averaging into a ring of logged values.
+class ComDrv : public QObject {
+    Q_OBJECT
+public:
+    explicit ComDrv(std::unique_ptr<SerialPort> port, QObject* parent = nullptr);
+    ~ComDrv() override;
+
+    void DevOpen(int16_t port);
+    void DevClose();
+    double GetDegree();
+
+    void LogStart(int16_t Interval);
+    void LogStop();
+    int16_t GetLogLen() const;
+    double GetLog();
+
+    // The receive timer's tick handler (public so tests can drive it without waiting).
+    void OnTimer1();
+
+    // Set when the open port failed (hang-up, read or write error); empty otherwise.
+    std::optional<DeviceError> PortFailure() const;
+
+    // Read-only views of the link state, for callers and tests.
+    bool Openflg() const { return Openflg_; }
+    bool Logflg() const { return Logflg_; }
+    bool Stopflg() const { return Stopflg_; }
+    int16_t PortNo() const { return PortNo_; }
+    int16_t AvgCount() const { return AvgCount_; }
+    bool TimerActive() const { return Timer1_.isActive(); }
+    SerialPort& Port() { return *MSComm1_; }
+
+private:
+    void SendCommand(const QString& text);
+    QString ReceiveLine();
+    bool CheckConnect();
+    double ParseDegree(const QString& line) const;
+
+    void ProcessLine(const QString& line);
+    void AddAverage(double v);
+    double GetAverage() const;
+    void ClearAverage();
+    void PutLog(double v);
+    double TakeLog();
+    void ClearLog();
+
+    bool Openflg_ = false;
+    bool Logflg_ = false;
+    int16_t PortNo_ = 0;
+    bool Stopflg_ = false;
+    QByteArray RcvBuf_;
+    std::array<double, LOG_CAPACITY> LogBuf_{};
+    int16_t LogWp_ = 0;
+    int16_t LogRp_ = 0;
+    int16_t LogLen_ = 0;
+    double SumCos_ = 0.0;
+    double SumSin_ = 0.0;
+    int16_t AvgCount_ = 0;
+    int16_t AvgNum_ = 0;
+
+    std::unique_ptr<SerialPort> MSComm1_;
+    QTimer Timer1_;
+};
+
+} // namespace k12

@@ -1,0 +1,26 @@
+#pragma once
+
+#include "platform/SettingsStore.h"
+
+#include <QMap>
+
+namespace k12::test {
+
+class FakeSettingsStore final : public SettingsStore {
+public:
+    QString read(const QString& section, const QString& key,
+                 const QString& defaultText) const override {
+        return values.value(section + QLatin1Char('/') + key, defaultText);
+    }
+    void write(const QString& section, const QString& key, const QString& text) override {
+        values.insert(section + QLatin1Char('/') + key, text);
+        writes.append(section + QLatin1Char('/') + key);
+    }
+    QString sync() override { return syncError; }
+
+    QMap<QString, QString> values; // "Section/Key" -> text
+    QStringList writes;            // keys in write order
+    QString syncError;             // returned by sync()
+};
+
+} // namespace k12::test

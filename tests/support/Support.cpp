@@ -1,0 +1,1 @@
+// Test support library: fakes of the platform boundaries (mostly header-only).
