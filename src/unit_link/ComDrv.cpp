@@ -1,6 +1,40 @@
 #include "ComDrv.h"
 
+#include <charconv>
+#include <cmath>
+#include <string>
+
 namespace k12 {
+
+namespace {
+
+constexpr int RECEIVE_CYCLES = 100;
+constexpr double PI_15 = 3.14159265358979;
+
+DeviceError NotOpenError() {
+    return DeviceError(link_error::NotOpen, QStringLiteral("オープンされていない"));
+}
+DeviceError AlreadyOpenError() {
+    return DeviceError(link_error::AlreadyOpen, QStringLiteral("ポート接続動作中"));
+}
+DeviceError TimeoutError() {
+    return DeviceError(link_error::Timeout, QStringLiteral("タイムアウト"));
+}
+DeviceError BadReplyError() {
+    return DeviceError(link_error::BadReply, QStringLiteral("リターン文字列不正"));
+}
+DeviceError LoggingError() {
+    return DeviceError(link_error::Busy, QStringLiteral("連続取り込み動作中"));
+}
+DeviceError RangeError() {
+    return DeviceError(link_error::Busy, QStringLiteral("設定値範囲外"));
+}
+
+bool IsBlank(QChar c) {
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+} // namespace
 
 ComDrv::ComDrv(std::unique_ptr<SerialPort> port, QObject* parent)
     : QObject(parent), MSComm1_(std::move(port)) {
@@ -8,6 +42,303 @@ ComDrv::ComDrv(std::unique_ptr<SerialPort> port, QObject* parent)
     connect(&Timer1_, &QTimer::timeout, this, &ComDrv::OnTimer1);
 }
 
-ComDrv::~ComDrv() = default;
+ComDrv::~ComDrv() {
+    DevClose();
+}
+
+// ---- link ----
+
+void ComDrv::DevOpen(int16_t port) {
+    if (Openflg_) {
+        throw AlreadyOpenError();
+    }
+    // Serial-layer errors (missing device, port in use, bad settings) pass through unchanged.
+    MSComm1_->setPortNumber(port);
+    MSComm1_->setSettings(QStringLiteral("115200,n,8,1"));
+    MSComm1_->open();
+
+    if (!CheckConnect()) {
+        // Keep the real cause of a dead port; closing the port clears it.
+        const std::optional<DeviceError> failed = MSComm1_->failure();
+        MSComm1_->close();
+        Openflg_ = false;
+        Timer1_.stop();
+        if (failed) {
+            throw *failed;
+        }
+        throw TimeoutError();
+    }
+    PortNo_ = port;
+    Openflg_ = true;
+    Logflg_ = false;
+    Timer1_.start();
+}
+
+void ComDrv::DevClose() {
+    if (!Openflg_) {
+        return;
+    }
+    Timer1_.stop();
+    MSComm1_->close();
+    Openflg_ = false;
+}
+
+double ComDrv::GetDegree() {
+    if (!Openflg_) {
+        throw NotOpenError();
+    }
+    if (Logflg_) {
+        throw LoggingError();
+    }
+    SendCommand(QStringLiteral("GET"));
+    const QString line = ReceiveLine();
+    if (line.isEmpty()) {
+        ThrowIfPortFailed();
+        throw TimeoutError();
+    }
+    return ParseDegree(line);
+}
+
+std::optional<DeviceError> ComDrv::PortFailure() const {
+    return MSComm1_->failure();
+}
+
+void ComDrv::ThrowIfPortFailed() const {
+    if (const std::optional<DeviceError> failed = MSComm1_->failure()) {
+        throw *failed;
+    }
+}
+
+void ComDrv::SendCommand(const QString& text) {
+    if (MSComm1_->ctsHolding()) {
+        MSComm1_->output(text.toLatin1() + "\r\n");
+    }
+}
+
+QString ComDrv::ReceiveLine() {
+    QByteArray collected;
+    for (int cycle = 0; cycle < RECEIVE_CYCLES; ++cycle) {
+        MSComm1_->sleep1ms();
+        while (MSComm1_->inBufferCount() > 0) {
+            const char c = MSComm1_->takeChar();
+            if (c != '\n') {
+                collected.append(c);
+                continue;
+            }
+            if (collected.size() > 2 && collected.endsWith('\r')) {
+                collected.chop(1);
+                return QString::fromLatin1(collected);
+            }
+            collected.clear();
+        }
+        // A failed port delivers nothing more; waiting out the cycles would only hide the cause.
+        if (MSComm1_->failure()) {
+            break;
+        }
+    }
+    return {};
+}
+
+bool ComDrv::CheckConnect() {
+    SendCommand(QString());
+    return !ReceiveLine().isEmpty();
+}
+
+std::optional<double> ComDrv::ReadNumber(const QString& line) {
+    const QString head = line.left(8);
+    qsizetype begin = 0;
+    qsizetype end = head.size();
+    while (begin < end && IsBlank(head.at(begin))) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(head.at(end - 1))) {
+        --end;
+    }
+    bool negative = false;
+    if (begin < end && (head.at(begin) == QLatin1Char('+') || head.at(begin) == QLatin1Char('-'))) {
+        negative = head.at(begin) == QLatin1Char('-');
+        ++begin;
+    }
+    int digits = 0;
+    int points = 0;
+    std::string body;
+    for (qsizetype i = begin; i < end; ++i) {
+        const QChar c = head.at(i);
+        if (c >= QLatin1Char('0') && c <= QLatin1Char('9')) {
+            ++digits;
+        } else if (c == QLatin1Char('.')) {
+            ++points;
+        } else {
+            return std::nullopt;
+        }
+        body.push_back(static_cast<char>(c.unicode()));
+    }
+    if (digits == 0 || points > 1) {
+        return std::nullopt;
+    }
+    double value = 0.0;
+    const auto [ptr, ec] = std::from_chars(body.data(), body.data() + body.size(), value);
+    if (ec != std::errc() || ptr != body.data() + body.size()) {
+        return std::nullopt;
+    }
+    return negative ? -value : value;
+}
+
+double ComDrv::ParseDegree(const QString& line) const {
+    if (const std::optional<double> value = ReadNumber(line)) {
+        return *value;
+    }
+    throw BadReplyError();
+}
+
+// ---- logging ----
+
+void ComDrv::LogStart(int16_t Interval) {
+    if (!Openflg_) {
+        throw NotOpenError();
+    }
+    if (Logflg_) {
+        throw LoggingError();
+    }
+    if (Interval < 1 || Interval > LOG_CAPACITY) {
+        throw RangeError();
+    }
+    AvgCount_ = Interval;
+    ClearAverage();
+
+    SendCommand(QStringLiteral("RUN00"));
+    const QString line = ReceiveLine();
+    if (line != QLatin1String("OK")) {
+        if (line.isEmpty()) {
+            ThrowIfPortFailed();
+        }
+        throw BadReplyError();
+    }
+    Logflg_ = true;
+    ClearLog();
+    Stopflg_ = false;
+    Timer1_.start();
+}
+
+void ComDrv::LogStop() {
+    if (!Openflg_) {
+        throw NotOpenError();
+    }
+    SendCommand(QStringLiteral("STP"));
+    Stopflg_ = true;
+}
+
+int16_t ComDrv::GetLogLen() const {
+    return LogLen_;
+}
+
+double ComDrv::GetLog() {
+    return TakeLog();
+}
+
+void ComDrv::OnTimer1() {
+    // A dead port may report characters it can never deliver; the run notices via PortFailure().
+    if (MSComm1_->failure()) {
+        return;
+    }
+    while (MSComm1_->inBufferCount() > 0) {
+        const char c = MSComm1_->takeChar();
+        if (c != '\n') {
+            RcvBuf_.append(c);
+            continue;
+        }
+        if (RcvBuf_.size() > 2 && RcvBuf_.endsWith('\r')) {
+            ProcessLine(QString::fromLatin1(RcvBuf_.chopped(1)));
+        }
+        RcvBuf_.clear();
+    }
+}
+
+void ComDrv::ProcessLine(const QString& line) {
+    if (line == QLatin1String("OK") && Stopflg_) {
+        Timer1_.stop();
+        Logflg_ = false;
+        return;
+    }
+    const std::optional<double> value = ReadNumber(line);
+    if (!value) {
+        return;
+    }
+    if (AvgCount_ == 1) {
+        PutLog(*value);
+        return;
+    }
+    AddAverage(*value);
+    if (AvgNum_ < AvgCount_) {
+        return;
+    }
+    PutLog(GetAverage());
+    ClearAverage();
+}
+
+void ComDrv::AddAverage(double v) {
+    const double r = DegToRad(v);
+    SumCos_ += std::cos(r);
+    SumSin_ += std::sin(r);
+    ++AvgNum_;
+}
+
+double ComDrv::GetAverage() const {
+    const double c = SumCos_;
+    const double s = SumSin_;
+    if (c == 0.0) {
+        if (s == 0.0) {
+            return 0.0;
+        }
+        return s > 0.0 ? 90.0 : -90.0;
+    }
+    const double t = RadToDeg(std::atan(s / c));
+    if (c < 0.0 && s >= 0.0) {
+        return t + 180.0;
+    }
+    if (c < 0.0 && s < 0.0) {
+        return t - 180.0;
+    }
+    return t;
+}
+
+void ComDrv::ClearAverage() {
+    SumCos_ = 0.0;
+    SumSin_ = 0.0;
+    AvgNum_ = 0;
+}
+
+void ComDrv::PutLog(double v) {
+    if (LogLen_ == LOG_CAPACITY) {
+        return;
+    }
+    LogBuf_[static_cast<std::size_t>(LogWp_)] = v;
+    LogWp_ = static_cast<int16_t>((LogWp_ + 1) % LOG_CAPACITY);
+    ++LogLen_;
+}
+
+double ComDrv::TakeLog() {
+    if (LogLen_ == 0) {
+        return 0.0;
+    }
+    const double v = LogBuf_[static_cast<std::size_t>(LogRp_)];
+    LogRp_ = static_cast<int16_t>((LogRp_ + 1) % LOG_CAPACITY);
+    --LogLen_;
+    return v;
+}
+
+void ComDrv::ClearLog() {
+    LogLen_ = 0;
+    LogWp_ = 0;
+    LogRp_ = 0;
+}
+
+double ComDrv::DegToRad(double x) {
+    return x * PI_15 / 180.0;
+}
+
+double ComDrv::RadToDeg(double x) {
+    return x * 180.0 / PI_15;
+}
 
 } // namespace k12

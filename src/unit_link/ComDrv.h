@@ -9,16 +9,26 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 namespace k12 {
 
 inline constexpr int LOG_CAPACITY = 100;
 
+// Errors raised by the unit link (numbers and the operator's descriptions).
+namespace link_error {
+inline constexpr int NotOpen = 600;     // "オープンされていない"
+inline constexpr int AlreadyOpen = 601; // "ポート接続動作中"
+inline constexpr int Timeout = 603;     // "タイムアウト"
+inline constexpr int BadReply = 604;    // "リターン文字列不正"
+inline constexpr int Busy = 605;        // "連続取り込み動作中" or "設定値範囲外"
+} // namespace link_error
+
 // Driver of one angle unit on its serial port: open/probe, single readings, and the streaming
 // mode with averaging into a ring of logged values.
 class ComDrv : public QObject {
     Q_OBJECT
-public:
+  public:
     explicit ComDrv(std::unique_ptr<SerialPort> port, QObject* parent = nullptr);
     ~ComDrv() override;
 
@@ -46,11 +56,15 @@ public:
     bool TimerActive() const { return Timer1_.isActive(); }
     SerialPort& Port() { return *MSComm1_; }
 
-private:
+  private:
     void SendCommand(const QString& text);
     QString ReceiveLine();
     bool CheckConnect();
     double ParseDegree(const QString& line) const;
+    // The number check shared by ParseDegree and ProcessLine; empty when not a number.
+    static std::optional<double> ReadNumber(const QString& line);
+    // Raises the serial layer's own error if the port has failed.
+    void ThrowIfPortFailed() const;
 
     void ProcessLine(const QString& line);
     void AddAverage(double v);
@@ -59,6 +73,8 @@ private:
     void PutLog(double v);
     double TakeLog();
     void ClearLog();
+    static double DegToRad(double x);
+    static double RadToDeg(double x);
 
     bool Openflg_ = false;
     bool Logflg_ = false;
