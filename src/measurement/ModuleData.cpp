@@ -1,8 +1,87 @@
 #include "ModuleData.h"
 
+#include "Conversions.h"
+
 namespace k12 {
 
 ModuleData::ModuleData(SerialPortFactory portFactory, MessageBox& messages)
     : portFactory_(std::move(portFactory)), messages_(messages) {}
+
+ComDrv& ModuleData::Driver(int i) {
+    auto& slot = Drivers.at(static_cast<size_t>(i));
+    if (!slot) {
+        slot = std::make_unique<ComDrv>(portFactory_());
+    }
+    return *slot;
+}
+
+template <typename Action> bool ModuleData::ForEachUnitInUse(Action action) {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (!Units[static_cast<size_t>(i)].Mflag) {
+            continue;
+        }
+        try {
+            action(i, Driver(i));
+        } catch (const DeviceError& e) {
+            // The description alone: the operator sees exactly what the link reported.
+            messages_.show(e.description(), kAppTitle, MsgButtons::Ok, MsgIcon::None);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ModuleData::DevOpenAll() {
+    return ForEachUnitInUse(
+        [this](int i, ComDrv& drv) { drv.DevOpen(Units[static_cast<size_t>(i)].ComPort); });
+}
+
+void ModuleData::DevCloseAll() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (Units[static_cast<size_t>(i)].Mflag) {
+            Driver(i).DevClose();
+        }
+    }
+}
+
+bool ModuleData::GetDegreeAll() {
+    return ForEachUnitInUse([this](int i, ComDrv& drv) {
+        const double v = drv.GetDegree();
+        UnitRecord& unit = Units[static_cast<size_t>(i)];
+        unit.Data.at(static_cast<size_t>(SampleCount)) = static_cast<float>(v);
+        ++unit.DataCount;
+    });
+}
+
+bool ModuleData::LogStartAll() {
+    const auto steps = static_cast<int16_t>(IntervalTM / 100);
+    return ForEachUnitInUse([steps](int, ComDrv& drv) { drv.LogStart(steps); });
+}
+
+bool ModuleData::LogStopAll() {
+    return ForEachUnitInUse([](int, ComDrv& drv) { drv.LogStop(); });
+}
+
+bool ModuleData::SetPcTimer() {
+    const double s = RoundHalfEven(IntervalTM / 1000.0);
+    if (s < 1.0) {
+        PcTimerInterval = 0;
+        PcTicksPerSample = 0;
+        return false;
+    }
+    PcTimerInterval = static_cast<int32_t>(s) * 1000;
+    PcTicksPerSample = 1;
+    return true;
+}
+
+void ModuleData::UnloadDrivers() {
+    for (auto& drv : Drivers) {
+        if (drv) {
+            // Closing stops the receive timer and frees the port before the object goes.
+            drv->DevClose();
+            drv.reset();
+        }
+    }
+}
 
 } // namespace k12

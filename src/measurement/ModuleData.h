@@ -13,7 +13,7 @@ using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 
 // The shared module: the store plus the procedures that act on every unit in use.
 class ModuleData : public MeasurementStore {
-public:
+  public:
     ModuleData(SerialPortFactory portFactory, MessageBox& messages);
 
     bool DevOpenAll();
@@ -28,7 +28,11 @@ public:
     ComDrv& Driver(int i);
     MessageBox& Messages() { return messages_; }
 
-private:
+  private:
+    // Runs action(i, driver) for every unit in use, in index order; the first DeviceError is
+    // shown to the operator and ends the loop with false.
+    template <typename Action> bool ForEachUnitInUse(Action action);
+
     SerialPortFactory portFactory_;
     MessageBox& messages_;
 };

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "measurement/MeasurementStore.h"
+#include "platform/MessageBox.h"
+
+#include <QDialog>
+#include <array>
+#include <cstdint>
+#include <optional>
+
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+namespace k12 {
+
+// The modal acquisition settings dialog. Shows the settings in force; OK validates the entries
+// and, when they pass, writes them to the store, sets SettingChanged and accepts. Cancel or the
+// close box leave the store untouched.
+class DialogSetting : public QDialog {
+    Q_OBJECT
+  public:
+    DialogSetting(MeasurementStore& store, MessageBox& messages, QWidget* parent = nullptr);
+
+    // The OK button's handler; public so callers and tests can run it directly.
+    void OKButton_Click();
+
+  private:
+    void LoadSetting();
+    bool CheckPorts();
+    bool CheckTime();
+    // The selected timing row's interval in milliseconds, if its text is valid.
+    std::optional<int16_t> SelectedInterval() const;
+    void ApplySetting();
+    void ShowError(const QString& text);
+
+    MeasurementStore& store_;
+    MessageBox& messages_;
+    std::array<QCheckBox*, UNIT_COUNT> chkID_{};
+    std::array<QLineEdit*, UNIT_COUNT> txtComport_{};
+    std::array<QRadioButton*, 2> optTimer_{};
+    std::array<QLineEdit*, 2> txtTime_{};
+};
+
+} // namespace k12

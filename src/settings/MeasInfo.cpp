@@ -1,0 +1,82 @@
+#include "MeasInfo.h"
+
+#include "measurement/Conversions.h"
+
+namespace k12 {
+
+namespace {
+
+QString MflagKey(int i) {
+    return QStringLiteral("Mflag%1").arg(i + 1);
+}
+QString PortKey(int i) {
+    return QStringLiteral("CommPort%1").arg(i + 1);
+}
+const QString kTimerTypeKey = QStringLiteral("TimerType");
+const QString kIntervalKey = QStringLiteral("IntervalTM");
+
+// "True"/"False" in any letter case, or a number (non-zero is true).
+std::optional<bool> TextToBool(const QString& text) {
+    const QString t = text.trimmed();
+    if (t.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0) {
+        return true;
+    }
+    if (t.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0) {
+        return false;
+    }
+    if (const auto v = TextToDouble(t)) {
+        return *v != 0.0;
+    }
+    return std::nullopt;
+}
+
+bool ReadBool(const SettingsStore& settings, const QString& key, int defaultValue) {
+    const QString text = settings.read(kMeasInfoSection, key, QString::number(defaultValue));
+    return TextToBool(text).value_or(defaultValue != 0);
+}
+
+int16_t ReadInt16(const SettingsStore& settings, const QString& key, int16_t defaultValue) {
+    const QString text = settings.read(kMeasInfoSection, key, QString::number(defaultValue));
+    return TextToInt16(text).value_or(defaultValue);
+}
+
+QString BoolText(bool v) {
+    return v ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+} // namespace
+
+void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings) {
+    static constexpr int kMflagDefaults[UNIT_COUNT] = {1, 0, 0, 0};
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        store.Units[static_cast<size_t>(i)].Mflag =
+            ReadBool(settings, MflagKey(i), kMflagDefaults[i]);
+    }
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        store.Units[static_cast<size_t>(i)].ComPort =
+            ReadInt16(settings, PortKey(i), static_cast<int16_t>(i + 1));
+    }
+    store.TimerType = ReadBool(settings, kTimerTypeKey, 1);
+    store.IntervalTM = ReadInt16(settings, kIntervalKey, 1000);
+}
+
+QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings) {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        settings.write(kMeasInfoSection, MflagKey(i),
+                       BoolText(store.Units[static_cast<size_t>(i)].Mflag));
+    }
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        settings.write(kMeasInfoSection, PortKey(i),
+                       QString::number(store.Units[static_cast<size_t>(i)].ComPort));
+    }
+    settings.write(kMeasInfoSection, kTimerTypeKey, BoolText(store.TimerType));
+    settings.write(kMeasInfoSection, kIntervalKey, QString::number(store.IntervalTM));
+
+    const QString error = settings.sync();
+    if (error.isEmpty()) {
+        return {};
+    }
+    return QStringLiteral("測定条件を保存できませんでした。\n%1").arg(error);
+}
+
+} // namespace k12

@@ -1,0 +1,20 @@
+#pragma once
+
+#include "measurement/MeasurementStore.h"
+#include "platform/SettingsStore.h"
+
+#include <QString>
+
+namespace k12 {
+
+inline const QString kMeasInfoSection = QStringLiteral("MeasInfo");
+
+// Reads the acquisition settings (units in use, ports, timer type, interval) into the store.
+// A missing key, or a stored text that does not convert, gives that key's default.
+void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings);
+
+// Writes the acquisition settings and flushes them. Returns an empty string on success, else a
+// message for the operator saying the settings were not saved and why.
+[[nodiscard]] QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings);
+
+} // namespace k12
