@@ -1,0 +1,139 @@
+#include "printing/MyPrinter.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPrinter>
+#include <QSvgRenderer>
+
+namespace k12 {
+
+namespace {
+
+constexpr double kCmPerInch = 2.54;
+constexpr double kTitleSize = 12.0;
+constexpr double kTextSize = 10.0;
+
+// The page's font is not installed on Linux; a metrically close proportional serif stands in.
+void RegisterPrintFontSubstitute() {
+    static const bool done = [] {
+        QFont::insertSubstitution(MyPrinter::kFontName, QStringLiteral("IPAPMincho"));
+        return true;
+    }();
+    (void)done;
+}
+
+} // namespace
+
+MyPrinter::MyPrinter() : m_font(kFontName) {
+    RegisterPrintFontSubstitute();
+    m_font.setPointSizeF(kTextSize);
+}
+
+MyPrinter::~MyPrinter() = default;
+
+void MyPrinter::SetPrinter(QPrinter* object) {
+    PrnObj = object;
+    const QRectF area = PrnObj->pageRect(QPrinter::Millimeter);
+    PrWidth = area.width() / 10.0;
+    PrHeight = area.height() / 10.0;
+    PrCenter = PrWidth / 2.0;
+    PrY = 2.0;
+}
+
+void MyPrinter::SetFont(double fSize, const QString& fname) {
+    m_font.setPointSizeF(fSize);
+    m_font.setFamily(fname);
+}
+
+void MyPrinter::SetFontstyle(bool fBold, bool fItalic, bool fStrikethru, bool fUnderline) {
+    m_font.setBold(fBold);
+    m_font.setItalic(fItalic);
+    m_font.setStrikeOut(fStrikethru);
+    m_font.setUnderline(fUnderline);
+}
+
+void MyPrinter::LocateStr(double x, double y, const QString& txt) {
+    m_items.emplace_back(TextItem{QPointF(x, y), txt, m_font});
+}
+
+void MyPrinter::PrTitle(const QString& title) {
+    SetFont(kTitleSize, kFontName);
+    LocateStr((PrWidth - TextWidth(title)) / 2.0, 1.0, title);
+}
+
+double MyPrinter::PrSubTitle(const QString& title) {
+    PrMeasParam(PrY, title, false);
+    StrH = TextHeight(title) + 0.2;
+    PrY += StrH;
+    return PrY;
+}
+
+void MyPrinter::PrMeasParam(double y, const QString& pstr, bool flg) {
+    SetFont(kTextSize, kFontName);
+    const double x = PrCenter - PrWidth / 4.0 + (flg ? 3.0 : 0.0);
+    LocateStr(x, y, pstr);
+}
+
+void MyPrinter::PrDate(const QString& mdate) {
+    SetFont(kTextSize, kFontName);
+    LocateStr(PrWidth - 4.0, 0.5, mdate);
+}
+
+bool MyPrinter::PrintGraph(const QString& fname) {
+    auto picture = std::make_shared<QSvgRenderer>(fname);
+    if (!picture->isValid()) {
+        m_error = QStringLiteral("グラフの画像を読み込めません。");
+        return false;
+    }
+    const double width = 0.8 * PrWidth;
+    m_items.emplace_back(
+        PictureItem{QRectF((PrWidth - width) / 2.0, PrHeight - 2.0 - 12.5, width, 12.5), picture});
+    return true;
+}
+
+bool MyPrinter::EndPrint() {
+    if (PrnObj == nullptr) {
+        m_error = QStringLiteral("プリンタが設定されていません。");
+        return false;
+    }
+    QPainter painter;
+    if (!painter.begin(PrnObj)) {
+        m_error = QStringLiteral("プリンタを使用できません。");
+        return false;
+    }
+    const double dotsPerCm = PrnObj->resolution() / kCmPerInch;
+    const auto toDevice = [dotsPerCm](const QRectF& r) {
+        return QRectF(r.x() * dotsPerCm, r.y() * dotsPerCm, r.width() * dotsPerCm,
+                      r.height() * dotsPerCm);
+    };
+    for (const Item& item : m_items) {
+        if (const auto* text = std::get_if<TextItem>(&item)) {
+            painter.setFont(text->font);
+            const QFontMetricsF metrics(text->font, PrnObj);
+            painter.drawText(
+                QPointF(text->pos.x() * dotsPerCm, text->pos.y() * dotsPerCm + metrics.ascent()),
+                text->text);
+        } else if (const auto* pic = std::get_if<PictureItem>(&item)) {
+            painter.save();
+            pic->picture->render(&painter, toDevice(pic->box));
+            painter.restore();
+        }
+    }
+    if (!painter.end() || PrnObj->printerState() == QPrinter::Error) {
+        m_error = QStringLiteral("印刷ジョブを終了できません。");
+        return false;
+    }
+    return true;
+}
+
+double MyPrinter::TextWidth(const QString& txt) const {
+    const QFontMetricsF metrics(m_font, PrnObj);
+    return metrics.horizontalAdvance(txt) / PrnObj->logicalDpiX() * kCmPerInch;
+}
+
+double MyPrinter::TextHeight(const QString& /*txt*/) const {
+    const QFontMetricsF metrics(m_font, PrnObj);
+    return metrics.height() / PrnObj->logicalDpiY() * kCmPerInch;
+}
+
+} // namespace k12
