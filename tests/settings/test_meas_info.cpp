@@ -1,0 +1,217 @@
+#include "FakeSettingsStore.h"
+#include "platform/QtSettingsStore.h"
+#include "settings/MeasInfo.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QtTest>
+
+using namespace k12;
+using k12::test::FakeSettingsStore;
+
+namespace {
+
+QString Key(const QString& key) {
+    return QStringLiteral("MeasInfo/") + key;
+}
+
+// A store holding settings unlike every default.
+MeasurementStore NonDefaultStore() {
+    MeasurementStore s;
+    const bool flags[UNIT_COUNT] = {false, true, false, true};
+    const int16_t ports[UNIT_COUNT] = {7, 256, -3, 12};
+    for (size_t i = 0; i < UNIT_COUNT; ++i) {
+        s.Units[i].Mflag = flags[i];
+        s.Units[i].ComPort = ports[i];
+    }
+    s.TimerType = false;
+    s.IntervalTM = 2500;
+    return s;
+}
+
+void CompareSettings(const MeasurementStore& a, const MeasurementStore& b) {
+    for (size_t i = 0; i < UNIT_COUNT; ++i) {
+        QCOMPARE(a.Units[i].Mflag, b.Units[i].Mflag);
+        QCOMPARE(a.Units[i].ComPort, b.Units[i].ComPort);
+    }
+    QCOMPARE(a.TimerType, b.TimerType);
+    QCOMPARE(a.IntervalTM, b.IntervalTM);
+}
+
+QString IniPath() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/K12INC/K12INC.ini");
+}
+
+} // namespace
+
+class TestMeasInfo : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void emptyStoreGivesDefaults();
+    void saveWritesTenKeysInOrder();
+    void roundTripThroughFake();
+    void readsBooleanForms_data();
+    void readsBooleanForms();
+    void badTextsFallBackToDefaults_data();
+    void badTextsFallBackToDefaults();
+    void failedSyncIsReported();
+    void roundTripThroughIniFile();
+    void unwritableIniFileIsReported();
+};
+
+void TestMeasInfo::emptyStoreGivesDefaults() {
+    FakeSettingsStore settings;
+    MeasurementStore store = NonDefaultStore();
+    LoadMeasInfo(store, settings);
+    const bool flags[UNIT_COUNT] = {true, false, false, false};
+    for (size_t i = 0; i < UNIT_COUNT; ++i) {
+        QCOMPARE(store.Units[i].Mflag, flags[i]);
+        QCOMPARE(store.Units[i].ComPort, int16_t(i + 1));
+    }
+    QCOMPARE(store.TimerType, true);
+    QCOMPARE(store.IntervalTM, int16_t(1000));
+}
+
+void TestMeasInfo::saveWritesTenKeysInOrder() {
+    FakeSettingsStore settings;
+    QVERIFY(SaveMeasInfo(NonDefaultStore(), settings).isEmpty());
+    const QStringList order = {
+        Key("Mflag1"),    Key("Mflag2"),    Key("Mflag3"),    Key("Mflag4"),    Key("CommPort1"),
+        Key("CommPort2"), Key("CommPort3"), Key("CommPort4"), Key("TimerType"), Key("IntervalTM")};
+    QCOMPARE(settings.writes, order);
+    QCOMPARE(settings.values.value(Key("Mflag1")), QStringLiteral("False"));
+    QCOMPARE(settings.values.value(Key("Mflag2")), QStringLiteral("True"));
+    QCOMPARE(settings.values.value(Key("CommPort2")), QStringLiteral("256"));
+    QCOMPARE(settings.values.value(Key("CommPort3")), QStringLiteral("-3"));
+    QCOMPARE(settings.values.value(Key("TimerType")), QStringLiteral("False"));
+    QCOMPARE(settings.values.value(Key("IntervalTM")), QStringLiteral("2500"));
+}
+
+void TestMeasInfo::roundTripThroughFake() {
+    FakeSettingsStore settings;
+    const MeasurementStore saved = NonDefaultStore();
+    QVERIFY(SaveMeasInfo(saved, settings).isEmpty());
+    MeasurementStore loaded;
+    LoadMeasInfo(loaded, settings);
+    CompareSettings(loaded, saved);
+}
+
+void TestMeasInfo::readsBooleanForms_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("0 is device timer") << "0" << false;
+    QTest::newRow("-1 is PC timer") << "-1" << true;
+    QTest::newRow("1 is PC timer") << "1" << true;
+    QTest::newRow("fraction is non-zero") << "0.5" << true;
+    QTest::newRow("True") << "True" << true;
+    QTest::newRow("lower case false") << "false" << false;
+    QTest::newRow("upper case FALSE") << "FALSE" << false;
+    QTest::newRow("upper case TRUE") << "TRUE" << true;
+}
+
+void TestMeasInfo::readsBooleanForms() {
+    QFETCH(QString, text);
+    QFETCH(bool, expected);
+    FakeSettingsStore settings;
+    settings.values.insert(Key("TimerType"), text);
+    settings.values.insert(Key("Mflag1"), text);
+    MeasurementStore store;
+    store.TimerType = !expected;
+    LoadMeasInfo(store, settings);
+    QCOMPARE(store.TimerType, expected);
+    QCOMPARE(store.Units[0].Mflag, expected);
+}
+
+void TestMeasInfo::badTextsFallBackToDefaults_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("expected");
+    QTest::newRow("letters for a port") << "CommPort3"
+                                        << "COM5" << 3;
+    QTest::newRow("empty port") << "CommPort2"
+                                << "" << 2;
+    QTest::newRow("port beyond 16 bits") << "CommPort4"
+                                         << "40000" << 4;
+    QTest::newRow("interval beyond 16 bits") << "IntervalTM"
+                                             << "99999" << 1000;
+    QTest::newRow("letters for interval") << "IntervalTM"
+                                          << "1s" << 1000;
+    QTest::newRow("half rounds to even") << "CommPort1"
+                                         << "2.5" << 2;
+    QTest::newRow("negative interval kept") << "IntervalTM"
+                                            << "-500" << -500;
+    QTest::newRow("letters for a flag") << "Mflag1"
+                                        << "yes" << 1;
+    QTest::newRow("letters for another flag") << "Mflag2"
+                                              << "on" << 0;
+    QTest::newRow("letters for timer type") << "TimerType"
+                                            << "PC" << 1;
+}
+
+void TestMeasInfo::badTextsFallBackToDefaults() {
+    QFETCH(QString, key);
+    QFETCH(QString, text);
+    QFETCH(int, expected);
+    FakeSettingsStore settings;
+    settings.values.insert(Key(key), text);
+    MeasurementStore store = NonDefaultStore();
+    LoadMeasInfo(store, settings);
+    const int got = key == "IntervalTM"  ? store.IntervalTM
+                    : key == "TimerType" ? int(store.TimerType)
+                    : key.startsWith("Mflag")
+                        ? int(store.Units[size_t(key.right(1).toInt() - 1)].Mflag)
+                        : int(store.Units[size_t(key.right(1).toInt() - 1)].ComPort);
+    QCOMPARE(got, expected);
+}
+
+void TestMeasInfo::failedSyncIsReported() {
+    FakeSettingsStore settings;
+    settings.syncError = QStringLiteral("disk full");
+    const QString message = SaveMeasInfo(NonDefaultStore(), settings);
+    QVERIFY(message.contains(QStringLiteral("disk full")));
+    QVERIFY(message.contains(QStringLiteral("保存できませんでした")));
+}
+
+void TestMeasInfo::roundTripThroughIniFile() {
+    QFile::remove(IniPath());
+    MeasurementStore saved = NonDefaultStore();
+    saved.Units[0].Mflag = true;
+    saved.TimerType = true;
+    saved.IntervalTM = 1000;
+    {
+        QtSettingsStore settings;
+        QCOMPARE(settings.fileName(), IniPath());
+        QVERIFY(SaveMeasInfo(saved, settings).isEmpty());
+    }
+    QFile file(IniPath());
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString ini = QString::fromUtf8(file.readAll());
+    QVERIFY(ini.contains(QStringLiteral("[MeasInfo]")));
+    for (const char* line : {"Mflag1=True", "Mflag2=True", "Mflag3=False", "CommPort2=256",
+                             "CommPort3=-3", "TimerType=True", "IntervalTM=1000"}) {
+        QVERIFY2(ini.contains(QLatin1String(line)), line);
+    }
+    QtSettingsStore settings;
+    MeasurementStore loaded;
+    LoadMeasInfo(loaded, settings);
+    CompareSettings(loaded, saved);
+}
+
+void TestMeasInfo::unwritableIniFileIsReported() {
+    // A folder where the file should be cannot be written, even by root.
+    QFile::remove(IniPath());
+    QVERIFY(QDir().mkpath(IniPath()));
+    QString message;
+    {
+        QtSettingsStore settings;
+        message = SaveMeasInfo(NonDefaultStore(), settings);
+    }
+    QDir(IniPath()).removeRecursively();
+    QVERIFY(!message.isEmpty());
+    QVERIFY(message.contains(QStringLiteral("保存できませんでした")));
+}
+
+QTEST_GUILESS_MAIN(TestMeasInfo)
+#include "test_meas_info.moc"
