@@ -1,0 +1,292 @@
+#include "UnitSimulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <poll.h>
+#include <random>
+#include <stdexcept>
+#include <string>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace k12 {
+
+namespace {
+
+constexpr qsizetype MaxPendingOutput = 64 * 1024; // a client that stops reading loses lines
+
+long long nowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::runtime_error sysError(const char* what) {
+    return std::runtime_error(std::string(what) + ": " + std::strerror(errno));
+}
+
+} // namespace
+
+std::optional<Waveform> ParseWaveform(std::string_view name) {
+    if (name == "constant")
+        return Waveform::Constant;
+    if (name == "sine")
+        return Waveform::Sine;
+    if (name == "ramp")
+        return Waveform::Ramp;
+    if (name == "noise")
+        return Waveform::Noise;
+    if (name == "counter")
+        return Waveform::Counter;
+    return std::nullopt;
+}
+
+struct UnitSimulator::Unit {
+    explicit Unit(const SimUnitConfig& c, unsigned seed) : config(c), random(seed) {}
+
+    SimUnitConfig config;
+    int master = -1;
+    int slave = -1; // held open so the master never sees a hang-up between clients
+    QString path;
+    QByteArray inLine;
+    QByteArray out;
+    std::deque<std::pair<long long, QByteArray>> replies; // due time, line
+    bool streaming = false;
+    long long nextStreamMs = 0;
+    long long readingIndex = 0;
+    bool hangUpPending = false;
+    std::mt19937 random;
+    // Guarded by UnitSimulator::mutex_.
+    QList<QByteArray> received;
+    int linesSent = 0;
+    bool hungUp = false;
+};
+
+UnitSimulator::UnitSimulator(std::vector<SimUnitConfig> units, int streamPeriodMs)
+    : periodMs_(std::max(1, streamPeriodMs)) {
+    unsigned seed = 1;
+    for (const SimUnitConfig& config : units)
+        units_.push_back(std::make_unique<Unit>(config, seed++));
+}
+
+UnitSimulator::~UnitSimulator() {
+    stop();
+}
+
+void UnitSimulator::start() {
+    if (thread_.joinable())
+        return;
+    for (auto& unit : units_) {
+        unit->master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (unit->master < 0)
+            throw sysError("posix_openpt");
+        if (::grantpt(unit->master) != 0 || ::unlockpt(unit->master) != 0)
+            throw sysError("grantpt/unlockpt");
+        const char* name = ::ptsname(unit->master);
+        if (!name)
+            throw sysError("ptsname");
+        unit->path = QString::fromLocal8Bit(name);
+        unit->slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (unit->slave < 0)
+            throw sysError("open slave");
+        // Raw mode: no echo of our own replies back to us, no line editing.
+        termios tio{};
+        if (::tcgetattr(unit->slave, &tio) != 0)
+            throw sysError("tcgetattr");
+        ::cfmakeraw(&tio);
+        ::cfsetspeed(&tio, B115200);
+        if (::tcsetattr(unit->slave, TCSANOW, &tio) != 0)
+            throw sysError("tcsetattr");
+        ::fcntl(unit->master, F_SETFL, ::fcntl(unit->master, F_GETFL) | O_NONBLOCK);
+    }
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0)
+        throw sysError("eventfd");
+    stopping_ = false;
+    thread_ = std::thread([this] { run(); });
+}
+
+void UnitSimulator::stop() {
+    if (thread_.joinable()) {
+        stopping_ = true;
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+        thread_.join();
+    }
+    for (auto& unit : units_) {
+        if (unit->master >= 0)
+            ::close(unit->master);
+        if (unit->slave >= 0)
+            ::close(unit->slave);
+        unit->master = unit->slave = -1;
+    }
+    if (wakeFd_ >= 0)
+        ::close(wakeFd_);
+    wakeFd_ = -1;
+}
+
+QString UnitSimulator::devicePath(int unit) const {
+    return units_.at(unit)->path;
+}
+
+QList<QByteArray> UnitSimulator::receivedCommands(int unit) const {
+    std::lock_guard lock(mutex_);
+    return units_.at(unit)->received;
+}
+
+int UnitSimulator::linesSent(int unit) const {
+    std::lock_guard lock(mutex_);
+    return units_.at(unit)->linesSent;
+}
+
+bool UnitSimulator::hungUp(int unit) const {
+    std::lock_guard lock(mutex_);
+    return units_.at(unit)->hungUp;
+}
+
+void UnitSimulator::hangUp(Unit& unit) {
+    ::close(unit.master);
+    ::close(unit.slave);
+    unit.master = unit.slave = -1;
+    std::lock_guard lock(mutex_);
+    unit.hungUp = true;
+}
+
+QByteArray UnitSimulator::nextReading(Unit& unit) {
+    if (unit.config.garbage)
+        return QByteArrayLiteral("   ERROR");
+    const long long k = unit.readingIndex++;
+    const double pi = std::acos(-1.0);
+    double v = unit.config.level;
+    switch (unit.config.waveform) {
+    case Waveform::Constant:
+        break;
+    case Waveform::Sine:
+        v = unit.config.level + 90.0 * std::sin(2.0 * pi * double(k % 50) / 50.0);
+        break;
+    case Waveform::Ramp:
+        v = -180.0 + 3.6 * double(k % 100);
+        break;
+    case Waveform::Noise:
+        v = unit.config.level + std::uniform_real_distribution<double>(-1.0, 1.0)(unit.random);
+        break;
+    case Waveform::Counter:
+        v = double(k + 1);
+        break;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%8.3f", v);
+    return QByteArray(text);
+}
+
+void UnitSimulator::queueLine(Unit& unit, QByteArray text) {
+    if (unit.hangUpPending || unit.out.size() > MaxPendingOutput)
+        return;
+    if (unit.config.oneCharReplies && text.size() > 1)
+        text.truncate(1);
+    unit.out += text;
+    unit.out += unit.config.bareLf ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
+    std::lock_guard lock(mutex_);
+    ++unit.linesSent;
+    if (unit.config.hangUpAfterLines >= 0 && unit.linesSent >= unit.config.hangUpAfterLines)
+        unit.hangUpPending = true;
+}
+
+void UnitSimulator::handleCommand(Unit& unit, const QByteArray& line, long long now) {
+    {
+        std::lock_guard lock(mutex_);
+        unit.received.append(line);
+    }
+    if (unit.config.silent)
+        return;
+    const long long due = now + unit.config.replyDelayMs;
+    QByteArray reply;
+    if (line.isEmpty()) {
+        reply = QByteArrayLiteral("K12INC");
+    } else if (line == "GET") {
+        reply = nextReading(unit);
+    } else if (line == "RUN00") {
+        reply = QByteArrayLiteral("OK");
+        unit.streaming = true;
+        unit.nextStreamMs = due + periodMs_;
+    } else if (line == "STP") {
+        reply = QByteArrayLiteral("OK");
+        unit.streaming = false;
+    } else {
+        reply = QByteArrayLiteral("NG");
+    }
+    unit.replies.emplace_back(due, reply);
+}
+
+void UnitSimulator::serve(Unit& unit, long long now) {
+    while (!unit.replies.empty() && unit.replies.front().first <= now) {
+        queueLine(unit, unit.replies.front().second);
+        unit.replies.pop_front();
+    }
+    // Catch up on missed periods so that a slow loop loses no readings.
+    while (unit.streaming && unit.replies.empty() && unit.nextStreamMs <= now) {
+        queueLine(unit, nextReading(unit));
+        unit.nextStreamMs += periodMs_;
+    }
+    while (!unit.out.isEmpty()) {
+        const ssize_t n = ::write(unit.master, unit.out.constData(), size_t(unit.out.size()));
+        if (n <= 0)
+            break;
+        unit.out.remove(0, qsizetype(n));
+    }
+    if (unit.hangUpPending && unit.out.isEmpty())
+        hangUp(unit);
+}
+
+void UnitSimulator::run() {
+    std::vector<pollfd> fds;
+    std::vector<Unit*> polled;
+    while (!stopping_) {
+        const long long now = nowMs();
+        long long timeout = 50;
+        fds.assign(1, pollfd{wakeFd_, POLLIN, 0});
+        polled.clear();
+        for (auto& unit : units_) {
+            if (unit->master < 0)
+                continue;
+            serve(*unit, now);
+            if (unit->master < 0)
+                continue;
+            if (!unit->replies.empty())
+                timeout = std::min(timeout, unit->replies.front().first - now);
+            if (unit->streaming)
+                timeout = std::min(timeout, unit->nextStreamMs - now);
+            const short events = short(POLLIN | (unit->out.isEmpty() ? 0 : POLLOUT));
+            fds.push_back(pollfd{unit->master, events, 0});
+            polled.push_back(unit.get());
+        }
+        if (::poll(fds.data(), fds.size(), int(std::max(0LL, timeout))) < 0 && errno != EINTR)
+            return;
+        for (size_t i = 1; i < fds.size(); ++i) {
+            if (!(fds[i].revents & POLLIN))
+                continue;
+            Unit& unit = *polled[i - 1];
+            char buffer[512];
+            const ssize_t n = ::read(unit.master, buffer, sizeof buffer);
+            for (ssize_t j = 0; j < n; ++j) {
+                if (buffer[j] != '\n') {
+                    unit.inLine += buffer[j];
+                    continue;
+                }
+                if (unit.inLine.endsWith('\r'))
+                    unit.inLine.chop(1);
+                handleCommand(unit, unit.inLine, nowMs());
+                unit.inLine.clear();
+            }
+        }
+    }
+}
+
+} // namespace k12

@@ -1,0 +1,185 @@
+// k12inc-unit-sim: angle units on pseudo-terminals, until SIGINT or SIGTERM.
+#include "UnitSimulator.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSettings>
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <map>
+#include <pthread.h>
+
+namespace {
+
+// "a,b,c" for n units; the last item repeats for the remaining units.
+bool expandList(const QString& text, int n, QStringList& out) {
+    const QStringList items = text.split(QLatin1Char(','));
+    out.clear();
+    for (int i = 0; i < n; ++i)
+        out.append(items.at(std::min<qsizetype>(i, items.size() - 1)).trimmed());
+    return std::none_of(out.begin(), out.end(), [](const QString& s) { return s.isEmpty(); });
+}
+
+int fail(const QString& message) {
+    std::fprintf(stderr, "k12inc-unit-sim: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("k12inc-unit-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Emulates angle units on pseudo-terminals until interrupted (SIGINT or SIGTERM).\n"
+        "Prints one line per unit, \"COM<n> <device>\" (or only the device when no COM numbers\n"
+        "are given). Lists are comma-separated, one item per unit; the last item repeats."));
+    parser.addHelpOption();
+    const QCommandLineOption unitsOpt({QStringLiteral("n"), QStringLiteral("units")},
+                                      QStringLiteral("Number of units (1..16, default 1)."),
+                                      QStringLiteral("N"), QStringLiteral("1"));
+    const QCommandLineOption comOpt(
+        QStringLiteral("com"),
+        QStringLiteral("Register the units as these COM numbers in section [Ports] of "
+                       "~/.config/K12INC/K12INC.ini while running (e.g. 1,2)."),
+        QStringLiteral("LIST"));
+    const QCommandLineOption waveOpt(
+        QStringLiteral("wave"),
+        QStringLiteral("Waveform per unit: constant, sine, ramp, noise, counter "
+                       "(default constant)."),
+        QStringLiteral("LIST"), QStringLiteral("constant"));
+    const QCommandLineOption levelOpt(
+        QStringLiteral("level"),
+        QStringLiteral("Constant reading, sine offset or noise centre per unit (default 12.5)."),
+        QStringLiteral("LIST"), QStringLiteral("12.5"));
+    const QCommandLineOption periodOpt(
+        QStringLiteral("period"), QStringLiteral("Streaming period in milliseconds (default 100)."),
+        QStringLiteral("MS"), QStringLiteral("100"));
+    const QCommandLineOption faultOpt(
+        QStringLiteral("fault"),
+        QStringLiteral("Fault per unit: none, silent, one-char, bare-lf, garbage (default none)."),
+        QStringLiteral("LIST"), QStringLiteral("none"));
+    const QCommandLineOption delayOpt(
+        QStringLiteral("delay"),
+        QStringLiteral("Reply delay in milliseconds per unit (default 0)."), QStringLiteral("LIST"),
+        QStringLiteral("0"));
+    const QCommandLineOption hangOpt(
+        QStringLiteral("hang-up-after"),
+        QStringLiteral("Hang up after sending this many lines, per unit (default -1: never)."),
+        QStringLiteral("LIST"), QStringLiteral("-1"));
+    parser.addOptions(
+        {unitsOpt, comOpt, waveOpt, levelOpt, periodOpt, faultOpt, delayOpt, hangOpt});
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty())
+        return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments()[0]));
+
+    bool ok = false;
+    const int n = parser.value(unitsOpt).toInt(&ok);
+    if (!ok || n < 1 || n > 16)
+        return fail(QStringLiteral("--units must be 1..16"));
+    const int period = parser.value(periodOpt).toInt(&ok);
+    if (!ok || period < 1)
+        return fail(QStringLiteral("--period must be a positive number of milliseconds"));
+
+    QStringList waves, levels, faults, delays, hangs, coms;
+    if (!expandList(parser.value(waveOpt), n, waves) ||
+        !expandList(parser.value(levelOpt), n, levels) ||
+        !expandList(parser.value(faultOpt), n, faults) ||
+        !expandList(parser.value(delayOpt), n, delays) ||
+        !expandList(parser.value(hangOpt), n, hangs))
+        return fail(QStringLiteral("empty item in a list"));
+    std::vector<int> comNumbers;
+    if (parser.isSet(comOpt)) {
+        const QStringList items = parser.value(comOpt).split(QLatin1Char(','));
+        if (items.size() != n)
+            return fail(QStringLiteral("--com needs one COM number per unit"));
+        for (const QString& item : items) {
+            const int com = item.trimmed().toInt(&ok);
+            if (!ok || com < 1 || com > 256)
+                return fail(QStringLiteral("bad COM number %1").arg(item));
+            comNumbers.push_back(com);
+        }
+    }
+
+    std::vector<k12::SimUnitConfig> configs(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        k12::SimUnitConfig& c = configs[size_t(i)];
+        const auto wave = k12::ParseWaveform(waves[i].toStdString());
+        if (!wave)
+            return fail(QStringLiteral("unknown waveform %1").arg(waves[i]));
+        c.waveform = *wave;
+        c.level = levels[i].toDouble(&ok);
+        if (!ok)
+            return fail(QStringLiteral("bad level %1").arg(levels[i]));
+        const QString& fault = faults[i];
+        if (fault == QLatin1String("silent"))
+            c.silent = true;
+        else if (fault == QLatin1String("one-char"))
+            c.oneCharReplies = true;
+        else if (fault == QLatin1String("bare-lf"))
+            c.bareLf = true;
+        else if (fault == QLatin1String("garbage"))
+            c.garbage = true;
+        else if (fault != QLatin1String("none"))
+            return fail(QStringLiteral("unknown fault %1").arg(fault));
+        c.replyDelayMs = delays[i].toInt(&ok);
+        if (!ok || c.replyDelayMs < 0)
+            return fail(QStringLiteral("bad delay %1").arg(delays[i]));
+        c.hangUpAfterLines = hangs[i].toInt(&ok);
+        if (!ok)
+            return fail(QStringLiteral("bad line count %1").arg(hangs[i]));
+    }
+
+    // The serving thread inherits this mask; the main thread takes the signals with sigwait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    k12::UnitSimulator sim(configs, period);
+    try {
+        sim.start();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "k12inc-unit-sim: %s\n", e.what());
+        return 1;
+    }
+
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("K12INC"),
+                       QStringLiteral("K12INC"));
+    std::map<QString, QVariant> previous; // restored on exit
+    for (size_t i = 0; i < comNumbers.size(); ++i) {
+        const QString key = QStringLiteral("Ports/COM%1").arg(comNumbers[i]);
+        previous[key] = settings.value(key);
+        settings.setValue(key, sim.devicePath(int(i)));
+    }
+    settings.sync();
+    if (settings.status() != QSettings::NoError) {
+        std::fprintf(stderr, "k12inc-unit-sim: cannot write %s\n", qPrintable(settings.fileName()));
+        return 1;
+    }
+
+    for (int i = 0; i < n; ++i) {
+        if (comNumbers.empty())
+            std::printf("%s\n", qPrintable(sim.devicePath(i)));
+        else
+            std::printf("COM%d %s\n", comNumbers[size_t(i)], qPrintable(sim.devicePath(i)));
+    }
+    std::fflush(stdout);
+
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    sim.stop();
+    for (const auto& [key, value] : previous) {
+        if (value.isValid())
+            settings.setValue(key, value);
+        else
+            settings.remove(key);
+    }
+    settings.sync();
+    return 0;
+}
