@@ -29,7 +29,8 @@ QString ShortestSingleText(float v);
 QString ShortestDoubleText(double v);
 
 // CSV number items: single at most 7 significant digits, double at most 15, trailing zeros and
-// a trailing point dropped.
+// a trailing point dropped; a zero before the point of values below 1; an exponent ("1.5E+20")
+// only below 1e-5 or from 1e15 in magnitude.
 QString CsvSingle(float v);
 QString CsvDouble(double v);
 
@@ -40,5 +41,7 @@ QString FormatStartTime(const QDateTime& t);
 // represent; decoding fails on bytes that are not valid CP932.
 std::optional<QByteArray> EncodeCp932(const QString& text);
 std::optional<QString> DecodeCp932(const QByteArray& bytes);
+// Decoding that never fails: each byte sequence that is not valid CP932 becomes U+FFFD.
+QString DecodeCp932Lossy(const QByteArray& bytes);
 
 } // namespace k12

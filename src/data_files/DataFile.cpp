@@ -1,0 +1,241 @@
+#include "data_files/DataFile.h"
+
+#include "data_files/FileCommon.h"
+#include "measurement/Conversions.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+#include <algorithm>
+#include <bit>
+#include <limits>
+
+namespace k12 {
+
+namespace {
+
+constexpr qsizetype ROW_BYTES = 4 * UNIT_COUNT;
+constexpr qsizetype FIXED_HEADER_BYTES = 18;
+constexpr uint32_t NO_DATA_BITS = 0xC479C000u;
+// The largest header: seven texts of 65535 bytes each, then the fixed fields.
+constexpr qint64 MAX_HEADER_BYTES = 7 * (2 + 65535) + FIXED_HEADER_BYTES;
+constexpr qint64 MAX_READ_BYTES = MAX_HEADER_BYTES + qint64(MAX_SAMPLES) * ROW_BYTES;
+
+template <typename T> void Put(QByteArray& out, T value) {
+    char buf[sizeof(T)];
+    qToLittleEndian(value, buf);
+    out.append(buf, sizeof(T));
+}
+
+void PutText(QByteArray& out, const QByteArray& text) {
+    Put<uint16_t>(out, static_cast<uint16_t>(text.size()));
+    out.append(text);
+}
+
+// Bounds-checked little-endian cursor over the file's bytes.
+class Cursor {
+  public:
+    explicit Cursor(QByteArrayView bytes) : bytes_(bytes) {}
+
+    template <typename T> std::optional<T> Get() {
+        if (Remaining() < qsizetype(sizeof(T))) {
+            return std::nullopt;
+        }
+        const T value = qFromLittleEndian<T>(bytes_.data() + pos_);
+        pos_ += sizeof(T);
+        return value;
+    }
+
+    std::optional<QByteArray> Text() {
+        auto n = Get<uint16_t>();
+        if (!n || Remaining() < qsizetype(*n)) {
+            return std::nullopt;
+        }
+        QByteArray text(bytes_.data() + pos_, *n);
+        pos_ += *n;
+        return text;
+    }
+
+    qsizetype Pos() const { return pos_; }
+    qsizetype Remaining() const { return bytes_.size() - pos_; }
+    const char* Here() const { return bytes_.data() + pos_; }
+
+  private:
+    QByteArrayView bytes_;
+    qsizetype pos_ = 0;
+};
+
+QString Shown(const QString& name) {
+    return QDir::toNativeSeparators(name);
+}
+
+DataFileError Broken(const QString& name, const QString& problem) {
+    return {DataFileError::Kind::Failed,
+            QStringLiteral("ファイル「%1」を読み込めません。\n%2").arg(Shown(name), problem)};
+}
+
+DataFileError CutShort(const QString& name) {
+    return Broken(name, QStringLiteral("ファイルが途中で終わっています（ヘッダーが不完全です）。"));
+}
+
+// `totalSize` is the size of the whole file, of which `bytes` may hold only the beginning.
+DataFileParse Parse(QByteArrayView bytes, qint64 totalSize, const QString& name) {
+    if (totalSize <= 0) {
+        return DataFileError{DataFileError::Kind::NoRows, NoDataMessage()};
+    }
+    Cursor in(bytes);
+    DataFileContent c;
+    auto version = in.Text();
+    auto start = version ? in.Text() : std::nullopt;
+    if (!start) {
+        return CutShort(name);
+    }
+    c.FileVersion = DecodeCp932Lossy(*version);
+    c.StartTime = DecodeCp932Lossy(*start);
+    for (auto& memo : c.Memo) {
+        auto text = in.Text();
+        if (!text) {
+            return CutShort(name);
+        }
+        memo = DecodeCp932Lossy(*text);
+    }
+    auto timer = in.Get<int16_t>();
+    auto interval = timer ? in.Get<int32_t>() : std::nullopt;
+    if (!interval) {
+        return CutShort(name);
+    }
+    c.TimerType = *timer != 0;
+    if (*interval < std::numeric_limits<int16_t>::min() ||
+        *interval > std::numeric_limits<int16_t>::max()) {
+        return Broken(
+            name, QStringLiteral("測定間隔の値 %1 が範囲外です（-32768～32767）。").arg(*interval));
+    }
+    c.IntervalTM = static_cast<int16_t>(*interval);
+    for (auto& port : c.ComPorts) {
+        auto p = in.Get<int16_t>();
+        if (!p) {
+            return CutShort(name);
+        }
+        port = *p;
+    }
+    auto count = in.Get<int32_t>();
+    if (!count) {
+        return CutShort(name);
+    }
+    c.StoredCount = *count;
+
+    c.RowsInFile = (std::max<qint64>(totalSize, bytes.size()) - in.Pos()) / ROW_BYTES;
+    if (c.RowsInFile == 0) {
+        return DataFileError{DataFileError::Kind::NoRows, NoDataMessage()};
+    }
+    const auto rows = std::min<qint64>({c.RowsInFile, MAX_SAMPLES, in.Remaining() / ROW_BYTES});
+    c.Rows.resize(static_cast<size_t>(rows));
+    for (auto& row : c.Rows) {
+        for (auto& value : row) {
+            value = std::bit_cast<float>(*in.Get<uint32_t>());
+        }
+    }
+    return c;
+}
+
+} // namespace
+
+QString NoDataMessage() {
+    return QStringLiteral("データがありません。");
+}
+
+std::optional<DataFileError> WriteDataFile(const MeasurementStore& store, const QString& path) {
+    std::optional<DataFileError> error;
+    QByteArray out;
+    PutText(out, QByteArray(DATA_FILE_VERSION));
+    auto start = files::EncodeField(store.StartTime, QStringLiteral("開始時刻"), path, true, error);
+    if (!start) {
+        return error;
+    }
+    PutText(out, *start);
+    for (int i = 0; i < MEMO_COUNT; ++i) {
+        auto memo = files::EncodeField(store.Memo[i], files::MemoLabel(i), path, true, error);
+        if (!memo) {
+            return error;
+        }
+        PutText(out, *memo);
+    }
+    const int32_t rows = std::clamp(store.SampleCount, 0, MAX_SAMPLES);
+    Put<int16_t>(out, store.TimerType ? -1 : 0);
+    Put<int32_t>(out, store.IntervalTM);
+    for (const auto& unit : store.Units) {
+        Put<int16_t>(out, unit.ComPort);
+    }
+    Put<int32_t>(out, rows);
+    out.reserve(out.size() + rows * ROW_BYTES);
+    for (int32_t k = 0; k < rows; ++k) {
+        for (const auto& unit : store.Units) {
+            const float v = size_t(k) < unit.Data.size() ? unit.Data[k] : NO_DATA_VALUE;
+            Put<uint32_t>(out, std::bit_cast<uint32_t>(v));
+        }
+    }
+    return files::SaveBytes(path, out);
+}
+
+DataFileParse ParseDataFileBytes(QByteArrayView bytes, const QString& name) {
+    return Parse(bytes, bytes.size(), name);
+}
+
+DataFileParse ParseDataFile(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        return DataFileError{DataFileError::Kind::NoRows, NoDataMessage()};
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return Broken(path, QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString()));
+    }
+    // Rows past the store's capacity are never read in.
+    const QByteArray bytes = file.read(MAX_READ_BYTES);
+    if (file.error() != QFileDevice::NoError) {
+        return Broken(path,
+                      QStringLiteral("読み込みに失敗しました（%1）。").arg(file.errorString()));
+    }
+    const qint64 total = file.isSequential() ? bytes.size() : file.size();
+    return Parse(bytes, total, path);
+}
+
+void ApplyDataFile(const DataFileContent& content, MeasurementStore& store) {
+    if (std::any_of(store.Units.begin(), store.Units.end(),
+                    [](const UnitRecord& u) { return u.Data.size() < size_t(MAX_SAMPLES); })) {
+        store.InitDataArea();
+    }
+    store.ClearData();
+    store.StartTime = content.StartTime;
+    store.Memo = content.Memo;
+    store.TimerType = content.TimerType;
+    store.IntervalTM = content.IntervalTM;
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        store.Units[u].ComPort = content.ComPorts[u];
+    }
+    const auto rows = std::min<size_t>(content.Rows.size(), MAX_SAMPLES);
+    for (size_t k = 0; k < rows; ++k) {
+        for (int u = 0; u < UNIT_COUNT; ++u) {
+            const float v = content.Rows[k][u];
+            if (k == 0) {
+                store.Units[u].Mflag = std::bit_cast<uint32_t>(v) != NO_DATA_BITS;
+            }
+            store.Units[u].Data[k] = v;
+        }
+    }
+    store.SampleCount = static_cast<int32_t>(rows);
+    for (auto& unit : store.Units) {
+        unit.DataCount = unit.Mflag ? store.SampleCount : 0;
+    }
+}
+
+std::optional<DataFileError> ReadDataFile(MeasurementStore& store, const QString& path) {
+    auto parsed = ParseDataFile(path);
+    if (auto* error = std::get_if<DataFileError>(&parsed)) {
+        return *error;
+    }
+    ApplyDataFile(std::get<DataFileContent>(parsed), store);
+    return std::nullopt;
+}
+
+} // namespace k12

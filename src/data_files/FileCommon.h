@@ -1,0 +1,26 @@
+#pragma once
+
+#include "data_files/DataFile.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+namespace k12::files {
+
+// "ファイル「path」に保存できませんでした。" followed by the reason on a second line.
+DataFileError SaveFailure(const QString& path, const QString& reason);
+
+// The CP932 form of `text`, or a save failure naming `what` ("メモ１", "開始時刻") when CP932
+// cannot represent it or, with `limitLength`, when it exceeds 32767 bytes.
+std::optional<QByteArray> EncodeField(const QString& text, const QString& what, const QString& path,
+                                      bool limitLength, std::optional<DataFileError>& error);
+
+// The label of memo line i (0..4): "メモ１" to "メモ５".
+QString MemoLabel(int i);
+
+// Writes `bytes` to a temporary file in the target's folder and renames it over `path` only
+// once complete, so a failure leaves any existing file as it was.
+std::optional<DataFileError> SaveBytes(const QString& path, const QByteArray& bytes);
+
+} // namespace k12::files

@@ -1,0 +1,105 @@
+// k12inc-zr5: shows what a .zr5 data file holds, or exports it as CSV the way the program does.
+#include "data_files/CsvFile.h"
+#include "data_files/DataFile.h"
+
+#include <QCoreApplication>
+#include <QStringList>
+#include <QTextStream>
+#include <cstdio>
+
+namespace {
+
+void Usage() {
+    QTextStream(stderr) << "usage: k12inc-zr5 info FILE\n"
+                           "       k12inc-zr5 csv FILE OUT\n";
+}
+
+int Fail(const QString& message) {
+    QTextStream(stderr) << "k12inc-zr5: " << message << "\n";
+    return 1;
+}
+
+// The file as the program would load it; the reason on stderr when it would refuse it.
+std::optional<k12::DataFileContent> Load(const QString& path) {
+    auto parsed = k12::ParseDataFile(path);
+    if (auto* error = std::get_if<k12::DataFileError>(&parsed)) {
+        if (error->kind == k12::DataFileError::Kind::NoRows) {
+            Fail(QStringLiteral("%1: %2").arg(path, error->message));
+        } else {
+            Fail(error->message);
+        }
+        return std::nullopt;
+    }
+    return std::get<k12::DataFileContent>(std::move(parsed));
+}
+
+int Info(const QString& path) {
+    auto content = Load(path);
+    if (!content) {
+        return 1;
+    }
+    k12::MeasurementStore store;
+    store.InitDataArea();
+    k12::ApplyDataFile(*content, store);
+
+    QTextStream out(stdout);
+    out << "version: " << content->FileVersion << "\n";
+    out << "start time: " << store.StartTime << "\n";
+    for (int i = 0; i < k12::MEMO_COUNT; ++i) {
+        out << "memo " << i + 1 << ": " << store.Memo[i] << "\n";
+    }
+    out << "timer: " << (store.TimerType ? "PC" : "device") << "\n";
+    out << "interval: " << store.IntervalTM << " ms\n";
+    out << "ports:";
+    for (const auto& unit : store.Units) {
+        out << " " << unit.ComPort;
+    }
+    out << "\n";
+    out << "rows: " << store.SampleCount << "\n";
+    if (content->StoredCount != store.SampleCount) {
+        out << "stored count: " << content->StoredCount << "\n";
+    }
+    if (content->RowsInFile > store.SampleCount) {
+        out << "rows in file: " << content->RowsInFile << " (only the first " << store.SampleCount
+            << " are loaded)\n";
+    }
+    out << "units in use:";
+    bool any = false;
+    for (int u = 0; u < k12::UNIT_COUNT; ++u) {
+        if (store.Units[u].Mflag) {
+            out << " " << u + 1;
+            any = true;
+        }
+    }
+    out << (any ? "\n" : " none\n");
+    return 0;
+}
+
+int Csv(const QString& path, const QString& outPath) {
+    auto content = Load(path);
+    if (!content) {
+        return 1;
+    }
+    k12::MeasurementStore store;
+    store.InitDataArea();
+    k12::ApplyDataFile(*content, store);
+    if (auto error = k12::WriteCsvFile(store, outPath)) {
+        return Fail(error->message);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments().mid(1);
+    if (args.size() == 2 && args[0] == QLatin1String("info")) {
+        return Info(args[1]);
+    }
+    if (args.size() == 3 && args[0] == QLatin1String("csv")) {
+        return Csv(args[1], args[2]);
+    }
+    Usage();
+    return 2;
+}
