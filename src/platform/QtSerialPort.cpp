@@ -176,6 +176,15 @@ void QtSerialPort::noteError(QSerialPort::SerialPortError error) {
         return;
     failure_ = DeviceError(serial_error::LineFailed,
                            QStringLiteral("%1 との通信が切断されました。").arg(label(openDevice_)));
+    // A hung-up device keeps reporting readiness to the event loop; stop listening to it once
+    // the current notification is over.
+    QMetaObject::invokeMethod(
+        &port_,
+        [this] {
+            if (failure_ && port_.isOpen())
+                port_.close();
+        },
+        Qt::QueuedConnection);
 }
 
 bool QtSerialPort::ctsHolding() {

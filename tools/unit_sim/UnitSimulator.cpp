@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -62,6 +63,7 @@ struct UnitSimulator::Unit {
     long long nextStreamMs = 0;
     long long readingIndex = 0;
     bool hangUpPending = false;
+    long long hangUpDeadlineMs = 0;
     std::mt19937 random;
     // Guarded by UnitSimulator::mutex_.
     QList<QByteArray> received;
@@ -241,8 +243,17 @@ void UnitSimulator::serve(Unit& unit, long long now) {
             break;
         unit.out.remove(0, qsizetype(n));
     }
-    if (unit.hangUpPending && unit.out.isEmpty())
-        hangUp(unit);
+    if (unit.hangUpPending && unit.out.isEmpty()) {
+        // A hang-up discards what the client has not read yet. Written bytes reach the slave's
+        // queue asynchronously, so let them settle, then wait (bounded) until they were read.
+        if (unit.hangUpDeadlineMs == 0)
+            unit.hangUpDeadlineMs = now + 1000;
+        int waiting = 0;
+        const bool settled = now >= unit.hangUpDeadlineMs - 950;
+        if (now >= unit.hangUpDeadlineMs ||
+            (settled && (::ioctl(unit.slave, TIOCINQ, &waiting) != 0 || waiting == 0)))
+            hangUp(unit);
+    }
 }
 
 void UnitSimulator::run() {
@@ -263,6 +274,8 @@ void UnitSimulator::run() {
                 timeout = std::min(timeout, unit->replies.front().first - now);
             if (unit->streaming)
                 timeout = std::min(timeout, unit->nextStreamMs - now);
+            if (unit->hangUpPending)
+                timeout = std::min(timeout, 1LL);
             const short events = short(POLLIN | (unit->out.isEmpty() ? 0 : POLLOUT));
             fds.push_back(pollfd{unit->master, events, 0});
             polled.push_back(unit.get());

@@ -1,0 +1,161 @@
+// The unit driver over real pseudo-terminals against the simulator.
+#include "UnitSimulator.h"
+#include "platform/QtSerialPort.h"
+#include "unit_link/ComDrv.h"
+
+#include <QTest>
+#include <memory>
+
+using k12::ComDrv;
+using k12::DeviceError;
+using k12::SimUnitConfig;
+using k12::UnitSimulator;
+
+namespace {
+
+constexpr int StreamPeriodMs = 5;
+
+struct Rig {
+    explicit Rig(SimUnitConfig config) : sim({config}, StreamPeriodMs) {
+        sim.start();
+        drv = std::make_unique<ComDrv>(k12::QtSerialPort::ForDevice(sim.devicePath(0)));
+    }
+    ~Rig() { drv.reset(); }
+    UnitSimulator sim;
+    std::unique_ptr<ComDrv> drv;
+};
+
+SimUnitConfig counter() {
+    SimUnitConfig c;
+    c.waveform = k12::Waveform::Counter;
+    return c;
+}
+
+template <typename F> int errorOf(F&& f) {
+    try {
+        f();
+    } catch (const DeviceError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+} // namespace
+
+class TestUnitLinkSim : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void probeAndGet() {
+        Rig rig(counter());
+        rig.drv->DevOpen(4);
+        QVERIFY(rig.drv->Openflg());
+        QCOMPARE(rig.drv->PortNo(), int16_t(4));
+        QCOMPARE(rig.drv->GetDegree(), 1.0);
+        QCOMPARE(rig.drv->GetDegree(), 2.0);
+        rig.drv->DevClose();
+        QVERIFY(!rig.drv->Openflg());
+        QCOMPARE(rig.sim.receivedCommands(0), (QList<QByteArray>{QByteArray(), "GET", "GET"}));
+    }
+
+    void constantWithDelayedReply() {
+        SimUnitConfig c;
+        c.level = -123.4567; // "-123.457": eight characters
+        c.replyDelayMs = 20;
+        Rig rig(c);
+        rig.drv->DevOpen(1);
+        QCOMPARE(rig.drv->GetDegree(), -123.457);
+    }
+
+    // Counter readings 1, 2, 3, ... averaged n at a time: the k-th value is k*n + (n+1)/2.
+    void streamsWithAveraging_data() {
+        QTest::addColumn<int>("interval");
+        QTest::newRow("1") << 1;
+        QTest::newRow("2") << 2;
+        QTest::newRow("10") << 10;
+    }
+    void streamsWithAveraging() {
+        QFETCH(int, interval);
+        Rig rig(counter());
+        rig.drv->DevOpen(1);
+        rig.drv->LogStart(int16_t(interval));
+        QVERIFY(rig.drv->Logflg());
+        QVector<double> values;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                while (rig.drv->GetLogLen() > 0)
+                    values.append(rig.drv->GetLog());
+                return values.size() >= 5;
+            }(),
+            10000);
+        for (int k = 0; k < values.size(); ++k)
+            QVERIFY2(qAbs(values[k] - (k * interval + (interval + 1) / 2.0)) < 1e-9,
+                     qPrintable(QStringLiteral("value %1 is %2").arg(k).arg(values[k])));
+
+        rig.drv->LogStop();
+        QTRY_VERIFY(!rig.drv->Logflg());
+        QVERIFY(!rig.drv->TimerActive());
+        QCOMPARE(rig.sim.receivedCommands(0).last(), QByteArrayLiteral("STP"));
+        // Idle again: single readings work and continue the count.
+        QVERIFY(rig.drv->GetDegree() > values.last());
+    }
+
+    void faultyUnitsFailToOpen_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::newRow("silent") << "silent";
+        QTest::newRow("one character") << "one-char";
+        QTest::newRow("bare LF") << "bare-lf";
+    }
+    void faultyUnitsFailToOpen() {
+        QFETCH(QString, fault);
+        SimUnitConfig c;
+        c.silent = fault == QLatin1String("silent");
+        c.oneCharReplies = fault == QLatin1String("one-char");
+        c.bareLf = fault == QLatin1String("bare-lf");
+        Rig rig(c);
+        QCOMPARE(errorOf([&] { rig.drv->DevOpen(1); }), k12::link_error::Timeout);
+        QVERIFY(!rig.drv->Openflg());
+        QVERIFY(!rig.drv->Port().isOpen());
+        QCOMPARE(errorOf([&] { rig.drv->GetDegree(); }), k12::link_error::NotOpen);
+    }
+
+    void garbageReading() {
+        SimUnitConfig c;
+        c.garbage = true;
+        Rig rig(c);
+        rig.drv->DevOpen(1);
+        QCOMPARE(errorOf([&] { rig.drv->GetDegree(); }), k12::link_error::BadReply);
+        QVERIFY(rig.drv->Openflg());
+    }
+
+    void hangUpIsReported() {
+        SimUnitConfig c;
+        c.hangUpAfterLines = 1; // the probe's answer, then the line drops
+        Rig rig(c);
+        rig.drv->DevOpen(1);
+        QTRY_VERIFY(rig.sim.hungUp(0));
+        QCOMPARE(errorOf([&] { rig.drv->GetDegree(); }), k12::serial_error::LineFailed);
+        QVERIFY(rig.drv->PortFailure());
+        rig.drv->DevClose();
+        QVERIFY(!rig.drv->PortFailure());
+    }
+
+    void hangUpWhileStreaming() {
+        SimUnitConfig c = counter();
+        c.hangUpAfterLines = 10; // probe answer, "OK", eight readings
+        Rig rig(c);
+        rig.drv->DevOpen(1);
+        rig.drv->LogStart(1);
+        QTRY_VERIFY(rig.drv->PortFailure());
+        QCOMPARE(rig.drv->PortFailure()->number(), k12::serial_error::LineFailed);
+        QVector<double> values;
+        while (rig.drv->GetLogLen() > 0)
+            values.append(rig.drv->GetLog());
+        // What arrived before the drop is in order, without gaps or repeats.
+        QVERIFY(values.size() <= 8);
+        for (int k = 0; k < values.size(); ++k)
+            QCOMPARE(values[k], double(k + 1));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestUnitLinkSim)
+#include "test_unit_link_sim.moc"

@@ -1,0 +1,174 @@
+// k12inc-unit: talks to one angle unit through the unit driver, for diagnosis.
+#include "measurement/Conversions.h"
+#include "platform/DeviceError.h"
+#include "platform/QtSerialPort.h"
+#include "platform/QtSettingsStore.h"
+#include "unit_link/ComDrv.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QStringList>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+#include <optional>
+
+namespace {
+
+constexpr const char* Usage =
+    "usage: k12inc-unit probe PORT\n"
+    "       k12inc-unit get PORT [COUNT]\n"
+    "       k12inc-unit log [--wait SECONDS] PORT INTERVAL COUNT\n"
+    "\n"
+    "  probe  open the port and check that the unit answers; prints OK\n"
+    "  get    print COUNT single readings (default 1), one per line\n"
+    "  log    stream with INTERVAL readings (1..100) averaged per value and print COUNT\n"
+    "         values as they arrive; gives up when no value arrives for SECONDS (default 10)\n"
+    "\n"
+    "PORT is a COM number 1..256 (key COM<n> of section [Ports] in\n"
+    "~/.config/K12INC/K12INC.ini, else /dev/ttyS<n-1>) or a device path starting with /.\n"
+    "Exit status: 0 success, 1 device error (\"error <number>: <description>\" on stderr),\n"
+    "2 bad usage.\n";
+
+int usage() {
+    std::fputs(Usage, stderr);
+    return 2;
+}
+
+std::optional<int> positive(const QString& text) {
+    bool ok = false;
+    const int v = text.toInt(&ok);
+    if (!ok || v < 1)
+        return std::nullopt;
+    return v;
+}
+
+void printValue(double v) {
+    std::printf("%s\n", qPrintable(k12::FormatFixed3(v)));
+    std::fflush(stdout);
+}
+
+// Runs the event loop until COUNT logged values were printed; throws on a failure.
+void logValues(k12::ComDrv& drv, int interval, int count, int waitSeconds) {
+    drv.LogStart(static_cast<int16_t>(interval));
+    std::optional<k12::DeviceError> error;
+    int printed = 0;
+    QElapsedTimer sinceLast;
+    sinceLast.start();
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (const auto failed = drv.PortFailure()) {
+            error = *failed;
+        } else {
+            while (drv.GetLogLen() > 0 && printed < count) {
+                printValue(drv.GetLog());
+                ++printed;
+                sinceLast.restart();
+            }
+            if (printed < count && sinceLast.elapsed() > qint64(waitSeconds) * 1000)
+                error = k12::DeviceError(
+                    k12::link_error::Timeout,
+                    QStringLiteral("タイムアウト (%1 秒間値が届きません)").arg(waitSeconds));
+        }
+        if (error || printed == count)
+            QCoreApplication::exit(0);
+    });
+    poll.start();
+    QCoreApplication::exec();
+    poll.stop();
+    if (!error) {
+        drv.LogStop();
+    } else if (!drv.PortFailure()) {
+        try {
+            drv.LogStop(); // best effort: leave the unit quiet
+        } catch (const k12::DeviceError&) {
+        }
+    }
+    if (error)
+        throw *error;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.isEmpty() || args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help")) {
+        std::fputs(Usage, args.isEmpty() ? stderr : stdout);
+        return args.isEmpty() ? 2 : 0;
+    }
+    const QString command = args.takeFirst();
+    int waitSeconds = 10;
+    if (command == QLatin1String("log") && !args.isEmpty() && args[0] == QLatin1String("--wait")) {
+        const auto w = args.size() > 1 ? positive(args[1]) : std::nullopt;
+        if (!w)
+            return usage();
+        waitSeconds = *w;
+        args.remove(0, 2);
+    }
+    if (args.isEmpty())
+        return usage();
+
+    // PORT: a device path, or a COM number mapped through the settings store.
+    const QString portText = args.takeFirst();
+    k12::QtSettingsStore store;
+    std::unique_ptr<k12::QtSerialPort> port;
+    int16_t portNo = 0;
+    if (portText.startsWith(QLatin1Char('/'))) {
+        port = k12::QtSerialPort::ForDevice(portText);
+    } else {
+        const auto n = positive(portText);
+        if (!n || *n > 256)
+            return usage();
+        portNo = static_cast<int16_t>(*n);
+        port = std::make_unique<k12::QtSerialPort>(store);
+    }
+
+    int count = 1;
+    int interval = 0;
+    if (command == QLatin1String("probe")) {
+        if (!args.isEmpty())
+            return usage();
+    } else if (command == QLatin1String("get")) {
+        if (args.size() > 1)
+            return usage();
+        if (args.size() == 1) {
+            const auto c = positive(args[0]);
+            if (!c)
+                return usage();
+            count = *c;
+        }
+    } else if (command == QLatin1String("log")) {
+        if (args.size() != 2)
+            return usage();
+        bool ok = false;
+        interval = args[0].toShort(&ok); // the range is the driver's to check
+        const auto c = positive(args[1]);
+        if (!ok || !c)
+            return usage();
+        count = *c;
+    } else {
+        return usage();
+    }
+
+    k12::ComDrv drv(std::move(port));
+    try {
+        drv.DevOpen(portNo);
+        if (command == QLatin1String("probe")) {
+            std::printf("OK\n");
+        } else if (command == QLatin1String("get")) {
+            for (int i = 0; i < count; ++i)
+                printValue(drv.GetDegree());
+        } else {
+            logValues(drv, interval, count, waitSeconds);
+        }
+        drv.DevClose();
+    } catch (const k12::DeviceError& e) {
+        drv.DevClose();
+        std::fflush(stdout);
+        std::fprintf(stderr, "error %d: %s\n", e.number(), qPrintable(e.description()));
+        return 1;
+    }
+    return 0;
+}
