@@ -1,0 +1,138 @@
+// The k12inc-unit program against simulated units on pseudo-terminals.
+#include "UnitSimulator.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QTest>
+
+using k12::SimUnitConfig;
+
+namespace {
+
+enum UnitIndex { Constant, Counter, Silent, Garbage };
+
+std::vector<SimUnitConfig> units() {
+    std::vector<SimUnitConfig> u(4);
+    u[Counter].waveform = k12::Waveform::Counter;
+    u[Silent].silent = true;
+    u[Garbage].garbage = true;
+    return u;
+}
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+} // namespace
+
+class TestUnitCli : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void initTestCase() {
+        program_ = QProcessEnvironment::systemEnvironment().value(QStringLiteral("K12_BIN_DIR")) +
+                   QStringLiteral("/k12inc-unit");
+        QVERIFY2(QFile::exists(program_), qPrintable(program_));
+        sim_.start();
+        // COM7 is the constant unit through the per-user settings file.
+        QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("K12INC"),
+                           QStringLiteral("K12INC"));
+        settings.setValue(QStringLiteral("Ports/COM7"), sim_.devicePath(Constant));
+        settings.sync();
+        QCOMPARE(settings.status(), QSettings::NoError);
+    }
+
+    void succeeds_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("out");
+        const QString constant = sim_.devicePath(Constant);
+        const QString counter = sim_.devicePath(Counter);
+        QTest::newRow("probe") << QStringList{"probe", constant} << "OK\n";
+        QTest::newRow("get by COM number") << QStringList{"get", "7"} << "12.500\n";
+        QTest::newRow("get three") << QStringList{"get", counter, "3"} << "1.000\n2.000\n3.000\n";
+        // The counter goes on from 4: averages of (4,5), (6,7), (8,9).
+        QTest::newRow("log") << QStringList{"log", counter, "2", "3"} << "4.500\n6.500\n8.500\n";
+    }
+    void succeeds() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, out);
+        const Result r = run(args);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, out);
+        QCOMPARE(r.exitCode, 0);
+    }
+
+    void logStopsTheStream() {
+        const QList<QByteArray> commands = sim_.receivedCommands(Counter);
+        QVERIFY(commands.contains("RUN00"));
+        QCOMPARE(commands.last(), QByteArrayLiteral("STP"));
+    }
+
+    void deviceErrors_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("err");
+        QTest::newRow("silent unit")
+            << QStringList{"probe", sim_.devicePath(Silent)} << "error 603: タイムアウト\n";
+        QTest::newRow("garbage reading")
+            << QStringList{"get", sim_.devicePath(Garbage)} << "error 604: リターン文字列不正\n";
+        QTest::newRow("interval out of range")
+            << QStringList{"log", sim_.devicePath(Constant), "101", "1"}
+            << "error 605: 設定値範囲外\n";
+        QTest::newRow("missing device") << QStringList{"probe", "/dev/k12-missing"}
+                                        << "error 701: /dev/k12-missing が見つかりません。\n";
+        QTest::newRow("unmapped COM number")
+            << QStringList{"probe", "200"}
+            << "error 701: COM200 (/dev/ttyS199) が見つかりません。\n";
+        QTest::newRow("no values while logging")
+            << QStringList{"log", "--wait", "1", sim_.devicePath(Garbage), "1", "1"}
+            << "error 603: タイムアウト (1 秒間値が届きません)\n";
+    }
+    void deviceErrors() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, err);
+        const Result r = run(args);
+        QCOMPARE(r.err, err);
+        QCOMPARE(r.out, QString());
+        QCOMPARE(r.exitCode, 1);
+    }
+
+    void badUsage_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{"reset", "1"};
+        QTest::newRow("no port") << QStringList{"get"};
+        QTest::newRow("bad port") << QStringList{"probe", "COM1"};
+        QTest::newRow("port out of range") << QStringList{"probe", "257"};
+        QTest::newRow("bad count") << QStringList{"get", "1", "0"};
+        QTest::newRow("probe extra") << QStringList{"probe", "1", "2"};
+        QTest::newRow("log too short") << QStringList{"log", "1", "1"};
+        QTest::newRow("log bad wait") << QStringList{"log", "--wait", "x", "1", "1", "1"};
+    }
+    void badUsage() {
+        QFETCH(QStringList, args);
+        const Result r = run(args);
+        QVERIFY(r.err.startsWith(QStringLiteral("usage: k12inc-unit")));
+        QCOMPARE(r.exitCode, 2);
+    }
+
+  private:
+    Result run(const QStringList& args) {
+        QProcess p;
+        p.start(program_, args);
+        if (!p.waitForFinished(15000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QString program_;
+    k12::UnitSimulator sim_{units(), 5};
+};
+
+QTEST_GUILESS_MAIN(TestUnitCli)
+#include "test_unit_cli.moc"
