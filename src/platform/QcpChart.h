@@ -1,0 +1,65 @@
+#pragma once
+
+#include "platform/ChartModel.h"
+
+#include <QImage>
+#include <QPointer>
+#include <memory>
+#include <vector>
+
+class QCustomPlot;
+class QCPTextElement;
+class QCPItemStraightLine;
+class QWidget;
+
+namespace k12 {
+
+namespace detail {
+class HoleGraph;
+}
+
+// The chart on a QCustomPlot widget. Each series is one graph whose data container holds one
+// entry per point, in point order: key = the shared X, value = Y, or NaN for a hole (a point
+// without an X takes the previous entry's key so the keys stay sorted). The graph thins the
+// visible points itself to a first/min/max/last polyline per pixel column, breaking the line at
+// every hole, so large series cost little to draw and holes are never bridged.
+//
+// Changes reach the widget in redraw(): only the changed point ranges are copied into the
+// containers, then a queued replot is requested. replotCount() counts those redraws.
+class QcpChart final : public ChartModel {
+  public:
+    // The widget belongs to parent; without one it belongs to this chart and must not be
+    // reparented.
+    explicit QcpChart(QWidget* parent = nullptr);
+    ~QcpChart() override;
+
+    QWidget* widget() override;
+    QCustomPlot* plot() const;
+
+    // SVG of the widget's current look (vector text and lines); false when the file cannot be
+    // written. An existing file is replaced only on success.
+    bool exportPicture(const QString& path) override;
+
+    int replotCount() const { return redrawCount(); }
+    // Renders what the widget shows at the given size; the plot's axes keep that layout
+    // afterwards, so coordToPixel matches the image until the next draw.
+    QImage render(int width, int height);
+
+  protected:
+    void redraw() override;
+
+  private:
+    void setUpPlot();
+    void apply();
+    void syncGraphs();
+    void pushSeries(int series);
+
+    std::unique_ptr<QCustomPlot> owned_;
+    QPointer<QCustomPlot> plot_;
+    QCPTextElement* header_ = nullptr;
+    QCPItemStraightLine* originLine_ = nullptr;
+    std::vector<detail::HoleGraph*> graphs_;
+    std::vector<bool> needFullPush_;
+};
+
+} // namespace k12
