@@ -1,0 +1,174 @@
+#include "data_files/CsvFile.h"
+#include "measurement/Conversions.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace k12;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A finished device-timer measurement: unit 1 full, unit 2 shorter, unit 3 not in use.
+void Fill(MeasurementStore& s) {
+    s.InitDataArea();
+    s.ClearData();
+    s.ClearMemo();
+    s.StartTime = QStringLiteral("2024/3/5 9:7:2");
+    s.Memo[1] = QStringLiteral("試験");
+    s.TimerType = false;
+    s.IntervalTM = 300;
+    const int16_t ports[] = {3, 4, 5, 6};
+    const bool inUse[] = {true, true, false, true};
+    const int32_t counts[] = {3, 2, 0, 3};
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        s.Units[u].ComPort = ports[u];
+        s.Units[u].Mflag = inUse[u];
+        s.Units[u].DataCount = counts[u];
+    }
+    s.Units[0].Data[0] = 12.5f;
+    s.Units[0].Data[1] = -0.25f;
+    s.Units[0].Data[2] = 180.0f;
+    s.Units[1].Data[0] = 1.0f;
+    s.Units[1].Data[1] = 12.345678f;
+    s.Units[2].Data[0] = 99.0f; // not in use: never written
+    s.Units[3].Data[1] = 7.0f;  // rows 0 and 2 hold no reading
+    s.SampleCount = 3;
+}
+
+} // namespace
+
+class TestCsvFile : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+    QStringList Export(const MeasurementStore& s) {
+        const QString path = Path("out.csv");
+        auto error = WriteCsvFile(s, path);
+        if (error) {
+            qWarning() << error->message;
+            return {};
+        }
+        const QByteArray bytes = ReadAll(path);
+        auto text = DecodeCp932(bytes);
+        if (!text || !text->endsWith(QLatin1String("\r\n"))) {
+            return {};
+        }
+        QStringList lines = text->split(QStringLiteral("\r\n"));
+        lines.removeLast();
+        return lines;
+    }
+
+  private Q_SLOTS:
+    void wholeFile() {
+        MeasurementStore s;
+        Fill(s);
+        const QStringList expected = {
+            QStringLiteral("\"ZORV-K12INC\""),
+            QStringLiteral("\"測定日\",\"2024/3/5 9:7:2\""),
+            QStringLiteral("\"メモ１\",\"\""),
+            QStringLiteral("\"メモ２\",\"試験\""),
+            QStringLiteral("\"メモ３\",\"\""),
+            QStringLiteral("\"メモ４\",\"\""),
+            QStringLiteral("\"メモ５\",\"\""),
+            QStringLiteral("\"装置タイマー(msec)\",300"),
+            QStringLiteral("\"ポート番号\""),
+            QStringLiteral("\"3\",\"4\",\"5\",\"6\""),
+            QStringLiteral("\"測定データ\""),
+            QStringLiteral("\"データ数\",3"),
+            QStringLiteral("\"No1\",\"No2\",\"No3\",\"No4\""),
+            QStringLiteral("12.5,1,\"\",-999"),
+            QStringLiteral("-0.25,12.34568,\"\",7"),
+            QStringLiteral("180,\"\",\"\",-999"),
+        };
+        QCOMPARE(Export(s), expected);
+        // CP932 on disk: "測定日" is six bytes.
+        QVERIFY(ReadAll(Path("out.csv")).contains(QByteArray("\"\x91\xaa\x92\xe8\x93\xfa\"")));
+        QVERIFY(!ReadAll(Path("out.csv")).contains(QByteArray("\n\n")));
+    }
+
+    void intervalLine_data() {
+        QTest::addColumn<bool>("pcTimer");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("PC 1.5 s") << true << 1500 << "\"PCタイマー(sec)\",1.5";
+        QTest::newRow("PC 1 s") << true << 1000 << "\"PCタイマー(sec)\",1";
+        QTest::newRow("PC 32 s") << true << 32000 << "\"PCタイマー(sec)\",32";
+        QTest::newRow("device 300") << false << 300 << "\"装置タイマー(msec)\",300";
+        QTest::newRow("device 10000") << false << 10000 << "\"装置タイマー(msec)\",10000";
+    }
+    void intervalLine() {
+        QFETCH(bool, pcTimer);
+        QFETCH(int, interval);
+        QFETCH(QString, line);
+        MeasurementStore s;
+        Fill(s);
+        s.TimerType = pcTimer;
+        s.IntervalTM = int16_t(interval);
+        QCOMPARE(Export(s).value(7), line);
+    }
+
+    void memoItems_data() {
+        QTest::addColumn<QString>("memo");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("comma") << "a,b"
+                               << "\"メモ１\",\"a,b\"";
+        QTest::newRow("quotes doubled") << "say \"hi\""
+                                        << "\"メモ１\",\"say \"\"hi\"\"\"";
+        QTest::newRow("blanks kept") << "  x  "
+                                     << "\"メモ１\",\"  x  \"";
+    }
+    void memoItems() {
+        QFETCH(QString, memo);
+        QFETCH(QString, line);
+        MeasurementStore s;
+        Fill(s);
+        s.Memo[0] = memo;
+        QCOMPARE(Export(s).value(2), line);
+    }
+
+    void fullStore() {
+        MeasurementStore s;
+        Fill(s);
+        s.TimerType = true;
+        s.IntervalTM = 1000;
+        s.SampleCount = MAX_SAMPLES;
+        s.Units[0].DataCount = MAX_SAMPLES;
+        s.Units[0].Data[MAX_SAMPLES - 1] = -1.5f;
+        const QStringList lines = Export(s);
+        QCOMPARE(lines.size(), 13 + MAX_SAMPLES);
+        QCOMPARE(lines[11], QStringLiteral("\"データ数\",88000"));
+        QCOMPARE(lines.last(), QStringLiteral("-1.5,\"\",\"\",\"\""));
+    }
+
+    void failures() {
+        MeasurementStore s;
+        Fill(s);
+        QFile plain(Path("plain.txt"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        auto error = WriteCsvFile(s, Path("plain.txt/x.csv"));
+        QVERIFY(error);
+        QVERIFY(error->message.contains(Path("plain.txt/x.csv")));
+
+        QFile keep(Path("keep.csv"));
+        QVERIFY(keep.open(QIODevice::WriteOnly));
+        keep.write("old");
+        keep.close();
+        s.Memo[2] = QStringLiteral("😀");
+        error = WriteCsvFile(s, Path("keep.csv"));
+        QVERIFY(error);
+        QVERIFY(error->message.contains(QStringLiteral("メモ３")));
+        QCOMPARE(ReadAll(Path("keep.csv")), QByteArray("old"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCsvFile)
+#include "test_csv_file.moc"

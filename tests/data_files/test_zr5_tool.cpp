@@ -1,0 +1,156 @@
+#include "ZrBytes.h"
+#include "data_files/CsvFile.h"
+#include "data_files/DataFile.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace k12;
+using k12::test::ZrBytes;
+
+namespace {
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run Tool(const QStringList& args) {
+    QProcess p;
+    p.start(qEnvironmentVariable("K12_BIN_DIR") + QStringLiteral("/k12inc-zr5"), args);
+    Run r;
+    if (!p.waitForFinished(20000) || p.exitStatus() != QProcess::NormalExit) {
+        return r;
+    }
+    r.exitCode = p.exitCode();
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+class TestZr5Tool : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+    // A device-timer file: units 1 and 4 in use, unit 4 with a shorter run.
+    QString Sample() {
+        MeasurementStore s;
+        s.InitDataArea();
+        s.ClearData();
+        s.StartTime = QStringLiteral("2024/3/5 9:7:2");
+        s.Memo[0] = QStringLiteral("炉の温度");
+        s.Memo[3] = QStringLiteral("a \"b\"");
+        s.IntervalTM = 500;
+        for (int u = 0; u < UNIT_COUNT; ++u) {
+            s.Units[u].ComPort = int16_t(u + 5);
+        }
+        for (int k = 0; k < 4; ++k) {
+            s.Units[0].Data[k] = 0.5f * float(k);
+        }
+        s.Units[3].Data[0] = -90.0f;
+        s.SampleCount = 4;
+        const QString path = Path("sample.zr5");
+        return WriteDataFile(s, path) ? QString() : path;
+    }
+
+  private Q_SLOTS:
+    void info() {
+        const QString file = Sample();
+        QVERIFY(!file.isEmpty());
+        const Run r = Tool({QStringLiteral("info"), file});
+        QCOMPARE(r.exitCode, 0);
+        const QStringList lines = r.out.split(QLatin1Char('\n'));
+        QVERIFY(lines.contains(QStringLiteral("start time: 2024/3/5 9:7:2")));
+        QVERIFY(lines.contains(QStringLiteral("memo 1: 炉の温度")));
+        QVERIFY(lines.contains(QStringLiteral("memo 4: a \"b\"")));
+        QVERIFY(lines.contains(QStringLiteral("timer: device")));
+        QVERIFY(lines.contains(QStringLiteral("interval: 500 ms")));
+        QVERIFY(lines.contains(QStringLiteral("ports: 5 6 7 8")));
+        QVERIFY(lines.contains(QStringLiteral("rows: 4")));
+        QVERIFY(lines.contains(QStringLiteral("units in use: 1 4")));
+    }
+
+    void csvMatchesTheExport() {
+        const QString file = Sample();
+        QVERIFY(!file.isEmpty());
+        MeasurementStore s;
+        s.InitDataArea();
+        QVERIFY(!ReadDataFile(s, file));
+        QVERIFY(!WriteCsvFile(s, Path("expected.csv")));
+
+        const Run r = Tool({QStringLiteral("csv"), file, Path("tool.csv")});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(!ReadAll(Path("tool.csv")).isEmpty());
+        QCOMPARE(ReadAll(Path("tool.csv")), ReadAll(Path("expected.csv")));
+    }
+
+    void refusedFiles_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("no rows") << ZrBytes().header().bytes << "データがありません";
+        QTest::newRow("interval") << ZrBytes().header(-1, 32768, 1).row(1, 2, 3, 4).bytes
+                                  << "32768";
+        QTest::newRow("cut short") << ZrBytes().header().bytes.left(20) << "途中で終わって";
+    }
+    void refusedFiles() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        QVERIFY(WriteAll(Path("refused.zr5"), bytes));
+        for (const QString& command : {QStringLiteral("info"), QStringLiteral("csv")}) {
+            QStringList args{command, Path("refused.zr5")};
+            if (command == QLatin1String("csv")) {
+                args << Path("never.csv");
+            }
+            const Run r = Tool(args);
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains(reason), qPrintable(r.err));
+            QVERIFY(r.out.isEmpty());
+            QVERIFY(!QFile::exists(Path("never.csv")));
+        }
+        const Run missing = Tool({QStringLiteral("info"), Path("missing.zr5")});
+        QCOMPARE(missing.exitCode, 1);
+        QVERIFY(missing.err.contains(QStringLiteral("データがありません")));
+    }
+
+    void unwritableOutput() {
+        const QString file = Sample();
+        QVERIFY(!file.isEmpty());
+        const Run r = Tool({QStringLiteral("csv"), file, Path("no-folder/out.csv")});
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains(QStringLiteral("保存できませんでした")));
+    }
+
+    void badUsage_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("nothing") << QStringList();
+        QTest::newRow("unknown command") << QStringList{"dump", "x.zr5"};
+        QTest::newRow("csv without output") << QStringList{"csv", "x.zr5"};
+        QTest::newRow("info with extra") << QStringList{"info", "a", "b"};
+    }
+    void badUsage() {
+        QFETCH(QStringList, args);
+        const Run r = Tool(args);
+        QCOMPARE(r.exitCode, 2);
+        QVERIFY(r.err.contains(QStringLiteral("usage")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestZr5Tool)
+#include "test_zr5_tool.moc"
