@@ -1,6 +1,7 @@
 #include "DialogDatalist.h"
 
 #include "DatalistModel.h"
+#include "platform/Fonts.h"
 
 #include <QFontMetrics>
 #include <QHBoxLayout>
@@ -18,7 +19,7 @@ constexpr int kVisibleLines = 24;
 }
 
 QFont DialogDatalist::ListFont() {
-    QFont font(QStringLiteral("ＭＳ ゴシック"), 9);
+    QFont font(GothicFamily(), 9);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     return font;

@@ -1,0 +1,90 @@
+#include "QtFileDialog.h"
+
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace k12 {
+
+QString ToQtFilter(const QString& filter) {
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i];
+        const QString patterns = parts[i + 1].trimmed();
+        if (description.isEmpty() && patterns.isEmpty()) {
+            continue;
+        }
+        QString qtPatterns = patterns;
+        qtPatterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (description.endsWith(QLatin1Char(')')) &&
+            description.contains(QLatin1Char('(') + qtPatterns + QLatin1Char(')'))) {
+            out << description;
+        } else {
+            out << description + QStringLiteral(" (") + qtPatterns + QLatin1Char(')');
+        }
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+std::optional<QString> QtFileDialog::runDialog(QWidget* parent, const QString& qtFilter, bool save,
+                                               const QString& start) {
+    QFileDialog dialog(parent);
+    // The non-native dialog never appends a suffix when no default suffix is set; the
+    // prompts are ours, so they are the same everywhere and go through the message box.
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QString());
+    if (!qtFilter.isEmpty()) {
+        const QStringList filters = qtFilter.split(QStringLiteral(";;"));
+        dialog.setNameFilters(filters);
+        // The dialog simplifies the blanks of a filter; show the texts as given.
+        if (auto* combo = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            combo && combo->count() == filters.size()) {
+            for (int i = 0; i < combo->count(); ++i) {
+                combo->setItemText(i, filters[i]);
+            }
+        }
+    }
+    if (!start.isEmpty()) {
+        const QFileInfo info(start);
+        dialog.setDirectory(info.absolutePath());
+        dialog.selectFile(info.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty() || files.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return files.first();
+}
+
+std::optional<QString> QtFileDialog::saveFileName(QWidget* parent, const QString& filter) {
+    const QString qtFilter = ToQtFilter(filter);
+    QString start;
+    for (;;) {
+        const std::optional<QString> path = runDialog(parent, qtFilter, true, start);
+        if (!path) {
+            return std::nullopt;
+        }
+        const QFileInfo info(*path);
+        const QString text =
+            info.exists() ? QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(*path)
+                          : QStringLiteral("%1 は存在しません。\n作成しますか？").arg(*path);
+        if (messages_.show(text, QStringLiteral("Message"), MsgButtons::YesNo, MsgIcon::Question) ==
+            MsgAnswer::Yes) {
+            return path;
+        }
+        start = *path;
+    }
+}
+
+std::optional<QString> QtFileDialog::openFileName(QWidget* parent, const QString& filter) {
+    return runDialog(parent, ToQtFilter(filter), false, QString());
+}
+
+} // namespace k12
