@@ -1,5 +1,8 @@
 #include "DialogMemo.h"
 
+#include "CsvFile.h"
+#include "DataFile.h"
+
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +15,27 @@
 #include <utility>
 
 namespace k12 {
+
+namespace {
+
+template <auto Write> StoreWriter Adapt() {
+    return [](const MeasurementStore& store, const QString& path) -> std::optional<QString> {
+        if (auto error = Write(store, path)) {
+            return error->message;
+        }
+        return std::nullopt;
+    };
+}
+
+} // namespace
+
+StoreWriter CsvStoreWriter() {
+    return Adapt<&WriteCsvFile>();
+}
+
+StoreWriter DataFileStoreWriter() {
+    return Adapt<&WriteDataFile>();
+}
 
 DialogMemo::DialogMemo(MeasurementStore& store, FileDialog& files, MessageBox& messages,
                        StoreWriter writeCsv, StoreWriter writeDedicated, QWidget* parent)

@@ -20,6 +20,10 @@ namespace k12 {
 using StoreWriter =
     std::function<std::optional<QString>(const MeasurementStore& store, const QString& path)>;
 
+// The program's writers (CSV export and dedicated data file) in the form the dialog takes.
+StoreWriter CsvStoreWriter();
+StoreWriter DataFileStoreWriter();
+
 inline const QString CSV_FILTER = QStringLiteral("CSVファイル  (*.csv)|*.csv|");
 inline const QString DEDICATED_FILTER = QStringLiteral("専用ファイル  (*.zr5)|*.zr5|");
 

@@ -7,6 +7,7 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QListView>
+#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -164,6 +165,22 @@ class TestDialogDatalist : public QObject {
             QTest::keyClick(&dialog, Qt::Key_Escape);
             QCOMPARE(spy.count(), 1);
         }
+    }
+
+    void mainWindowUse() {
+        // As the main window holds it: parented, deleted on close, cmdDisp wired to closed().
+        MeasurementStore store;
+        Fill(store, {{1.0f, 2.0f, 3.0f}});
+        QWidget mainWindow;
+        QPushButton cmdDisp(&mainWindow);
+        QPointer<DialogDatalist> dialog = new DialogDatalist(store, &mainWindow);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(dialog, &DialogDatalist::closed, &cmdDisp, [&] { cmdDisp.setEnabled(true); });
+        dialog->show();
+        cmdDisp.setEnabled(false);
+        dialog->close();
+        QVERIFY(cmdDisp.isEnabled());
+        QTRY_VERIFY(dialog.isNull());
     }
 
     void linesStayWhileTheStoreChanges() {

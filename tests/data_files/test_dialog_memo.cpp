@@ -267,6 +267,43 @@ class TestDialogMemo : public QObject {
         QCOMPARE(rig.messages.shown.size(), 2);
     }
 
+    void realWriters() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        Rig rig;
+        const auto former = rig.store.Memo;
+        rig.store.Units[0].Mflag = true;
+        DialogMemo dialog(rig.store, rig.files, rig.messages, CsvStoreWriter(),
+                          DataFileStoreWriter());
+        dialog.show();
+
+        // A folder that does not exist: the writer's reason reaches the operator.
+        const QString missing = dir.filePath(QStringLiteral("no/such/dir/x.csv"));
+        rig.files.answers = {missing};
+        Click(dialog, "OKButton");
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QVERIFY(rig.messages.last().text.contains(missing));
+        QVERIFY(dialog.isVisible());
+
+        // A memo line CP932 cannot hold is refused, nothing is written.
+        const QString target = dir.filePath(QStringLiteral("out"));
+        Retype(dialog, 0, QString::fromUtf8("\xF0\x9F\x98\x80"));
+        QTest::mouseClick(Type(dialog, 1), Qt::LeftButton);
+        rig.files.answers = {target};
+        Click(dialog, "OKButton");
+        QCOMPARE(rig.messages.shown.size(), 2);
+        QVERIFY(dialog.isVisible());
+        QVERIFY(!QFileInfo::exists(target));
+        QCOMPARE(rig.store.Memo, former);
+
+        Retype(dialog, 0, QStringLiteral("メモ"));
+        rig.files.answers = {target};
+        Click(dialog, "OKButton");
+        QCOMPARE(rig.messages.shown.size(), 2);
+        QVERIFY(!dialog.isVisible());
+        QVERIFY(QFileInfo(target).size() > 0); // saved under exactly that name
+    }
+
     void qtFilterForm_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("qt");
