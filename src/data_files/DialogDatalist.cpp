@@ -78,6 +78,7 @@ DialogDatalist::DialogDatalist(const MeasurementStore& store, QWidget* parent) :
     connect(OKButton_, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* count = new QHBoxLayout;
+    count->setSpacing(12);
     count->addWidget(Label1_);
     count->addWidget(lblDataNum_);
     count->addStretch(1);
