@@ -1,7 +1,9 @@
 #include "ZrBytes.h"
 #include "data_files/DataFile.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -371,6 +373,33 @@ class TestDataFile : public QObject {
             QVERIFY(error->message.contains(QStringLiteral("保存できませんでした")));
             QVERIFY(!QFile::exists(path));
         }
+    }
+
+    void failedSaveKeepsExistingTarget() {
+        MeasurementStore s;
+        s.InitDataArea();
+        s.ClearData();
+        s.SampleCount = 1;
+        // A folder in the target's place cannot be replaced by a file.
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("taken.zr5")));
+        QVERIFY(WriteAll(Path("taken.zr5/inside"), "kept"));
+        QVERIFY(WriteDataFile(s, Path("taken.zr5")));
+        QCOMPARE(ReadAll(Path("taken.zr5/inside")), QByteArray("kept"));
+
+        // A read-only folder stops everyone but root.
+        QVERIFY(QDir(dir_.path()).mkpath(QStringLiteral("locked")));
+        QVERIFY(WriteAll(Path("locked/old.zr5"), "old"));
+        QFile::setPermissions(Path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        const bool writable = QFileInfo(Path("locked")).isWritable();
+        auto error = WriteDataFile(s, Path("locked/old.zr5"));
+        QFile::setPermissions(Path("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (writable) {
+            QSKIP("running as root: a read-only folder does not stop writing");
+        }
+        QVERIFY(error);
+        QVERIFY(error->message.contains(Path("locked/old.zr5")));
+        QCOMPARE(ReadAll(Path("locked/old.zr5")), QByteArray("old"));
     }
 
     void unsavableMemoIsRefusedBeforeWriting_data() {
