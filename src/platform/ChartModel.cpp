@@ -68,12 +68,15 @@ void ChartModel::widen(DirtyRange& r, int lo, int hi) {
     }
 }
 
-void ChartModel::fitX() {
-    std::size_t n = 0;
+void ChartModel::fitRows() {
+    int n = 0;
     for (const Series& s : series_) {
-        n = std::max(n, s.y.size());
+        n = std::max(n, s.count);
     }
-    x_.resize(n, kNone);
+    if (n != rows_) {
+        rows_ = n;
+        cells_.resize(cell(rows_, 0), kNone);
+    }
 }
 
 void ChartModel::setSeriesCount(int count) {
@@ -81,49 +84,65 @@ void ChartModel::setSeriesCount(int count) {
     if (count == seriesCount()) {
         return;
     }
+    // Re-lay the rows out for the new width, keeping X and the remaining series.
+    const int stride = count + 1;
+    std::vector<double> cells(static_cast<std::size_t>(rows_) * static_cast<std::size_t>(stride),
+                              kNone);
+    const int keep = std::min(stride, stride_);
+    for (int r = 0; r < rows_; ++r) {
+        std::copy_n(cells_.begin() + static_cast<std::ptrdiff_t>(cell(r, 0)), keep,
+                    cells.begin() + static_cast<std::ptrdiff_t>(r) * stride);
+    }
+    cells_ = std::move(cells);
+    stride_ = stride;
     series_.resize(static_cast<std::size_t>(count));
-    fitX();
+    fitRows();
     changed();
 }
 
 void ChartModel::setPointCount(int series, int n) {
-    if (series < 1 || series > seriesCount()) {
+    const auto si = static_cast<std::size_t>(series - 1);
+    if (si >= series_.size()) {
         return;
     }
+    Series& s = series_[si];
     n = std::max(n, 0);
-    Series& s = series_[static_cast<std::size_t>(series - 1)];
-    const int old = static_cast<int>(s.y.size());
-    if (n == old) {
+    if (n == s.count) {
         return;
     }
-    s.y.resize(static_cast<std::size_t>(n), kNone);
+    const int old = s.count;
+    s.count = n;
     if (n > old) {
         widen(s.dirty, old, n);
+        fitRows();
     } else {
+        // Dropped points are cleared so that they come back as holes.
+        for (int i = n; i < old; ++i) {
+            cells_[cell(i, series)] = kNone;
+        }
         s.dirty.hi = std::min(s.dirty.hi, n);
+        fitRows();
     }
-    fitX();
     changed();
 }
 
 int ChartModel::pointCount(int series) const {
-    if (series < 1 || series > seriesCount()) {
-        return 0;
-    }
-    return static_cast<int>(series_[static_cast<std::size_t>(series - 1)].y.size());
+    const auto si = static_cast<std::size_t>(series - 1);
+    return si < series_.size() ? series_[si].count : 0;
 }
 
 void ChartModel::setXValue(int point, double x) {
-    if (point < 1 || point > static_cast<int>(x_.size())) {
-        return;
-    }
     const int i = point - 1;
-    if (same(x_[static_cast<std::size_t>(i)], x)) {
+    if (i < 0 || i >= rows_) {
         return;
     }
-    x_[static_cast<std::size_t>(i)] = x;
+    double& slot = cells_[cell(i, 0)];
+    if (same(slot, x)) {
+        return;
+    }
+    slot = x;
     for (Series& s : series_) {
-        if (i < static_cast<int>(s.y.size())) {
+        if (i < s.count) {
             widen(s.dirty, i, i + 1);
         }
     }
@@ -131,40 +150,36 @@ void ChartModel::setXValue(int point, double x) {
 }
 
 void ChartModel::setYValue(int series, int point, double y) {
-    if (series < 1 || series > seriesCount()) {
+    const auto si = static_cast<std::size_t>(series - 1);
+    if (si >= series_.size()) {
         return;
     }
-    Series& s = series_[static_cast<std::size_t>(series - 1)];
-    if (point < 1 || point > static_cast<int>(s.y.size())) {
-        return;
-    }
+    Series& s = series_[si];
     const int i = point - 1;
-    if (same(s.y[static_cast<std::size_t>(i)], y)) {
+    if (i < 0 || i >= s.count) {
         return;
     }
-    s.y[static_cast<std::size_t>(i)] = y;
+    double& slot = cells_[cell(i, series)];
+    if (same(slot, y)) {
+        return;
+    }
+    slot = y;
     widen(s.dirty, i, i + 1);
     changed();
 }
 
 std::optional<double> ChartModel::xValue(int point) const {
-    if (point < 1 || point > static_cast<int>(x_.size()) ||
-        std::isnan(x_[static_cast<std::size_t>(point - 1)])) {
+    if (point < 1 || point > rows_ || std::isnan(xAt(point - 1))) {
         return std::nullopt;
     }
-    return x_[static_cast<std::size_t>(point - 1)];
+    return xAt(point - 1);
 }
 
 std::optional<double> ChartModel::yValue(int series, int point) const {
-    if (point < 1 || point > pointCount(series)) {
+    if (point < 1 || point > pointCount(series) || std::isnan(yAt(series, point - 1))) {
         return std::nullopt;
     }
-    const double y =
-        series_[static_cast<std::size_t>(series - 1)].y[static_cast<std::size_t>(point - 1)];
-    if (std::isnan(y)) {
-        return std::nullopt;
-    }
-    return y;
+    return yAt(series, point - 1);
 }
 
 void ChartModel::setSeriesStyleSolidNoMarker(int style) {

@@ -11,8 +11,10 @@ namespace k12 {
 // Everything a chart holds, and when it redraws, independent of how it draws. The real chart and
 // the test fake both derive from it so their semantics cannot drift apart.
 //
-// Storage: one shared X array (length = the largest point count) and one Y array per series;
-// NaN marks "no value". A point is drawn only when both its X and its Y are set.
+// Storage: one row per point number up to the largest point count, holding the shared X and the
+// Y of every series side by side (rows are written in point order, so this keeps the writes of a
+// whole-chart rewrite sequential); NaN marks "no value". A point is drawn only when both its X
+// and its Y are set.
 //
 // Redraw policy: every change that alters something calls redraw() at once, unless repainting is
 // suspended or a batch is open; then one redraw follows at resume / at the outermost endBatch.
@@ -61,9 +63,10 @@ class ChartModel : public Chart {
     // Styles given to setSeriesStyleSolidNoMarker, in call order.
     const QList<int>& solidStyles() const { return solidStyles_; }
 
-    // Raw arrays: NaN means no value. X is shared; its length is the largest point count.
-    const std::vector<double>& xArray() const { return x_; }
-    const std::vector<double>& yArray(int series) const { return series_.at(series - 1).y; }
+    // Raw values by 0-based point index below rowCount(); NaN means no value.
+    int rowCount() const { return rows_; }
+    double xAt(int index) const { return cells_[cell(index, 0)]; }
+    double yAt(int series, int index) const { return cells_[cell(index, series)]; }
 
   protected:
     // Half-open range of point indexes (0-based) whose key or value may have changed since the
@@ -79,7 +82,7 @@ class ChartModel : public Chart {
 
   private:
     struct Series {
-        std::vector<double> y;
+        int count = 0;
         DirtyRange dirty;
     };
     struct Axis {
@@ -93,9 +96,16 @@ class ChartModel : public Chart {
     static void widen(DirtyRange& r, int lo, int hi);
     void changed();
     void flush();
-    void fitX();
+    std::size_t cell(int index, int column) const {
+        return static_cast<std::size_t>(index) * static_cast<std::size_t>(stride_) +
+               static_cast<std::size_t>(column);
+    }
+    void fitRows();
 
-    std::vector<double> x_;
+    // rows_ x stride_ values; column 0 is X, column s is series s.
+    std::vector<double> cells_;
+    int rows_ = 0;
+    int stride_ = 1;
     std::vector<Series> series_;
     QStringList labels_;
     QString header_;

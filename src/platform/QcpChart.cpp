@@ -75,13 +75,17 @@ void HoleGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
     const double k0 = axis->range().lower;
     const double p0 = axis->coordToPixel(k0);
     const double perKey = axis->coordToPixel(k0 + 1.0) - p0;
-    const auto column = [&](double key) {
-        return std::floor((p0 + (key - k0) * perKey) * columnsPerPixel_);
-    };
+    if (!(perKey != 0.0) || !std::isfinite(perKey)) {
+        return;
+    }
+    const double cpp = columnsPerPixel_;
+    const auto keyOfColumn = [&](double c) { return k0 + (c / cpp - p0) / perKey; };
+    // Key interval of the current column; points inside it need one comparison each.
+    double colLo = 0.0;
+    double colHi = 0.0;
 
     using It = QCPGraphDataContainer::const_iterator;
     It first{}, low{}, high{}, last{};
-    double col = 0.0;
     bool inColumn = false;
     qsizetype runStart = 0;
 
@@ -119,8 +123,7 @@ void HoleGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
             closeRun();
             continue;
         }
-        const double c = column(it->key);
-        if (inColumn && c == col) {
+        if (inColumn && it->key >= colLo && it->key < colHi) {
             if (it->value < low->value) {
                 low = it;
             }
@@ -132,7 +135,9 @@ void HoleGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
         }
         closeColumn();
         first = low = high = last = it;
-        col = c;
+        const double c = std::floor((p0 + (it->key - k0) * perKey) * cpp);
+        colLo = std::min(keyOfColumn(c), keyOfColumn(c + 1.0));
+        colHi = std::max(keyOfColumn(c), keyOfColumn(c + 1.0));
         inColumn = true;
     }
     closeRun();
@@ -299,9 +304,7 @@ void QcpChart::pushSeries(int series) {
     const auto idx = static_cast<std::size_t>(series - 1);
     detail::HoleGraph* g = graphs_[idx];
     QVector<QCPGraphData>& d = g->points();
-    const std::vector<double>& xs = xArray();
-    const std::vector<double>& ys = yArray(series);
-    const int n = static_cast<int>(ys.size());
+    const int n = pointCount(series);
     const int old = static_cast<int>(d.size());
     DirtyRange r = dirtyRange(series);
     if (needFullPush_[idx]) {
@@ -324,16 +327,16 @@ void QcpChart::pushSeries(int series) {
     bool sorted = true;
     int i = r.lo;
     for (; i < r.hi; ++i) {
-        const double x = xs[static_cast<std::size_t>(i)];
+        const double x = xAt(i);
         const bool hasX = !std::isnan(x);
         const double key = hasX ? x : prevKey;
         sorted = sorted && key >= prevKey;
         pts[i].key = key;
-        pts[i].value = hasX ? ys[static_cast<std::size_t>(i)] : detail::kNaN;
+        pts[i].value = hasX ? yAt(series, i) : detail::kNaN;
         prevKey = key;
     }
     // Following points without an X carry the key of the last point before them.
-    for (; i < n && std::isnan(xs[static_cast<std::size_t>(i)]) && pts[i].key != prevKey; ++i) {
+    for (; i < n && std::isnan(xAt(i)) && pts[i].key != prevKey; ++i) {
         pts[i].key = prevKey;
     }
     if (i < n && pts[i].key < prevKey) {
