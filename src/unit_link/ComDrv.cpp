@@ -237,10 +237,8 @@ double ComDrv::GetLog() {
 }
 
 void ComDrv::OnTimer1() {
-    // A dead port may report characters it can never deliver; the run notices via PortFailure().
-    if (MSComm1_->failure()) {
-        return;
-    }
+    // Lines received before a port failure still count; the run notices the failure through
+    // PortFailure(). The port's buffer is finite, so this ends on a dead port too.
     while (MSComm1_->inBufferCount() > 0) {
         const char c = MSComm1_->takeChar();
         if (c != '\n') {

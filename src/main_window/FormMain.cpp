@@ -1,0 +1,368 @@
+#include "FormMain.h"
+
+#include "data_files/DataFile.h"
+#include "measurement/Conversions.h"
+#include "settings/MeasInfo.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <algorithm>
+#include <utility>
+
+namespace k12 {
+
+namespace {
+
+const QString kMessageTitle = QStringLiteral("Message");
+
+QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& caption) {
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    b->setAutoDefault(false);
+    return b;
+}
+
+} // namespace
+
+FormMain::FormMain(FormMainServices services, FormMainDialogs dialogs, QWidget* parent)
+    : QMainWindow(parent), md_(services.md), chart_(services.chart), messages_(services.messages),
+      settings_(services.settings), clock_(services.clock), dialogs_(std::move(dialogs)) {
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("ZORV-K12INC"));
+    BuildControls();
+    Load();
+}
+
+FormMain::~FormMain() {
+    // The chart widget belongs to its owner, not to this window.
+    if (chartWidget_ != nullptr && chartWidget_ == chart_.widget()) {
+        chartWidget_->setParent(nullptr);
+    }
+}
+
+int FormMain::Tw(int twips) const {
+    const QScreen* s = screen();
+    const double dpi = s != nullptr ? s->logicalDotsPerInch() : 96.0;
+    return static_cast<int>(std::lround(twips / 15.0 * dpi / 96.0));
+}
+
+void FormMain::BuildControls() {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    client->setFixedSize(Tw(12375), Tw(8985));
+
+    auto place = [this](QWidget* w, int l, int t, int width, int height) {
+        w->setGeometry(Tw(l), Tw(t), Tw(width), Tw(height));
+    };
+
+    cmdDisp_ = MakeButton(client, QStringLiteral("cmdDisp"), QStringLiteral("データ表示"));
+    place(cmdDisp_, 3120, 240, 1335, 495);
+    cmdStart_ = MakeButton(client, QStringLiteral("cmdStart"), QStringLiteral("開始"));
+    place(cmdStart_, 9360, 120, 1215, 615);
+    cmdStop_ = MakeButton(client, QStringLiteral("cmdStop"), QStringLiteral("停止"));
+    place(cmdStop_, 10560, 120, 1095, 615);
+
+    frame1_ = new QGroupBox(QStringLiteral("現在値"), client);
+    frame1_->setObjectName(QStringLiteral("Frame1"));
+    place(frame1_, 360, 720, 1695, 2055);
+    const int labelTops[4] = {420, 825, 1215, 1620};
+    const int valueTops[4] = {360, 765, 1155, 1560};
+    for (int i = 0; i < 4; ++i) {
+        auto* number = new QLabel(QString::number(i + 1), frame1_);
+        number->setObjectName(QStringLiteral("Label2_%1").arg(i));
+        place(number, 120, labelTops[i], 375, 195);
+        label1_[i] = new QLabel(frame1_);
+        label1_[i]->setObjectName(QStringLiteral("Label1_%1").arg(i));
+        label1_[i]->setFrameShape(QFrame::Panel);
+        label1_[i]->setFrameShadow(QFrame::Sunken);
+        label1_[i]->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        place(label1_[i], 540, valueTops[i], 915, 315);
+    }
+
+    chartWidget_ = chart_.widget();
+    if (chartWidget_ == nullptr) {
+        chartWidget_ = new QFrame(client);
+    }
+    chartWidget_->setParent(client);
+    chartWidget_->setObjectName(QStringLiteral("Chart2D1"));
+    place(chartWidget_, 2400, 960, 9615, 5295);
+
+    frame4_ = new QGroupBox(QStringLiteral("表示範囲"), client);
+    frame4_->setObjectName(QStringLiteral("Frame4"));
+    place(frame4_, 360, 3240, 1695, 2415);
+    txtVhi_ = new QLineEdit(frame4_);
+    txtVhi_->setObjectName(QStringLiteral("txtVhi"));
+    place(txtVhi_, 478, 480, 855, 270);
+    txtVlow_ = new QLineEdit(frame4_);
+    txtVlow_->setObjectName(QStringLiteral("txtVlow"));
+    place(txtVlow_, 478, 1320, 855, 270);
+    auto* up = new QLabel(QStringLiteral("↑"), frame4_);
+    up->setObjectName(QStringLiteral("Label3"));
+    place(up, 720, 840, 300, 180);
+    auto* down = new QLabel(QStringLiteral("↓"), frame4_);
+    down->setObjectName(QStringLiteral("Label4"));
+    place(down, 720, 1080, 300, 180);
+    cmdSetScaleY_ = MakeButton(frame4_, QStringLiteral("cmdSetScaleY"), QStringLiteral("設定"));
+    place(cmdSetScaleY_, 478, 1800, 855, 375);
+
+    frame2_ = new QGroupBox(client);
+    frame2_->setObjectName(QStringLiteral("Frame2"));
+    place(frame2_, 3000, 6480, 9015, 975);
+    const QString modes[3] = {QStringLiteral("全表示"), QStringLiteral("自動ｽｸﾛｰﾙ"),
+                              QStringLiteral("手動ｽｸﾛｰﾙ")};
+    const int modeLefts[3] = {480, 1920, 3840};
+    const int modeWidths[3] = {1095, 1575, 1215};
+    for (int i = 0; i < 3; ++i) {
+        optWid_[i] = new QRadioButton(modes[i], frame2_);
+        optWid_[i]->setObjectName(QStringLiteral("optWid_%1").arg(i));
+        place(optWid_[i], modeLefts[i], 360, modeWidths[i], 375);
+        connect(optWid_[i], &QRadioButton::clicked, this, [this, i] { OptWidClick(i); });
+    }
+    cmdLeft_ = MakeButton(frame2_, QStringLiteral("cmdLeft"), QStringLiteral("←"));
+    place(cmdLeft_, 5280, 360, 495, 375);
+    cmdRight_ = MakeButton(frame2_, QStringLiteral("cmdRight"), QStringLiteral("→"));
+    place(cmdRight_, 5880, 360, 495, 375);
+    auto* label5 = new QLabel(QStringLiteral("表示データ数"), frame2_);
+    label5->setObjectName(QStringLiteral("Label5"));
+    place(label5, 6720, 480, 1095, 180);
+    combo1_ = new QComboBox(frame2_);
+    combo1_->setObjectName(QStringLiteral("Combo1"));
+    combo1_->setEditable(false);
+    place(combo1_, 7800, 360, 975, 300);
+
+    cmdSetting_ = MakeButton(client, QStringLiteral("cmdSetting"), QStringLiteral("取込設定"));
+    place(cmdSetting_, 480, 6840, 1695, 495);
+    cmdMeasInfo_ =
+        MakeButton(client, QStringLiteral("cmdMeasInfo"), QStringLiteral("測定条件保存"));
+    place(cmdMeasInfo_, 480, 7920, 1695, 495);
+    cmdPrint_ = MakeButton(client, QStringLiteral("cmdPrint"), QStringLiteral("印刷"));
+    place(cmdPrint_, 3120, 7920, 1335, 495);
+    cmdRead_ = MakeButton(client, QStringLiteral("cmdRead"), QStringLiteral("読込み"));
+    place(cmdRead_, 5040, 7920, 1335, 495);
+    cmdSave_ = MakeButton(client, QStringLiteral("cmdSave"), QStringLiteral("保存"));
+    place(cmdSave_, 6960, 7920, 1335, 495);
+    cmdEnd_ = MakeButton(client, QStringLiteral("cmdEnd"), QStringLiteral("終了"));
+    place(cmdEnd_, 10560, 7920, 1335, 495);
+
+    const int moveLefts[4] = {0, 12000, 0, 12000};
+    const int moveTops[4] = {0, 0, 8640, 8640};
+    for (int i = 0; i < 4; ++i) {
+        cmdMove_[i] = MakeButton(client, QStringLiteral("cmdMove_%1").arg(i), QStringLiteral("○"));
+        cmdMove_[i]->setToolTip(QStringLiteral("移動ツールの表示"));
+        place(cmdMove_[i], moveLefts[i], moveTops[i], 375, 375);
+        connect(cmdMove_[i], &QPushButton::clicked, this, [this] {
+            if (dialogs_.showMoveTool) {
+                dialogs_.showMoveTool(this);
+            }
+        });
+    }
+
+    connect(cmdLeft_, &QPushButton::clicked, this, &FormMain::CmdLeftClick);
+    connect(cmdRight_, &QPushButton::clicked, this, &FormMain::CmdRightClick);
+    connect(combo1_, &QComboBox::activated, this, [this](int) { Combo1Click(); });
+    connect(cmdSetScaleY_, &QPushButton::clicked, this, &FormMain::CmdSetScaleYClick);
+    connect(cmdStart_, &QPushButton::clicked, this, &FormMain::CmdStartClick);
+    connect(cmdStop_, &QPushButton::clicked, this, &FormMain::StopMeas);
+    connect(cmdSetting_, &QPushButton::clicked, this, &FormMain::CmdSettingClick);
+    connect(cmdMeasInfo_, &QPushButton::clicked, this, &FormMain::CmdMeasInfoClick);
+    connect(cmdDisp_, &QPushButton::clicked, this, &FormMain::CmdDispClick);
+    connect(cmdSave_, &QPushButton::clicked, this, &FormMain::CmdSaveClick);
+    connect(cmdRead_, &QPushButton::clicked, this, &FormMain::CmdReadClick);
+    connect(cmdPrint_, &QPushButton::clicked, this, &FormMain::CmdPrintClick);
+    connect(cmdEnd_, &QPushButton::clicked, this, &QWidget::close);
+
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    timer2_.setObjectName(QStringLiteral("Timer2"));
+    connect(&timer1_, &QTimer::timeout, this, &FormMain::OnTimer1Tick);
+    connect(&timer2_, &QTimer::timeout, this, &FormMain::OnTimer2Tick);
+
+    setFixedSize(sizeHint());
+}
+
+void FormMain::Load() {
+    txtVhi_->setText(QStringLiteral("180"));
+    txtVlow_->setText(QStringLiteral("-180"));
+    md_.InitDataArea();
+    LoadMeasInfo(md_, settings_);
+    md_.ClearData();
+    SetButtonState();
+    InitGraph();
+    InitGraphParam(false);
+    ResetGraph();
+}
+
+void FormMain::Message(const QString& text) {
+    messages_.show(text, kMessageTitle, MsgButtons::Ok, MsgIcon::None);
+}
+
+void FormMain::SetButtonState() {
+    const bool measuring = md_.Measuring;
+    cmdStart_->setEnabled(!measuring);
+    cmdStop_->setEnabled(measuring);
+    cmdSetting_->setEnabled(!measuring);
+    cmdPrint_->setEnabled(!measuring);
+    cmdRead_->setEnabled(!measuring);
+    cmdSave_->setEnabled(!measuring);
+    cmdEnd_->setEnabled(!measuring);
+    cmdDisp_->setEnabled(!measuring && md_.SampleCount >= 1);
+}
+
+void FormMain::DispCurrentData() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag) {
+            label1_[i]->setText(FormatFixed3(md_.Units[i].Data[md_.SampleCount - 1]));
+        }
+    }
+}
+
+void FormMain::DispCurrentData1() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = md_.Units[i];
+        if (u.Mflag && u.DataCount > 0) {
+            label1_[i]->setText(FormatFixed3(u.Data[u.DataCount - 1]));
+        }
+    }
+}
+
+void FormMain::ClearCurrentData() {
+    for (QLabel* l : label1_) {
+        l->clear();
+    }
+}
+
+void FormMain::DispConnectflg() {
+    chart_.setSeriesLabels({QStringLiteral("1台目"), QStringLiteral("2台目"),
+                            QStringLiteral("3台目"), QStringLiteral("4台目")});
+}
+
+bool FormMain::IsDatalistOpen() const {
+    return std::any_of(datalists_.begin(), datalists_.end(),
+                       [](const QPointer<QWidget>& w) { return w && w->isVisible(); });
+}
+
+void FormMain::CloseDatalist() {
+    const auto lists = std::exchange(datalists_, {});
+    for (const QPointer<QWidget>& w : lists) {
+        if (w) {
+            w->close();
+        }
+    }
+}
+
+void FormMain::closeEvent(QCloseEvent* event) {
+    if (!cmdStart_->isEnabled()) {
+        messages_.show(QStringLiteral("測定中です。中止してから終了して下さい。"),
+                       QStringLiteral("エラーメッセージ"), MsgButtons::Ok, MsgIcon::Error);
+        event->ignore();
+        return;
+    }
+    const QString question =
+        md_.SampleCount < 1 ? QStringLiteral("終了しますか？")
+                            : QStringLiteral("データが消去されます。終了してもよろしいですか？");
+    if (messages_.show(question, kMessageTitle, MsgButtons::YesNo, MsgIcon::Question) !=
+        MsgAnswer::Yes) {
+        event->ignore();
+        return;
+    }
+    CloseDatalist();
+    md_.UnloadDrivers();
+    event->accept();
+}
+
+void FormMain::CmdSettingClick() {
+    if (md_.SampleCount >= 1 &&
+        messages_.show(QStringLiteral("設定を変更するとデータが消去されます。よろしいですか？"),
+                       kMessageTitle, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
+        return;
+    }
+    md_.SettingChanged = false;
+    if (dialogs_.editSettings) {
+        dialogs_.editSettings(this);
+    }
+    if (!md_.SettingChanged) {
+        return;
+    }
+    if (md_.SampleCount > 0) {
+        CloseDatalist();
+        md_.ClearData();
+        ClearCurrentData();
+        cmdDisp_->setEnabled(md_.SampleCount >= 1);
+    }
+    ResetGraph();
+}
+
+void FormMain::CmdMeasInfoClick() {
+    const QString error = SaveMeasInfo(md_, settings_);
+    if (!error.isEmpty()) {
+        messages_.show(error, kMessageTitle, MsgButtons::Ok, MsgIcon::Error);
+    }
+}
+
+void FormMain::CmdDispClick() {
+    if (md_.SampleCount < 1) {
+        Message(QStringLiteral("データがありません"));
+        return;
+    }
+    if (!dialogs_.openDatalist) {
+        return;
+    }
+    datalists_.removeAll(QPointer<QWidget>());
+    // The list may outlive the button while the window is being destroyed.
+    datalists_.append(dialogs_.openDatalist(this, [button = QPointer<QPushButton>(cmdDisp_)] {
+        if (button) {
+            button->setEnabled(true);
+        }
+    }));
+    cmdDisp_->setEnabled(false);
+}
+
+void FormMain::CmdSaveClick() {
+    if (md_.SampleCount < 1) {
+        Message(QStringLiteral("測定データがありません。"));
+        return;
+    }
+    if (dialogs_.saveData) {
+        dialogs_.saveData(this);
+    }
+}
+
+void FormMain::CmdReadClick() {
+    if (!dialogs_.chooseReadFile) {
+        return;
+    }
+    if (const auto path = dialogs_.chooseReadFile(this)) {
+        ReadFile(*path);
+    }
+}
+
+void FormMain::ReadFile(const QString& path) {
+    // The file is parsed completely before the store changes, so a bad file loses nothing.
+    if (const auto error = ReadDataFile(md_, path)) {
+        if (error->kind == DataFileError::Kind::NoRows) {
+            Message(NoDataMessage());
+        } else {
+            messages_.show(error->message, kMessageTitle, MsgButtons::Ok, MsgIcon::Error);
+        }
+        return;
+    }
+    ClearCurrentData();
+    cmdDisp_->setEnabled(true);
+    const int32_t n = md_.SampleCount;
+    ReplayData();
+    md_.SampleCount = n;
+}
+
+void FormMain::CmdPrintClick() {
+    if (dialogs_.print) {
+        dialogs_.print(this);
+    }
+}
+
+} // namespace k12

@@ -1,0 +1,164 @@
+#pragma once
+
+#include "measurement/ModuleData.h"
+#include "platform/Chart.h"
+#include "platform/Clock.h"
+#include "platform/MessageBox.h"
+#include "platform/SettingsStore.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace k12 {
+
+// Modal and non-modal windows the main window opens. Each has a default that shows the real
+// dialog; tests replace them so nothing blocks.
+struct FormMainDialogs {
+    // Shows the settings dialog modally; it sets SettingChanged on OK.
+    std::function<void(QWidget* parent)> editSettings;
+    // Shows the save dialog modally.
+    std::function<void(QWidget* parent)> saveData;
+    // Asks for a dedicated file to read; nullopt when cancelled.
+    std::function<std::optional<QString>(QWidget* parent)> chooseReadFile;
+    // Opens the non-modal data list; the window must call the given function however it closes.
+    std::function<QWidget*(QWidget* parent, std::function<void()> onClosed)> openDatalist;
+    // Runs the print command.
+    std::function<void(QWidget* parent)> print;
+    // Shows (creating it on first use) the move tool window.
+    std::function<void(QWidget* mainWindow)> showMoveTool;
+};
+
+struct FormMainServices {
+    ModuleData& md;
+    Chart& chart;
+    MessageBox& messages;
+    SettingsStore& settings;
+    const Clock& clock;
+};
+
+// The main window: command buttons, current values, chart and its visible range, and the run
+// control of both timing modes.
+class FormMain : public QMainWindow {
+    Q_OBJECT
+  public:
+    FormMain(FormMainServices services, FormMainDialogs dialogs, QWidget* parent = nullptr);
+    ~FormMain() override;
+
+    // Chart procedures other windows call.
+    void InitGraph();
+    void SetGraphStyle();
+    void InitGraphParam(bool flg);
+    bool SetGraphParam();
+    void SetAxesX(int32_t dcnt1, int32_t dcnt2);
+    void SetAxesY(float minV, float maxV);
+    void GrDrawData(int32_t dcnt);
+    void GrDrawData1();
+    void DispConnectflg();
+
+    // Reads a dedicated data file and replays it onto the chart.
+    void ReadFile(const QString& path);
+
+    // Timer handlers, public so tests can tick without waiting.
+    void OnTimer1Tick();
+    void OnTimer2Tick();
+    QTimer& Timer1() { return timer1_; }
+    QTimer& Timer2() { return timer2_; }
+
+    bool IsDatalistOpen() const;
+    // Converts twips to pixels for this screen (15 twips per pixel at 96 dpi).
+    int Tw(int twips) const;
+
+  protected:
+    friend struct FormMainTestAccess;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildControls();
+    void Load();
+
+    void SetButtonState();
+    void DispCurrentData();
+    void DispCurrentData1();
+    void ClearCurrentData();
+    void CloseDatalist();
+
+    void InitDcntList();
+    void ResetGraph();
+    void EnableScaleY(bool p);
+    void ScrollAxesX();
+    int32_t DisplayCount() const;
+    void SelectMode(int index);
+
+    void OptWidClick(int index);
+    void Combo1Click();
+    void CmdLeftClick();
+    void CmdRightClick();
+    void CmdSetScaleYClick();
+
+    void CmdStartClick();
+    void StopMeas();
+    void PcTimerStep();
+    void DevTimerStep();
+    bool CheckLogSpace() const;
+    bool GetUnitLogs();
+    void UpdateSampleCount();
+    bool ReportPortFailure();
+
+    void CmdSettingClick();
+    void CmdMeasInfoClick();
+    void CmdDispClick();
+    void CmdSaveClick();
+    void CmdReadClick();
+    void CmdPrintClick();
+    void ReplayData();
+
+    void Message(const QString& text);
+
+    ModuleData& md_;
+    Chart& chart_;
+    MessageBox& messages_;
+    SettingsStore& settings_;
+    const Clock& clock_;
+    FormMainDialogs dialogs_;
+
+    QTimer timer1_;
+    QTimer timer2_;
+    bool inStep_ = false;
+    // Lists opened by cmdDisp (a file read re-enables cmdDisp while one may be open).
+    QList<QPointer<QWidget>> datalists_;
+
+    QWidget* chartWidget_ = nullptr;
+    QGroupBox* frame1_ = nullptr;
+    QGroupBox* frame2_ = nullptr;
+    QGroupBox* frame4_ = nullptr;
+    QLineEdit* txtVhi_ = nullptr;
+    QLineEdit* txtVlow_ = nullptr;
+    QPushButton* cmdSetScaleY_ = nullptr;
+    std::array<QRadioButton*, 3> optWid_{};
+    QPushButton* cmdLeft_ = nullptr;
+    QPushButton* cmdRight_ = nullptr;
+    QComboBox* combo1_ = nullptr;
+    std::array<QLabel*, 4> label1_{};
+    QPushButton* cmdStart_ = nullptr;
+    QPushButton* cmdStop_ = nullptr;
+    QPushButton* cmdSetting_ = nullptr;
+    QPushButton* cmdMeasInfo_ = nullptr;
+    QPushButton* cmdDisp_ = nullptr;
+    QPushButton* cmdRead_ = nullptr;
+    QPushButton* cmdSave_ = nullptr;
+    QPushButton* cmdPrint_ = nullptr;
+    QPushButton* cmdEnd_ = nullptr;
+    std::array<QPushButton*, 4> cmdMove_{};
+};
+
+} // namespace k12

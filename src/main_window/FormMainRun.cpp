@@ -1,0 +1,237 @@
+// Run control of the main window: start, stop and the acquisition steps of both timing modes.
+#include "FormMain.h"
+
+#include "measurement/Conversions.h"
+
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace k12 {
+
+namespace {
+
+const QString kMessageTitle = QStringLiteral("Message");
+const QString kOutOfMemory = QStringLiteral("メモリー不足です。測定値が保存できません");
+
+// Keeps a timer's further ticks from starting a step while one runs (a step may wait in a
+// message box, during which the event loop delivers ticks).
+class StepGuard {
+  public:
+    explicit StepGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~StepGuard() { flag_ = false; }
+    StepGuard(const StepGuard&) = delete;
+    StepGuard& operator=(const StepGuard&) = delete;
+
+  private:
+    bool& flag_;
+};
+
+} // namespace
+
+void FormMain::CmdStartClick() {
+    if (md_.SampleCount >= 1 &&
+        messages_.show(QStringLiteral("測定を開始するとデータが消去されます。よろしいですか？"),
+                       kMessageTitle, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
+        return;
+    }
+    if (!md_.DevOpenAll()) {
+        md_.DevCloseAll();
+        return;
+    }
+    if (!cmdDisp_->isEnabled()) {
+        CloseDatalist();
+        cmdDisp_->setEnabled(true);
+    }
+    if (optWid_[0]->isChecked()) {
+        md_.ViewWidth = 100;
+    }
+    chart_.suspendRepaint();
+    md_.ClearData();
+    md_.ClearMemo();
+    md_.Measuring = true;
+    SetButtonState();
+    SetGraphParam();
+    md_.StartTime = FormatStartTime(clock_.now());
+    chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
+    chart_.setHeaderPlacement(3);
+    if (md_.TimerType) {
+        if (md_.SetPcTimer()) {
+            timer1_.setInterval(md_.PcTimerInterval);
+            md_.PcTickCount = 0;
+            timer1_.start();
+        } else {
+            Message(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
+            StopMeas();
+        }
+    } else if (md_.LogStartAll()) {
+        timer2_.setInterval(100);
+        timer2_.start();
+    }
+    // A failed LogStartAll leaves the window measuring without a timer until cmdStop.
+}
+
+void FormMain::StopMeas() {
+    if (md_.TimerType) {
+        timer1_.stop();
+    } else {
+        md_.LogStopAll();
+        timer2_.stop();
+    }
+    md_.DevCloseAll();
+    md_.Measuring = false;
+    SetButtonState();
+    // A start that ended before its first step must not leave the chart frozen.
+    if (chart_.isRepaintSuspended()) {
+        chart_.resumeRepaint();
+    }
+}
+
+void FormMain::OnTimer1Tick() {
+    if (inStep_ || !md_.Measuring) {
+        return;
+    }
+    md_.PcTickCount += 1;
+    if (md_.PcTickCount >= md_.PcTicksPerSample) {
+        PcTimerStep();
+        md_.PcTickCount = 0;
+    }
+}
+
+void FormMain::OnTimer2Tick() {
+    if (inStep_ || !md_.Measuring) {
+        return;
+    }
+    DevTimerStep();
+}
+
+void FormMain::PcTimerStep() {
+    const StepGuard guard(inStep_);
+    if (md_.SampleCount >= MAX_SAMPLES) {
+        timer1_.stop();
+        Message(kOutOfMemory);
+        StopMeas();
+        return;
+    }
+    if (md_.SampleCount < 1 && chart_.isRepaintSuspended()) {
+        chart_.resumeRepaint();
+    }
+    if (md_.Measuring) {
+        if (ReportPortFailure()) {
+            return;
+        }
+        if (!md_.GetDegreeAll()) {
+            StopMeas();
+            return;
+        }
+    }
+    md_.SampleCount += 1;
+    if (md_.Measuring) {
+        DispCurrentData();
+    }
+    ScrollAxesX();
+    GrDrawData(md_.SampleCount);
+}
+
+void FormMain::DevTimerStep() {
+    const StepGuard guard(inStep_);
+    if (!CheckLogSpace()) {
+        timer2_.stop();
+        Message(kOutOfMemory);
+        StopMeas();
+        return;
+    }
+    if (md_.DeviceTickCount < 1 && chart_.isRepaintSuspended()) {
+        chart_.resumeRepaint();
+    }
+    if (md_.Measuring) {
+        if (!GetUnitLogs()) {
+            StopMeas();
+            return;
+        }
+        DispCurrentData1();
+    }
+    ScrollAxesX();
+    GrDrawData1();
+    md_.DeviceTickCount += 1;
+    // What arrived before a unit's port failed is stored above; then the run ends.
+    if (md_.Measuring && ReportPortFailure()) {
+        return;
+    }
+    if (md_.SampleCount >= MAX_SAMPLES) {
+        StopMeas();
+        Message(QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。"));
+    }
+}
+
+bool FormMain::CheckLogSpace() const {
+    for (const UnitRecord& u : md_.Units) {
+        if (u.Mflag && u.DataCount >= MAX_SAMPLES) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FormMain::GetUnitLogs() {
+    std::array<double, 201> buffer{};
+    try {
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            UnitRecord& u = md_.Units[i];
+            if (!u.Mflag) {
+                continue;
+            }
+            ComDrv& drv = md_.Driver(i);
+            const int n = drv.GetLogLen();
+            for (int k = 0; k < n; ++k) {
+                buffer[k] = drv.GetLog();
+            }
+            for (int k = 0; k < n; ++k) {
+                const int32_t r = u.DataCount;
+                if (r >= MAX_SAMPLES) {
+                    break;
+                }
+                u.Data[r] = static_cast<float>(buffer[k]);
+                u.DataCount = r + 1;
+                if (r >= MAX_SAMPLES - 1) {
+                    break;
+                }
+            }
+        }
+    } catch (const DeviceError& e) {
+        messages_.show(e.description(), kAppTitle, MsgButtons::Ok, MsgIcon::None);
+        return false;
+    }
+    UpdateSampleCount();
+    return true;
+}
+
+void FormMain::UpdateSampleCount() {
+    bool first = true;
+    for (const UnitRecord& u : md_.Units) {
+        if (!u.Mflag) {
+            continue;
+        }
+        if (first || u.DataCount > md_.SampleCount) {
+            md_.SampleCount = u.DataCount;
+            first = false;
+        }
+    }
+}
+
+bool FormMain::ReportPortFailure() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (!md_.Units[i].Mflag || !md_.Drivers[i]) {
+            continue;
+        }
+        if (const auto failure = md_.Drivers[i]->PortFailure()) {
+            timer1_.stop();
+            timer2_.stop();
+            StopMeas();
+            Message(QStringLiteral("%1台目: %2").arg(i + 1).arg(failure->description()));
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace k12

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "FakeChart.h"
+#include "FakeClock.h"
+#include "FakeMessageBox.h"
+#include "FakeSerialPort.h"
+#include "FakeSettingsStore.h"
+#include "main_window/FormMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <memory>
+#include <vector>
+
+namespace k12 {
+
+// Reaches the window's private procedures from tests.
+struct FormMainTestAccess {
+    static void ScrollAxesX(FormMain& f) { f.ScrollAxesX(); }
+    static void ReplayData(FormMain& f) { f.ReplayData(); }
+    static bool GetUnitLogs(FormMain& f) { return f.GetUnitLogs(); }
+    static void DevTimerStep(FormMain& f) { f.DevTimerStep(); }
+    static void PcTimerStep(FormMain& f) { f.PcTimerStep(); }
+};
+
+namespace test {
+
+// A main window over fakes: scripted units answering every command, a recording chart and
+// message box, an in-memory settings store and a fixed clock.
+class MainWindowHarness {
+  public:
+    explicit MainWindowHarness(std::function<void(FakeSettingsStore&)> presetSettings = {}) {
+        if (presetSettings) {
+            presetSettings(settings);
+        }
+        md = std::make_unique<ModuleData>(
+            [this] {
+                auto port = std::make_unique<FakeSerialPort>();
+                port->reply("", "K12INC\r\n", 0, true);
+                port->reply("GET", "  12.500\r\n", 0, true);
+                port->reply("RUN00", "OK\r\n", 0, true);
+                port->reply("STP", "OK\r\n", 0, true);
+                ports.push_back(port.get());
+                return port;
+            },
+            messages);
+        form = std::make_unique<FormMain>(
+            FormMainServices{*md, chart, messages, settings, clock},
+            FormMainDialogs{
+                [this](QWidget*) {
+                    ++settingsDialogRuns;
+                    if (settingsDialogAction) {
+                        settingsDialogAction(*md);
+                    }
+                },
+                [this](QWidget*) { ++saveDialogRuns; },
+                [this](QWidget*) { return readFile; },
+                [this](QWidget* parent, std::function<void()> onClosed) -> QWidget* {
+                    datalistClosed = std::move(onClosed);
+                    auto* w = new QWidget(parent, Qt::Window);
+                    w->setAttribute(Qt::WA_DeleteOnClose);
+                    QObject::connect(w, &QObject::destroyed, [this] {
+                        if (datalistClosed) {
+                            datalistClosed();
+                        }
+                    });
+                    w->show();
+                    return w;
+                },
+                [this](QWidget*) { ++printRuns; },
+                [this](QWidget*) { ++moveToolRuns; },
+            });
+    }
+
+    template <typename T> T* w(const QString& name) const { return form->findChild<T*>(name); }
+    QPushButton* button(const QString& name) const { return w<QPushButton>(name); }
+    QComboBox* combo() const { return w<QComboBox>(QStringLiteral("Combo1")); }
+    QRadioButton* opt(int i) const { return w<QRadioButton>(QStringLiteral("optWid_%1").arg(i)); }
+    QLineEdit* txt(const char* name) const { return w<QLineEdit>(QString::fromLatin1(name)); }
+    QString label1(int i) const { return w<QLabel>(QStringLiteral("Label1_%1").arg(i))->text(); }
+
+    FakeSerialPort& port(int unit) {
+        return dynamic_cast<FakeSerialPort&>(md->Driver(unit).Port());
+    }
+
+    std::pair<int, int> window() const { return {md->ViewStart, md->ViewEnd}; }
+    std::pair<double, double> xRange() const { return chart.axisRange(ChartAxis::X); }
+
+    // Puts rows 0..n-1 with value base+row into every unit in use.
+    void fillRows(int32_t n, float base = 0.0f) {
+        for (auto& u : md->Units) {
+            if (!u.Mflag) {
+                continue;
+            }
+            for (int32_t r = 0; r < n; ++r) {
+                u.Data[r] = base + static_cast<float>(r);
+            }
+            u.DataCount = n;
+        }
+        md->SampleCount = n;
+    }
+
+    void selectCount(const QString& text) {
+        combo()->setCurrentIndex(combo()->findText(text));
+        Q_EMIT combo()->activated(combo()->currentIndex());
+    }
+
+    // Declared before the window, which calls into them until it is gone.
+    std::function<void(ModuleData&)> settingsDialogAction;
+    std::optional<QString> readFile;
+    std::function<void()> datalistClosed;
+    int settingsDialogRuns = 0;
+    int saveDialogRuns = 0;
+    int printRuns = 0;
+    int moveToolRuns = 0;
+
+    FakeMessageBox messages;
+    FakeSettingsStore settings;
+    FakeClock clock;
+    FakeChart chart;
+    std::vector<FakeSerialPort*> ports;
+    std::unique_ptr<ModuleData> md;
+    std::unique_ptr<FormMain> form;
+};
+
+} // namespace test
+} // namespace k12
