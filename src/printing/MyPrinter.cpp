@@ -1,5 +1,7 @@
 #include "printing/MyPrinter.h"
 
+#include "platform/Fonts.h"
+
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
@@ -13,19 +15,11 @@ constexpr double kCmPerInch = 2.54;
 constexpr double kTitleSize = 12.0;
 constexpr double kTextSize = 10.0;
 
-// The page's font is not installed on Linux; a metrically close proportional serif stands in.
-void RegisterPrintFontSubstitute() {
-    static const bool done = [] {
-        QFont::insertSubstitution(MyPrinter::kFontName, QStringLiteral("IPAPMincho"));
-        return true;
-    }();
-    (void)done;
-}
-
 } // namespace
 
 MyPrinter::MyPrinter() : m_font(kFontName) {
-    RegisterPrintFontSubstitute();
+    // The page font is not installed here; its registered substitute stands in.
+    RegisterFontSubstitutes();
     m_font.setPointSizeF(kTextSize);
 }
 

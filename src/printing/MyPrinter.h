@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Fonts.h"
+
 #include <QFont>
 #include <QPointF>
 #include <QRectF>
@@ -17,7 +19,7 @@ namespace k12 {
 // operation only records; the printer sees nothing before EndPrint.
 class MyPrinter {
   public:
-    static inline const QString kFontName = QStringLiteral("MS P明朝");
+    static inline const QString kFontName = PMinchoFamily();
 
     struct TextItem {
         QPointF pos; // cm, top left of the text

@@ -237,4 +237,82 @@ inline void VerifyPrintedPage(const QString& pdf, const ExpectedPage& e) {
     }
 }
 
+// Checks a printed page from its rendering alone, for outputs whose text cannot be extracted
+// (a print queue that outlines the fonts). A portrait sheet means the landscape page was turned
+// a quarter counter-clockwise onto it, as print queues do.
+inline void VerifyPrintedRaster(const QString& pdf, const ExpectedPage& e) {
+    constexpr int dpi = 100;
+    const QImage image = RenderPdf(pdf, dpi);
+    QVERIFY2(!image.isNull(), "pdftoppm could not render the output");
+    const bool turned = image.height() > image.width();
+    const double sheetHeightCm = image.height() * 2.54 / dpi;
+    // Page cm (from the printable area's top left) to the colour on the sheet.
+    const auto dark = [&](double x, double y) {
+        double sx = x + e.origin.x();
+        double sy = y + e.origin.y();
+        if (turned) {
+            const double t = sx;
+            sx = sy;
+            sy = sheetHeightCm - t;
+        }
+        const int px = int(sx / 2.54 * dpi);
+        const int py = int(sy / 2.54 * dpi);
+        return image.valid(px, py) && QColor(image.pixel(px, py)).lightness() < 240;
+    };
+    // Any ink in the page rectangle r (cm)?
+    const auto inked = [&](const QRectF& r) {
+        constexpr double step = 0.02;
+        for (double y = r.top(); y < r.bottom(); y += step) {
+            for (double x = r.left(); x < r.right(); x += step) {
+                if (dark(x, y)) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    };
+    const double lineH = 0.35; // a 10 pt line
+    // A text starts at x (within about a millimetre): ink right there, none just before it.
+    const auto startsAt = [&](const char* what, double x, double y) {
+        QVERIFY2(inked(QRectF(x - 0.05, y, 0.17, lineH)), what);
+        QVERIFY2(!inked(QRectF(x - 0.4, y, 0.33, lineH)), what);
+    };
+    const double w = e.width;
+    startsAt("date", w - 4.0, 0.5);
+    startsAt("subtitle", w / 4.0, 2.0);
+    double y1 = 0.0;
+    for (double y = 2.4; y < 3.0 && y1 == 0.0; y += 0.02) {
+        if (inked(QRectF(w / 4.0, y, 0.5, 0.02))) {
+            y1 = y;
+        }
+    }
+    QVERIFY2(y1 > 0.0, "no settings line under the subtitle");
+    startsAt("start time label", w / 4.0, y1);
+    startsAt("start time", w / 4.0 + 3.0, y1);
+    const double step = y1 - 2.0 + 0.05;
+    startsAt("interval label", w / 4.0, y1 + step - 0.05);
+    startsAt("interval", w / 4.0 + 3.0, y1 + step - 0.05);
+
+    // The title row's ink is centred.
+    double left = -1.0;
+    double right = -1.0;
+    for (double x = 0.0; x < w; x += 0.02) {
+        if (inked(QRectF(x, 1.0, 0.02, 0.4))) {
+            if (left < 0.0) {
+                left = x;
+            }
+            right = x;
+        }
+    }
+    QVERIFY2(left > 0.0 && std::abs((left + right) / 2.0 - w / 2.0) < 0.15, "title not centred");
+
+    const QRectF box(0.1 * w, e.height - 14.5, 0.8 * w, 12.5);
+    QVERIFY2(inked(QRectF(box.left() + 0.1, box.top() + 0.1, 0.05, 0.05)), "chart top left");
+    QVERIFY2(inked(QRectF(box.right() - 0.15, box.bottom() - 0.15, 0.05, 0.05)),
+             "chart bottom right");
+    QVERIFY2(!inked(QRectF(box.left() - 0.4, box.top(), 0.3, box.height())), "ink left of chart");
+    QVERIFY2(!inked(QRectF(box.right() + 0.1, box.top(), 0.3, box.height())), "ink right of chart");
+    QVERIFY2(!inked(QRectF(box.left(), box.bottom() + 0.1, box.width(), 0.3)), "ink below chart");
+}
+
 } // namespace k12::test
