@@ -1,0 +1,68 @@
+// The program: wires the real platform boundaries to the main window.
+#include "data_files/DialogDatalist.h"
+#include "data_files/DialogMemo.h"
+#include "main_window/FormMain.h"
+#include "move_tool/DialogMoveWindow.h"
+#include "platform/Fonts.h"
+#include "platform/QcpChart.h"
+#include "platform/QtFileDialog.h"
+#include "platform/QtMessageBox.h"
+#include "platform/QtPrintDialog.h"
+#include "platform/QtSerialPort.h"
+#include "platform/QtSettingsStore.h"
+#include "printing/ChartPrintout.h"
+#include "settings/DialogSetting.h"
+
+#include <QApplication>
+#include <QFont>
+
+using namespace k12;
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    RegisterFontSubstitutes();
+    QApplication::setFont(QFont(PGothicFamily(), 9));
+
+    QtSettingsStore settings;
+    QtMessageBox messages;
+    QtFileDialog files(messages);
+    QtPrintDialog printDialog;
+    SystemClock clock;
+    QcpChart chart;
+    ModuleData md([&settings] { return std::make_unique<QtSerialPort>(settings); }, messages);
+    PrintCommand printing(md, chart, messages, printDialog);
+    MoveToolLauncher* moveTool = nullptr;
+
+    FormMainDialogs dialogs{
+        [&md](QWidget* parent) {
+            DialogSetting dialog(md, md.Messages(), parent);
+            dialog.exec();
+        },
+        [&md, &files, &messages](QWidget* parent) {
+            DialogMemo dialog(md, files, messages, CsvStoreWriter(), DataFileStoreWriter(),
+                              parent);
+            dialog.exec();
+        },
+        [&files](QWidget* parent) { return files.openFileName(parent, DEDICATED_FILTER); },
+        [&md](QWidget* parent, std::function<void()> onClosed) -> QWidget* {
+            auto* list = new DialogDatalist(md, parent);
+            list->setAttribute(Qt::WA_DeleteOnClose);
+            QObject::connect(list, &DialogDatalist::closed, list, std::move(onClosed));
+            list->show();
+            return list;
+        },
+        [&printing](QWidget* parent) { printing.Run(parent); },
+        [&moveTool](QWidget*) {
+            if (moveTool != nullptr) {
+                moveTool->Show();
+            }
+        },
+    };
+
+    FormMain form(FormMainServices{md, chart, messages, settings, clock}, std::move(dialogs));
+    messages.setParent(&form);
+    moveTool = new MoveToolLauncher(&form);
+    moveTool->setParent(&form);
+    form.show();
+    return QApplication::exec();
+}
