@@ -109,11 +109,20 @@ class TestChart : public QObject {
         QCOMPARE(c.yValue(1, 5), std::nullopt);
         QCOMPARE(c.xValue(0), std::nullopt);
 
+        // Changing the series count keeps X and the remaining series.
+        c.setYValue(1, 1, 7.0);
+        c.setSeriesCount(2);
+        c.setSeriesCount(4);
+        QCOMPARE(c.yValue(1, 1), std::optional<double>(7.0));
+        QCOMPARE(c.xValue(1), std::optional<double>(0.5));
+        QCOMPARE(c.pointCount(3), 0);
+
         if (real) {
             // The graph holds one entry per point, holes as NaN values, keys kept sorted.
             QCPGraph* g = qcp.plot()->graph(0);
             QCOMPARE(g->dataCount(), 4);
-            QCOMPARE(g->data()->at(0)->value, 10.0);
+            QCOMPARE(g->data()->at(0)->value, 7.0);
+            QCOMPARE(qcp.plot()->graphCount(), 4);
             QVERIFY(std::isnan(g->data()->at(1)->value));
             QCOMPARE(g->data()->at(1)->key, 0.5);
         }
