@@ -28,8 +28,9 @@ class HoleGraph;
 // containers, then a queued replot is requested. replotCount() counts those redraws.
 class QcpChart final : public ChartModel {
   public:
-    // The widget belongs to parent; without one it belongs to this chart and must not be
-    // reparented.
+    // The widget belongs to parent. Without one it belongs to this chart: a window that takes it
+    // in must hand it back (setParent(nullptr)) before the window is destroyed, unless the chart
+    // goes first.
     explicit QcpChart(QWidget* parent = nullptr);
     ~QcpChart() override;
 
