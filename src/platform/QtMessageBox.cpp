@@ -1,6 +1,7 @@
 #include "QtMessageBox.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace k12 {
 
@@ -21,11 +22,13 @@ MsgAnswer QtMessageBox::show(const QString& text, const QString& title, MsgButto
         break;
     }
     if (buttons == MsgButtons::YesNo) {
-        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
-        box.setButtonText(QMessageBox::Yes, QStringLiteral("はい(&Y)"));
-        box.setButtonText(QMessageBox::No, QStringLiteral("いいえ(&N)"));
-        return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        // Esc and the close box answer No.
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes ? MsgAnswer::Yes : MsgAnswer::No;
     }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
