@@ -10,6 +10,8 @@ namespace {
 
 constexpr int RECEIVE_CYCLES = 100;
 constexpr double PI_15 = 3.14159265358979;
+// Readings averaged into one logged value at most.
+constexpr int16_t MAX_AVERAGING = 100;
 
 DeviceError NotOpenError() {
     return DeviceError(link_error::NotOpen, QStringLiteral("オープンされていない"));
@@ -200,7 +202,7 @@ void ComDrv::LogStart(int16_t Interval) {
     if (Logflg_) {
         throw LoggingError();
     }
-    if (Interval < 1 || Interval > LOG_CAPACITY) {
+    if (Interval < 1 || Interval > MAX_AVERAGING) {
         throw RangeError();
     }
     AvgCount_ = Interval;
