@@ -1,21 +1,34 @@
 #!/usr/bin/env bash
-# Usage: test_deb.sh <build>/CPackConfig.cmake
-# Runs cpack into a private folder, then checks the .deb's dependencies and file list.
+# Usage: test_deb.sh <build folder>
+# Packs the build's install rules with its CPack configuration into a private folder, then
+# checks the .deb's control fields, dependencies and file list.
 set -euo pipefail
-config=$1
+build=$(realpath "$1")
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
-if ! cpack --config "$config" -G DEB -B "$out" >"$out/cpack.log" 2>&1; then
+# cpack on a CMake project first builds the whole tree (preinstall); a test must not build, so
+# the same install script runs as an install script of an otherwise identical configuration.
+cat >"$out/install.cmake" <<CMAKE
+set(CMAKE_INSTALL_PREFIX "\${CPACK_PACKAGING_INSTALL_PREFIX}")
+set(CMAKE_INSTALL_DO_STRIP 1)
+include("$build/cmake_install.cmake")
+CMAKE
+cat >"$out/config.cmake" <<CMAKE
+include("$build/CPackConfig.cmake")
+set(CPACK_INSTALL_CMAKE_PROJECTS "")
+set(CPACK_INSTALL_SCRIPTS "$out/install.cmake")
+CMAKE
+if ! cpack --config "$out/config.cmake" -G DEB -B "$out/pkg" >"$out/cpack.log" 2>&1; then
   cat "$out/cpack.log" >&2
   echo "FAIL: cpack did not build the package" >&2
   exit 1
 fi
 shopt -s nullglob
-debs=("$out"/k12inc_*.deb)
+debs=("$out"/pkg/k12inc_*.deb)
 if [ ${#debs[@]} -ne 1 ]; then
   echo "FAIL: expected one k12inc_*.deb, found ${#debs[@]}" >&2
-  ls -l "$out" >&2
+  ls -l "$out/pkg" >&2
   exit 1
 fi
 deb=${debs[0]}
@@ -29,13 +42,29 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Version)" ] || fail "no Version"
 [ -n "$(field Architecture)" ] || fail "no Architecture"
 
-# Dependency names, one a line, without versions or alternatives' separators.
-depends=$(field Depends | tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/^[[:space:]]+//; s/[[:space:]]+$//' |
-  sed '/^$/d')
-for p in libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 libqt6printsupport6 \
-  libqt6svg6 qt6-qpa-plugins libqcustomplot2.1-qt6 fonts-ipafont-gothic fonts-ipafont-mincho; do
+# Package names, one a line, without versions; alternatives count as names too.
+names() { tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/[[:space:]]//g' | sed '/^$/d' | sort -u; }
+depends=$(field Depends | names)
+for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
+  libqt6printsupport6 libqt6svg6 qt6-qpa-plugins libqcustomplot2.1-qt6 \
+  fonts-ipafont-gothic fonts-ipafont-mincho; do
   grep -qxF "$p" <<<"$depends" || fail "Depends lacks $p (Depends: $(field Depends))"
 done
+
+# Every package a program links to must be declared (catches a newly linked library).
+if command -v dpkg-shlibdeps >/dev/null; then
+  mkdir -p "$out/scan/debian" "$out/unpacked"
+  touch "$out/scan/debian/control"
+  dpkg-deb -x "$deb" "$out/unpacked"
+  if scanned=$(cd "$out/scan" &&
+    dpkg-shlibdeps -O "$out"/unpacked/usr/bin/* 2>"$out/shlibdeps.log"); then
+    for p in $(sed 's/^shlibs:Depends=//' <<<"$scanned" | names); do
+      grep -qxF "$p" <<<"$depends" || fail "Depends lacks $p, which the programs link to"
+    done
+  else
+    fail "dpkg-shlibdeps failed: $(cat "$out/shlibdeps.log")"
+  fi
+fi
 
 # File list: paths without the leading "./".
 files=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./||')
@@ -45,12 +74,11 @@ for f in usr/bin/k12inc usr/bin/k12inc-unit usr/bin/k12inc-unit-sim usr/bin/k12i
 done
 # The programs must be executable.
 while read -r mode _ _ _ _ path; do
-  case $path in ./usr/bin/*) [[ $mode == -rwxr-xr-x ]] || fail "$path has mode $mode" ;; esac
+  case $path in ./usr/bin/?*) [[ $mode == -rwxr-xr-x ]] || fail "$path has mode $mode" ;; esac
 done < <(dpkg-deb -c "$deb")
 # Nothing from the build tree or the developer's machine.
-if grep -vE '^usr/(bin|share)/' <<<"$files" | grep -vxE 'usr/?|usr/share/?' | grep -q .; then
-  fail "unexpected paths: $(grep -vE '^usr/(bin|share)/' <<<"$files" | tr '\n' ' ')"
-fi
+stray=$(grep -vxE '|usr/|usr/(bin|share)/.*' <<<"$files" || true)
+[ -z "$stray" ] || fail "unexpected paths: $(tr '\n' ' ' <<<"$stray")"
 
 if [ "$failures" -ne 0 ]; then
   dpkg-deb -I "$deb" >&2
