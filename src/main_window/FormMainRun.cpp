@@ -227,7 +227,7 @@ bool FormMain::ReportPortFailure() {
             timer1_.stop();
             timer2_.stop();
             StopMeas();
-            Message(QStringLiteral("%1台目: %2").arg(i + 1).arg(failure->description()));
+            Message(UnitFailureText(i, *failure));
             return true;
         }
     }

@@ -4,6 +4,10 @@
 
 namespace k12 {
 
+QString UnitFailureText(int unit, const DeviceError& error) {
+    return QStringLiteral("%1台目: %2").arg(unit + 1).arg(error.description());
+}
+
 ModuleData::ModuleData(SerialPortFactory portFactory, MessageBox& messages)
     : portFactory_(std::move(portFactory)), messages_(messages) {}
 
@@ -23,8 +27,11 @@ template <typename Action> bool ModuleData::ForEachUnitInUse(Action action) {
         try {
             action(i, Driver(i));
         } catch (const DeviceError& e) {
-            // The description alone: the operator sees exactly what the link reported.
-            messages_.show(e.description(), kAppTitle, MsgButtons::Ok, MsgIcon::None);
+            // The description alone: the operator sees exactly what the link reported. A line
+            // that failed is named with its unit, since its text names only the device.
+            const QString text =
+                e.number() == serial_error::LineFailed ? UnitFailureText(i, e) : e.description();
+            messages_.show(text, kAppTitle, MsgButtons::Ok, MsgIcon::None);
             return false;
         }
     }

@@ -11,6 +11,10 @@ namespace k12 {
 
 using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 
+// The message for a unit whose line failed during a run: the unit ("1台目" .. "4台目") and the
+// serial layer's description.
+QString UnitFailureText(int unit, const DeviceError& error);
+
 // The shared module: the store plus the procedures that act on every unit in use.
 class ModuleData : public MeasurementStore {
   public:

@@ -182,7 +182,7 @@ void QtSerialPort::noteError(QSerialPort::SerialPortError error) {
         &port_,
         [this] {
             if (failure_ && port_.isOpen())
-                port_.close();
+                closeDeadPort();
         },
         Qt::QueuedConnection);
 }
@@ -202,13 +202,17 @@ bool QtSerialPort::ctsHolding() {
 void QtSerialPort::pull() {
     if (failure_ && port_.isOpen()) {
         // A hung-up device keeps reporting readiness; stop listening to it.
-        port_.close();
+        closeDeadPort();
     }
     if (!port_.isOpen())
         return;
     if (port_.bytesAvailable() == 0 && !port_.waitForReadyRead(0) &&
         port_.error() == QSerialPort::TimeoutError)
         port_.clearError();
+    takeReceived();
+}
+
+void QtSerialPort::takeReceived() {
     if (port_.bytesAvailable() > 0) {
         if (rxPos_ == rx_.size()) {
             rx_.clear();
@@ -216,6 +220,12 @@ void QtSerialPort::pull() {
         }
         rx_.append(port_.readAll());
     }
+}
+
+void QtSerialPort::closeDeadPort() {
+    // What arrived before the line failed is still the unit's data.
+    takeReceived();
+    port_.close();
 }
 
 int QtSerialPort::inBufferCount() {

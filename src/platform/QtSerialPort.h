@@ -56,6 +56,8 @@ class QtSerialPort final : public SerialPort {
     QString label(const QString& device) const;
     void applySettings();
     void pull();
+    void takeReceived();
+    void closeDeadPort();
     void noteError(QSerialPort::SerialPortError error);
 
     DeviceMapper mapper_;
