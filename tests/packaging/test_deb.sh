@@ -43,7 +43,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Architecture)" ] || fail "no Architecture"
 
 # Package names, one a line, without versions; alternatives count as names too.
-names() { tr ',|' '\n\n' | sed -E 's/\(.*\)//; s/[[:space:]]//g' | sed '/^$/d' | sort -u; }
+names() { tr ',|' '\n' | sed -E 's/\(.*\)//; s/[[:space:]]//g' | sed '/^$/d' | sort -u; }
 depends=$(field Depends | names)
 for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
   libqt6printsupport6 libqt6svg6 qt6-qpa-plugins libqcustomplot2.1-qt6 \
@@ -58,7 +58,7 @@ if command -v dpkg-shlibdeps >/dev/null; then
   dpkg-deb -x "$deb" "$out/unpacked"
   if scanned=$(cd "$out/scan" &&
     dpkg-shlibdeps -O "$out"/unpacked/usr/bin/* 2>"$out/shlibdeps.log"); then
-    for p in $(sed 's/^shlibs:Depends=//' <<<"$scanned" | names); do
+    for p in $(names <<<"${scanned#shlibs:Depends=}"); do
       grep -qxF "$p" <<<"$depends" || fail "Depends lacks $p, which the programs link to"
     done
   else
