@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages listed in debian-packages.txt that are missing.
+# Installs the Debian packages of a list (default: debian-packages.txt next to this script) that
+# are missing. Usage: ensure-deps.sh [LIST]; a relative LIST not found from the current directory
+# is looked up next to this script.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$here/debian-packages.txt")
+list=${1:-debian-packages.txt}
+if [ ! -f "$list" ] && [ -f "$here/$list" ]; then
+  list=$here/$list
+fi
+if [ ! -f "$list" ]; then
+  echo "ensure-deps: no package list $list" >&2
+  exit 2
+fi
+mapfile -t wanted < <(grep -vE '^\s*(#|$)' "$list" | sed 's/\s*#.*//; s/\s*$//')
 missing=()
 for p in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
