@@ -106,10 +106,16 @@ void FormMain::GrDrawData1() {
     }
     const double step = md_.IntervalTM / 1000.0;
     for (int32_t r = 1; r <= n; ++r) {
+        // X is shared by every series: set it once per row that has a value (this runs over
+        // every stored row on each device-timer tick).
+        bool xSet = false;
         for (int i = 0; i < UNIT_COUNT; ++i) {
             const float v = md_.Units[i].Data[r - 1];
             if (md_.Units[i].Mflag && v != NO_DATA_VALUE) {
-                chart_.setXValue(r, step * r);
+                if (!xSet) {
+                    chart_.setXValue(r, step * r);
+                    xSet = true;
+                }
                 chart_.setYValue(i + 1, r, v);
             }
         }
