@@ -183,8 +183,12 @@ QByteArray UnitSimulator::nextReading(Unit& unit) {
         v = double(k + 1);
         break;
     }
+    // A reading is eight characters: three decimals while they fit, fewer for large counters.
     char text[32];
-    std::snprintf(text, sizeof text, "%8.3f", v);
+    for (int decimals = 3; decimals >= 0; --decimals) {
+        if (std::snprintf(text, sizeof text, "%8.*f", decimals, v) <= 8)
+            break;
+    }
     return QByteArray(text);
 }
 

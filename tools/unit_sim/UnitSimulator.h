@@ -33,7 +33,8 @@ struct SimUnitConfig {
 // Units on pseudo-terminals, served by one background thread. Answers the empty probe line with
 // "K12INC", "GET" with one reading, "RUN00" with "OK" and then a reading every stream period,
 // "STP" with "OK" (streaming stops); anything else with "NG". Readings are eight characters,
-// e.g. "  12.500". Counter readings are 1, 2, 3, ... over GET and streamed readings alike.
+// e.g. "  12.500" ("88001.00" once three decimals no longer fit). Counter readings are 1, 2, 3,
+// ... over GET and streamed readings alike.
 class UnitSimulator {
   public:
     explicit UnitSimulator(std::vector<SimUnitConfig> units, int streamPeriodMs = 100);
