@@ -11,11 +11,18 @@ mkdir -p "$build"
 build=$(cd "$build" && pwd)
 
 type=$(sed -n 's/^CMAKE_BUILD_TYPE:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null || true)
+config=()
 case "$type" in
-Release | RelWithDebInfo) cmake -S "$root" -B "$build" >/dev/null ;;
-*) cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null ;;
+Release | RelWithDebInfo) ;;
+*) config=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
 esac
-cmake --build "$build" --target k12-benchmarks -j"$(nproc)" >/dev/null
+log="$build/bench-build.log"
+if ! { cmake -S "$root" -B "$build" "${config[@]}" &&
+    cmake --build "$build" --target k12-benchmarks -j"$(nproc)"; } >"$log" 2>&1; then
+    tail -n 30 "$log" >&2
+    echo "building the benchmarks failed; full log: $log" >&2
+    exit 1
+fi
 
 export QT_QPA_PLATFORM=offscreen
 benches=(main files datalist poll chart memory)
