@@ -1,0 +1,259 @@
+// Long runs of the real main window, chart and serial ports against four simulated units on
+// pseudo-terminals, up to the store's limit in both timing modes.
+#include "FakeMessageBox.h"
+#include "FakeSettingsStore.h"
+#include "UnitSimulator.h"
+#include "main_window/FormMain.h"
+#include "platform/QcpChart.h"
+#include "platform/QcpInclude.h"
+#include "platform/QtSerialPort.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPushButton>
+#include <QTest>
+#include <memory>
+
+using namespace k12;
+using namespace k12::test;
+
+namespace {
+
+const QString kOutOfMemory = QStringLiteral("メモリー不足です。測定値が保存できません");
+const QString kBufferFull = QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。");
+
+// The units stream a reading every 4 ms: 25 per 100 ms collection step, a quarter of a
+// driver's ring.
+constexpr int kStreamPeriodMs = 4;
+// Rows the PC-timer run polls for real; the rows before them are put into the store directly
+// (polling all 88000 rows of four units over pseudo-terminals takes several minutes).
+constexpr int32_t kPolledRows = 5000;
+// A run that stores nothing new for this long has hung.
+constexpr qint64 kStallMs = 60000;
+
+std::vector<SimUnitConfig> Counters() {
+    SimUnitConfig c;
+    c.waveform = Waveform::Counter;
+    return std::vector<SimUnitConfig>(UNIT_COUNT, c);
+}
+
+// The program as main() wires it, with the settings in memory, recorded messages and the four
+// units' COM ports mapped to the simulator's devices.
+struct Rig {
+    Rig(bool pcTimer, int intervalMs) : sim(Counters(), kStreamPeriodMs) {
+        sim.start();
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            settings.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("True");
+            settings.values[QStringLiteral("MeasInfo/CommPort%1").arg(i + 1)] =
+                QString::number(i + 1);
+            settings.values[QStringLiteral("Ports/COM%1").arg(i + 1)] = sim.devicePath(i);
+        }
+        settings.values[QStringLiteral("MeasInfo/TimerType")] =
+            pcTimer ? QStringLiteral("True") : QStringLiteral("False");
+        settings.values[QStringLiteral("MeasInfo/IntervalTM")] = QString::number(intervalMs);
+        md = std::make_unique<ModuleData>(
+            [this] { return std::make_unique<QtSerialPort>(settings); }, messages);
+        form = std::make_unique<FormMain>(
+            FormMainServices{*md, chart, messages, settings, clock},
+            FormMainDialogs{
+                [](QWidget*) {},
+                [](QWidget*) {},
+                [](QWidget*) { return std::optional<QString>(); },
+                [](QWidget*, std::function<void()>) -> QWidget* { return nullptr; },
+                [](QWidget*) {},
+                [](QWidget*) {},
+            });
+        form->show();
+    }
+
+    void start() {
+        QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("cmdStart")),
+                          Qt::LeftButton);
+    }
+
+    // Every unit's rows hold consecutive counter readings, the first being first.
+    void verifyConsecutive(float first) const {
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            const UnitRecord& u = md->Units[i];
+            for (int32_t r = 0; r < u.DataCount; ++r) {
+                const float want = first + static_cast<float>(r);
+                if (u.Data[r] != want) {
+                    QFAIL(qPrintable(QStringLiteral("unit %1 row %2: %3, expected %4")
+                                         .arg(i + 1)
+                                         .arg(r)
+                                         .arg(double(u.Data[r]))
+                                         .arg(double(want))));
+                }
+            }
+        }
+    }
+
+    UnitSimulator sim;
+    FakeSettingsStore settings;
+    FakeMessageBox messages;
+    SystemClock clock;
+    QcpChart chart;
+    std::unique_ptr<ModuleData> md;
+    std::unique_ptr<FormMain> form;
+};
+
+} // namespace
+
+class TestLongRun : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void deviceTimerToTheLimit();
+    void pcTimerToTheLimit();
+};
+
+void TestLongRun::deviceTimerToTheLimit() {
+    Rig rig(false, 100); // one reading per logged value
+    QElapsedTimer clock;
+    clock.start();
+
+    // Gaps between collection steps, to see whether the event loop kept up.
+    QElapsedTimer sinceStep;
+    qint64 maxGapMs = 0;
+    QStringList longGaps;
+    QObject::connect(&rig.form->Timer2(), &QTimer::timeout, rig.form.get(), [&] {
+        if (sinceStep.isValid()) {
+            const qint64 gap = sinceStep.elapsed();
+            maxGapMs = std::max(maxGapMs, gap);
+            if (gap > 250) {
+                longGaps << QStringLiteral("%1 ms at row %2").arg(gap).arg(rig.md->SampleCount);
+            }
+        }
+        sinceStep.start();
+    });
+
+    rig.start();
+    QVERIFY(rig.md->Measuring);
+    QVERIFY(rig.form->Timer2().isActive());
+    QVERIFY(rig.messages.shown.isEmpty());
+
+    int32_t seen = -1;
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    while (rig.md->Measuring) {
+        QTest::qWait(200);
+        if (rig.md->SampleCount != seen) {
+            seen = rig.md->SampleCount;
+            sinceProgress.start();
+        }
+        QVERIFY2(sinceProgress.elapsed() < kStallMs,
+                 qPrintable(QStringLiteral("no progress at %1 rows").arg(seen)));
+    }
+    qInfo("device-timer run: %lld ms, %d steps, longest gap between steps %lld ms; gaps over "
+          "250 ms: %s",
+          clock.elapsed(), rig.md->DeviceTickCount, maxGapMs, qPrintable(longGaps.join(", ")));
+
+    QCOMPARE(rig.messages.texts(), QStringList{kBufferFull});
+    QCOMPARE(rig.md->SampleCount, MAX_SAMPLES);
+    QVERIFY(!rig.form->Timer2().isActive());
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = rig.md->Units[i];
+        // The units started a few readings apart; none may lag further behind.
+        QVERIFY2(u.DataCount > MAX_SAMPLES - 50, qPrintable(QString::number(u.DataCount)));
+        QVERIFY(u.DataCount <= MAX_SAMPLES);
+        QCOMPARE(rig.sim.receivedCommands(i).constLast(), QByteArray("STP"));
+        QVERIFY(!rig.md->Driver(i).Openflg());
+    }
+    rig.verifyConsecutive(1.0f);
+
+    // The costliest step's chart work: all rows replotted and drawn.
+    QElapsedTimer draw;
+    draw.start();
+    rig.form->GrDrawData1();
+    rig.chart.plot()->replot(QCustomPlot::rpImmediateRefresh);
+    qInfo("replotting %d rows took %lld ms", rig.md->SampleCount, draw.elapsed());
+
+    // Nothing runs after the stop.
+    const int32_t steps = rig.md->DeviceTickCount;
+    QTest::qWait(500);
+    QCOMPARE(rig.md->DeviceTickCount, steps);
+    QCOMPARE(rig.md->SampleCount, MAX_SAMPLES);
+    QCOMPARE(rig.messages.shown.size(), 1);
+    QVERIFY(!rig.md->Measuring);
+}
+
+void TestLongRun::pcTimerToTheLimit() {
+    Rig rig(true, 1000);
+    rig.start();
+    QVERIFY(rig.md->Measuring);
+    QVERIFY(rig.form->Timer1().isActive());
+    QVERIFY(rig.messages.shown.isEmpty());
+
+    // Rows before the polled ones, counting up to 0 so that the first poll (1) continues them.
+    const int32_t first = MAX_SAMPLES - kPolledRows;
+    for (UnitRecord& u : rig.md->Units) {
+        for (int32_t r = 0; r < first; ++r) {
+            u.Data[r] = static_cast<float>(r - first + 1);
+        }
+        u.DataCount = first;
+    }
+    rig.md->SampleCount = first;
+    // The first step resumes repainting only in a run that starts empty.
+    rig.chart.resumeRepaint();
+
+    // Ticks come faster than the one-second timer; the timer's own ticks are welcome too.
+    QElapsedTimer clock;
+    clock.start();
+    QElapsedTimer sinceProgress;
+    sinceProgress.start();
+    int32_t seen = rig.md->SampleCount;
+    while (rig.md->Measuring && rig.md->SampleCount < MAX_SAMPLES) {
+        rig.form->OnTimer1Tick();
+        // The chart's queued replot and the timers run now and then, not after every row.
+        if (rig.md->SampleCount % 100 == 0 && rig.md->SampleCount < MAX_SAMPLES) {
+            QCoreApplication::processEvents();
+        }
+        if (rig.md->SampleCount != seen) {
+            seen = rig.md->SampleCount;
+            sinceProgress.start();
+        }
+        QVERIFY2(sinceProgress.elapsed() < kStallMs, qPrintable(QString::number(seen)));
+    }
+    const qint64 ms = clock.elapsed();
+    qInfo("PC-timer run: %d rows polled in %lld ms (%.2f ms per row of four units)", kPolledRows,
+          ms, double(ms) / kPolledRows);
+    QVERIFY2(rig.messages.shown.isEmpty(), qPrintable(rig.messages.texts().join(u'\n')));
+    QCOMPARE(rig.md->SampleCount, MAX_SAMPLES);
+    QVERIFY(rig.md->Measuring);
+    for (const UnitRecord& u : rig.md->Units) {
+        QCOMPARE(u.DataCount, MAX_SAMPLES);
+    }
+    rig.verifyConsecutive(static_cast<float>(1 - first));
+
+    // The next tick finds the store full.
+    rig.form->OnTimer1Tick();
+    QCOMPARE(rig.messages.texts(), QStringList{kOutOfMemory});
+    QVERIFY(!rig.md->Measuring);
+    QVERIFY(!rig.form->Timer1().isActive());
+    const qsizetype gets = rig.sim.receivedCommands(0).count("GET");
+    QCOMPARE(gets, qsizetype(kPolledRows));
+
+    // Further ticks do nothing.
+    for (int k = 0; k < 3; ++k) {
+        rig.form->OnTimer1Tick();
+    }
+    QTest::qWait(100);
+    QCOMPARE(rig.messages.shown.size(), 1);
+    QCOMPARE(rig.md->SampleCount, MAX_SAMPLES);
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        QCOMPARE(rig.sim.receivedCommands(i).count("GET"), gets);
+        QVERIFY(!rig.md->Driver(i).Openflg());
+    }
+}
+
+int main(int argc, char* argv[]) {
+    // The device-timer run streams for six minutes, longer than QtTest's default watchdog.
+    if (qEnvironmentVariableIsEmpty("QTEST_FUNCTION_TIMEOUT")) {
+        qputenv("QTEST_FUNCTION_TIMEOUT", "570000");
+    }
+    QApplication app(argc, argv);
+    TestLongRun test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_long_run.moc"
