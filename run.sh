@@ -13,35 +13,14 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 demo="$top/build/demo"
-mkdir -p "$demo/config/K12INC"
-ini="$demo/config/K12INC/K12INC.ini"
+. "$top/scripts/demo-lib.sh"
 # First demo run: both simulated units in use, PC timer, one second.
-if ! grep -q '^\[MeasInfo\]' "$ini" 2>/dev/null; then
-  cat >> "$ini" <<'INI'
-[MeasInfo]
-Mflag1=True
-Mflag2=True
-Mflag3=False
-Mflag4=False
-CommPort1=1
-CommPort2=2
-CommPort3=3
-CommPort4=4
-TimerType=True
-IntervalTM=1000
-INI
-fi
+demo_settings "$demo/config" True 1000
 export XDG_CONFIG_HOME="$demo/config"
 
-sim_out="$demo/simulator.txt"
-"$top/build/bin/k12inc-unit-sim" --units 2 --com 1,2 --wave sine,ramp >"$sim_out" 2>&1 &
-sim=$!
-trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  [ "$(grep -c '^COM' "$sim_out" 2>/dev/null)" -ge 2 ] && break
-  kill -0 "$sim" 2>/dev/null || { cat "$sim_out" >&2; exit 1; }
-  sleep 0.1
-done
+UNITS_PID=
+trap '[ -n "$UNITS_PID" ] && { kill "$UNITS_PID" 2>/dev/null; wait "$UNITS_PID" 2>/dev/null; }; true' EXIT
+start_units "$top/build/bin" "$demo/simulator.txt"
 echo "Simulated units:"
-sed 's/^/  /' "$sim_out"
+sed 's/^/  /' "$demo/simulator.txt"
 "$top/build/bin/k12inc"

@@ -52,30 +52,13 @@ unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
 
 # Both units in use on the device timer, averaging two readings (200 ms), for a smooth chart.
-mkdir -p "$work/config/K12INC"
-cat >"$work/config/K12INC/K12INC.ini" <<'INI'
-[MeasInfo]
-Mflag1=True
-Mflag2=True
-Mflag3=False
-Mflag4=False
-CommPort1=1
-CommPort2=2
-CommPort3=3
-CommPort4=4
-TimerType=False
-IntervalTM=200
-INI
+. "$top/scripts/demo-lib.sh"
+demo_settings "$work/config" False 200
 export XDG_CONFIG_HOME="$work/config"
 export HOME="$work"
 
-"$build/bin/k12inc-unit-sim" --units 2 --com 1,2 --wave sine,ramp >"$work/sim.txt" 2>&1 &
-pids+=($!)
-for _ in $(seq 50); do
-  [ "$(grep -c '^COM' "$work/sim.txt" 2>/dev/null)" -ge 2 ] && break
-  kill -0 "${pids[-1]}" 2>/dev/null || { cat "$work/sim.txt" >&2; exit 1; }
-  sleep 0.1
-done
+start_units "$build/bin" "$work/sim.txt"
+pids+=("$UNITS_PID")
 
 "$build/bin/k12inc" >"$work/k12inc.log" 2>&1 &
 pids+=($!)
