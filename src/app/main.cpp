@@ -15,11 +15,20 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 using namespace k12;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    // Qt's own dialogs (files, printers) speak Japanese like the rest of the program.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(&qtTexts);
+    }
     RegisterFontSubstitutes();
     QApplication::setFont(QFont(PGothicFamily(), 9));
 
