@@ -1,10 +1,22 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
+#include <QString>
 #include <cstdint>
 #include <cstring>
 
 namespace k12::test {
+
+inline QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
 
 // Builds .zr5 bytes field by field, independently of the writer.
 struct ZrBytes {

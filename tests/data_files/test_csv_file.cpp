@@ -1,3 +1,4 @@
+#include "ZrBytes.h"
 #include "data_files/CsvFile.h"
 #include "measurement/Conversions.h"
 
@@ -6,13 +7,9 @@
 #include <QTest>
 
 using namespace k12;
+using namespace k12::test;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A finished device-timer measurement: unit 1 full, unit 2 shorter, unit 3 not in use.
 void Fill(MeasurementStore& s) {

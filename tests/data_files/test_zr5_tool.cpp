@@ -8,19 +8,9 @@
 #include <QTest>
 
 using namespace k12;
-using k12::test::ZrBytes;
+using namespace k12::test;
 
 namespace {
-
-QByteArray ReadAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-bool WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 struct Run {
     int exitCode = -1;

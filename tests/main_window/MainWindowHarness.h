@@ -28,6 +28,31 @@ struct FormMainTestAccess {
 
 namespace test {
 
+// Settings with exactly the given units (indexes) in use, the timer type and the interval.
+inline void UseUnits(FakeSettingsStore& s, std::initializer_list<int> units, bool pcTimer = true,
+                     int interval = 1000) {
+    for (int i = 0; i < 4; ++i) {
+        s.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("False");
+    }
+    for (int i : units) {
+        s.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("True");
+    }
+    s.values[QStringLiteral("MeasInfo/TimerType")] =
+        pcTimer ? QStringLiteral("True") : QStringLiteral("False");
+    s.values[QStringLiteral("MeasInfo/IntervalTM")] = QString::number(interval);
+}
+
+// The same as a preset for MainWindowHarness.
+inline std::function<void(FakeSettingsStore&)> Units(std::initializer_list<int> units, bool pcTimer,
+                                                     int interval) {
+    return [list = std::vector<int>(units), pcTimer, interval](FakeSettingsStore& s) {
+        UseUnits(s, {}, pcTimer, interval);
+        for (int i : list) {
+            s.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("True");
+        }
+    };
+}
+
 // A main window over fakes: scripted units answering every command, a recording chart and
 // message box, an in-memory settings store and a fixed clock.
 class MainWindowHarness {

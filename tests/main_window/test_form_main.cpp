@@ -13,19 +13,6 @@ namespace {
 const QString kEmptyHeader =
     QStringLiteral("開始時刻 [") + QString(21, QLatin1Char(' ')) + QStringLiteral("]");
 
-void UseUnits(FakeSettingsStore& s, std::initializer_list<int> units, bool pcTimer = true,
-              int interval = 1000) {
-    for (int i = 0; i < 4; ++i) {
-        s.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("False");
-    }
-    for (int i : units) {
-        s.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("True");
-    }
-    s.values[QStringLiteral("MeasInfo/TimerType")] =
-        pcTimer ? QStringLiteral("True") : QStringLiteral("False");
-    s.values[QStringLiteral("MeasInfo/IntervalTM")] = QString::number(interval);
-}
-
 } // namespace
 
 class TestFormMain : public QObject {

@@ -11,21 +11,6 @@ namespace {
 const QString kOutOfMemory = QStringLiteral("メモリー不足です。測定値が保存できません");
 const QString kBufferFull = QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。");
 
-std::function<void(FakeSettingsStore&)> Units(std::initializer_list<int> units, bool pcTimer,
-                                              int interval) {
-    return [units = std::vector<int>(units), pcTimer, interval](FakeSettingsStore& s) {
-        for (int i = 0; i < 4; ++i) {
-            s.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("False");
-        }
-        for (int i : units) {
-            s.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] = QStringLiteral("True");
-        }
-        s.values[QStringLiteral("MeasInfo/TimerType")] =
-            pcTimer ? QStringLiteral("True") : QStringLiteral("False");
-        s.values[QStringLiteral("MeasInfo/IntervalTM")] = QString::number(interval);
-    };
-}
-
 void Click(MainWindowHarness& h, const char* name) {
     QTest::mouseClick(h.button(QString::fromLatin1(name)), Qt::LeftButton);
 }
