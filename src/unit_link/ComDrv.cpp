@@ -39,7 +39,7 @@ bool IsBlank(QChar c) {
 } // namespace
 
 ComDrv::ComDrv(std::unique_ptr<SerialPort> port, QObject* parent)
-    : QObject(parent), MSComm1_(std::move(port)) {
+    : QObject(parent), port_(std::move(port)) {
     Timer1_.setInterval(100);
     connect(&Timer1_, &QTimer::timeout, this, &ComDrv::OnTimer1);
 }
@@ -55,14 +55,14 @@ void ComDrv::DevOpen(int16_t port) {
         throw AlreadyOpenError();
     }
     // Serial-layer errors (missing device, port in use, bad settings) pass through unchanged.
-    MSComm1_->setPortNumber(port);
-    MSComm1_->setSettings(QStringLiteral("115200,n,8,1"));
-    MSComm1_->open();
+    port_->setPortNumber(port);
+    port_->setSettings(QStringLiteral("115200,n,8,1"));
+    port_->open();
 
     if (!CheckConnect()) {
         // Keep the real cause of a dead port; closing the port clears it.
-        const std::optional<DeviceError> failed = MSComm1_->failure();
-        MSComm1_->close();
+        const std::optional<DeviceError> failed = port_->failure();
+        port_->close();
         Openflg_ = false;
         Timer1_.stop();
         if (failed) {
@@ -81,7 +81,7 @@ void ComDrv::DevClose() {
         return;
     }
     Timer1_.stop();
-    MSComm1_->close();
+    port_->close();
     Openflg_ = false;
 }
 
@@ -102,27 +102,27 @@ double ComDrv::GetDegree() {
 }
 
 std::optional<DeviceError> ComDrv::PortFailure() const {
-    return MSComm1_->failure();
+    return port_->failure();
 }
 
 void ComDrv::ThrowIfPortFailed() const {
-    if (const std::optional<DeviceError> failed = MSComm1_->failure()) {
+    if (const std::optional<DeviceError> failed = port_->failure()) {
         throw *failed;
     }
 }
 
 void ComDrv::SendCommand(const QString& text) {
-    if (MSComm1_->ctsHolding()) {
-        MSComm1_->output(text.toLatin1() + "\r\n");
+    if (port_->ctsHolding()) {
+        port_->output(text.toLatin1() + "\r\n");
     }
 }
 
 QString ComDrv::ReceiveLine() {
     QByteArray collected;
     for (int cycle = 0; cycle < RECEIVE_CYCLES; ++cycle) {
-        MSComm1_->sleep1ms();
-        while (MSComm1_->inBufferCount() > 0) {
-            const char c = MSComm1_->takeChar();
+        port_->sleep1ms();
+        while (port_->inBufferCount() > 0) {
+            const char c = port_->takeChar();
             if (c != '\n') {
                 collected.append(c);
                 continue;
@@ -134,7 +134,7 @@ QString ComDrv::ReceiveLine() {
             collected.clear();
         }
         // A failed port delivers nothing more; waiting out the cycles would only hide the cause.
-        if (MSComm1_->failure()) {
+        if (port_->failure()) {
             break;
         }
     }
@@ -241,8 +241,8 @@ double ComDrv::GetLog() {
 void ComDrv::OnTimer1() {
     // Lines received before a port failure still count; the run notices the failure through
     // PortFailure(). The port's buffer is finite, so this ends on a dead port too.
-    while (MSComm1_->inBufferCount() > 0) {
-        const char c = MSComm1_->takeChar();
+    while (port_->inBufferCount() > 0) {
+        const char c = port_->takeChar();
         if (c != '\n') {
             RcvBuf_.append(c);
             continue;

@@ -54,7 +54,7 @@ class ComDrv : public QObject {
     int16_t PortNo() const { return PortNo_; }
     int16_t AvgCount() const { return AvgCount_; }
     bool TimerActive() const { return Timer1_.isActive(); }
-    SerialPort& Port() { return *MSComm1_; }
+    SerialPort& Port() { return *port_; }
 
   private:
     void SendCommand(const QString& text);
@@ -90,7 +90,7 @@ class ComDrv : public QObject {
     int16_t AvgCount_ = 0;
     int16_t AvgNum_ = 0;
 
-    std::unique_ptr<SerialPort> MSComm1_;
+    std::unique_ptr<SerialPort> port_;
     QTimer Timer1_;
 };
 
