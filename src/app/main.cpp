@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -31,6 +32,7 @@ int main(int argc, char* argv[]) {
     }
     RegisterFontSubstitutes();
     QApplication::setFont(QFont(PGothicFamily(), 9));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/k12inc.svg")));
 
     QtSettingsStore settings;
     QtMessageBox messages;
