@@ -46,11 +46,7 @@ class MainWindowRig {
     MainWindowRig() {
         md = std::make_unique<ModuleData>(
             [this] {
-                auto port = std::make_unique<test::FakeSerialPort>();
-                port->reply("", "K12INC\r\n", 0, true);
-                port->reply("GET", "  12.500\r\n", 0, true);
-                port->reply("RUN00", "OK\r\n", 0, true);
-                port->reply("STP", "OK\r\n", 0, true);
+                auto port = test::MakeAnsweringPort();
                 ports.push_back(port.get());
                 return port;
             },

@@ -124,4 +124,13 @@ void FakeSerialPort::deliver() {
     }
 }
 
+std::unique_ptr<FakeSerialPort> MakeAnsweringPort() {
+    auto port = std::make_unique<FakeSerialPort>();
+    port->reply("", "K12INC\r\n", 0, true);
+    port->reply("GET", "  12.500\r\n", 0, true);
+    port->reply("RUN00", "OK\r\n", 0, true);
+    port->reply("STP", "OK\r\n", 0, true);
+    return port;
+}
+
 } // namespace k12::test

@@ -5,6 +5,7 @@
 #include <QByteArrayList>
 #include <QList>
 #include <QMap>
+#include <memory>
 #include <optional>
 
 namespace k12::test {
@@ -93,5 +94,9 @@ class FakeSerialPort final : public SerialPort {
     std::optional<qint64> failureDueMs_;
     std::optional<DeviceError> scheduledFailure_;
 };
+
+// A port whose unit answers every command as a healthy unit does: the probe, "GET" with 12.5,
+// "RUN00" and "STP" with "OK".
+std::unique_ptr<FakeSerialPort> MakeAnsweringPort();
 
 } // namespace k12::test
