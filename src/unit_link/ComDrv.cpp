@@ -54,6 +54,8 @@ void ComDrv::DevOpen(int16_t port) {
     if (Openflg_) {
         throw AlreadyOpenError();
     }
+    // A line half received in an earlier session must not be glued to this session's first one.
+    RcvBuf_.clear();
     // Serial-layer errors (missing device, port in use, bad settings) pass through unchanged.
     port_->setPortNumber(port);
     port_->setSettings(QStringLiteral("115200,n,8,1"));

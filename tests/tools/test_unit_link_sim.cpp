@@ -99,6 +99,36 @@ class TestUnitLinkSim : public QObject {
         QVERIFY(rig.drv->GetDegree() > values.last());
     }
 
+    void cutOffLineDoesNotReachTheNextSession() {
+        // The unit leaves a fragment of a reading after acknowledging the stop.
+        SimUnitConfig c = counter();
+        c.afterStop = "9";
+        Rig rig(c);
+        QVector<double> values;
+        const auto take = [&] {
+            while (rig.drv->GetLogLen() > 0)
+                values.append(rig.drv->GetLog());
+            return values.size();
+        };
+        rig.drv->DevOpen(1);
+        rig.drv->LogStart(1);
+        QTRY_VERIFY_WITH_TIMEOUT(take() >= 3, 10000);
+        rig.drv->LogStop();
+        QTRY_VERIFY(!rig.drv->Logflg());
+        QTest::qWait(150); // the fragment is received by the open link
+        take();
+        rig.drv->DevClose();
+
+        const qsizetype first = values.size();
+        rig.drv->DevOpen(1);
+        rig.drv->LogStart(1);
+        QTRY_VERIFY_WITH_TIMEOUT(take() >= first + 2, 10000);
+        rig.drv->LogStop();
+        // The counter goes on without a gap: the new session's first reading is not lost.
+        for (qsizetype k = 0; k < values.size(); ++k)
+            QCOMPARE(values[k], double(k + 1));
+    }
+
     void faultyUnitsFailToOpen_data() {
         QTest::addColumn<QString>("fault");
         QTest::newRow("silent") << "silent";

@@ -40,6 +40,7 @@ class TestComDrvLogging : public QObject {
     void emptyRing();
     void stopSequence();
     void tickKeepsPartialLine();
+    void partialLineEndsWithTheSession();
     void reopenClearsLogflg();
 };
 
@@ -216,6 +217,19 @@ void TestComDrvLogging::tickKeepsPartialLine() {
     rig.port->feed("\nx\r\n7\n6.5\r\n");
     rig.drv->OnTimer1();
     QCOMPARE(takeAll(rig), (QList<double>{12.5, 6.5}));
+}
+
+void TestComDrvLogging::partialLineEndsWithTheSession() {
+    ComDrvRig rig;
+    rig.startLogging(1);
+    rig.port->feed("1");
+    rig.drv->OnTimer1();
+    rig.drv->DevClose();
+    rig.port->reply("RUN00", "OK\r\n");
+    rig.open();
+    rig.drv->LogStart(1);
+    stream(rig, {13.5});
+    QCOMPARE(takeAll(rig), QList<double>{13.5}); // not 113.5
 }
 
 void TestComDrvLogging::reopenClearsLogflg() {

@@ -60,7 +60,12 @@ struct UnitSimulator::Unit {
     QString path;
     QByteArray inLine;
     QByteArray out;
-    std::deque<std::pair<long long, QByteArray>> replies; // due time, line
+    struct Reply {
+        long long dueMs;
+        QByteArray text;
+        bool raw = false; // sent as it is, without CR LF
+    };
+    std::deque<Reply> replies;
     bool streaming = false;
     long long nextStreamMs = 0;
     long long readingIndex = 0;
@@ -230,12 +235,17 @@ void UnitSimulator::handleCommand(Unit& unit, const QByteArray& line, long long 
     } else {
         reply = QByteArrayLiteral("NG");
     }
-    unit.replies.emplace_back(due, reply);
+    unit.replies.push_back({due, reply});
+    if (line == "STP" && !unit.config.afterStop.isEmpty())
+        unit.replies.push_back({due, unit.config.afterStop, true});
 }
 
 void UnitSimulator::serve(Unit& unit, long long now) {
-    while (!unit.replies.empty() && unit.replies.front().first <= now) {
-        queueLine(unit, unit.replies.front().second);
+    while (!unit.replies.empty() && unit.replies.front().dueMs <= now) {
+        if (unit.replies.front().raw)
+            unit.out += unit.replies.front().text;
+        else
+            queueLine(unit, unit.replies.front().text);
         unit.replies.pop_front();
     }
     // Catch up on missed periods so that a slow loop loses no readings.
@@ -280,7 +290,7 @@ void UnitSimulator::run() {
             if (unit->master < 0)
                 continue;
             if (!unit->replies.empty())
-                timeout = std::min(timeout, unit->replies.front().first - now);
+                timeout = std::min(timeout, unit->replies.front().dueMs - now);
             if (unit->streaming)
                 timeout = std::min(timeout, unit->nextStreamMs - now);
             if (unit->hangUpPending)

@@ -28,6 +28,7 @@ struct SimUnitConfig {
     bool garbage = false;        // readings are not numbers
     int replyDelayMs = 0;        // delay before each answer to a command
     int hangUpAfterLines = -1;   // close the line after sending this many lines; < 0: never
+    QByteArray afterStop;        // sent without CR LF after the "OK" to "STP": a cut-off line
 };
 
 // Units on pseudo-terminals, served by one background thread. Answers the empty probe line with
