@@ -69,7 +69,10 @@ std::optional<DataFileError> WriteCsvFile(const MeasurementStore& store, const Q
     for (int32_t k = 0; k < rows; ++k) {
         for (int u = 0; u < UNIT_COUNT; ++u) {
             const auto& unit = store.Units[u];
-            if (unit.Mflag && k < unit.DataCount && size_t(k) < unit.Data.size()) {
+            // A missing reading is a blank item, never the marker value a spreadsheet would
+            // take for an angle.
+            if (unit.Mflag && k < unit.DataCount && size_t(k) < unit.Data.size() &&
+                unit.Data[k] != NO_DATA_VALUE) {
                 out->append(CsvSingle(unit.Data[k]).toLatin1());
             } else {
                 out->append("\"\"");

@@ -106,10 +106,10 @@ DataFileParse Parse(QByteArrayView bytes, qint64 totalSize, const QString& name)
         return CutShort(name);
     }
     c.TimerType = *timer != 0;
-    if (*interval < std::numeric_limits<int16_t>::min() ||
-        *interval > std::numeric_limits<int16_t>::max()) {
-        return Broken(
-            name, QStringLiteral("測定間隔の値 %1 が範囲外です（-32768～32767）。").arg(*interval));
+    // An interval below 1 would put every row at or before 0 s and reverse the chart's range.
+    if (*interval < 1 || *interval > std::numeric_limits<int16_t>::max()) {
+        return Broken(name,
+                      QStringLiteral("測定間隔の値 %1 が範囲外です（1～32767）。").arg(*interval));
     }
     c.IntervalTM = static_cast<int16_t>(*interval);
     for (auto& port : c.ComPorts) {

@@ -1,5 +1,6 @@
 #include "ZrBytes.h"
 #include "data_files/CsvFile.h"
+#include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
 
 #include <QFile>
@@ -81,14 +82,32 @@ class TestCsvFile : public QObject {
             QStringLiteral("\"測定データ\""),
             QStringLiteral("\"データ数\",3"),
             QStringLiteral("\"No1\",\"No2\",\"No3\",\"No4\""),
-            QStringLiteral("12.5,1,\"\",-999"),
+            QStringLiteral("12.5,1,\"\",\"\""),
             QStringLiteral("-0.25,12.34568,\"\",7"),
-            QStringLiteral("180,\"\",\"\",-999"),
+            QStringLiteral("180,\"\",\"\",\"\""),
         };
         QCOMPARE(Export(s), expected);
         // CP932 on disk: "測定日" is six bytes.
         QVERIFY(ReadAll(Path("out.csv")).contains(QByteArray("\"\x91\xaa\x92\xe8\x93\xfa\"")));
         QVERIFY(!ReadAll(Path("out.csv")).contains(QByteArray("\n\n")));
+    }
+
+    void exportAfterReadingBackIsTheSame() {
+        // As a device-timer run leaves the store: unit 2 is past its count in row 2, a slot
+        // the dedicated file stores as -999; the unit not in use holds no readings.
+        MeasurementStore s;
+        Fill(s);
+        s.Units[2].Data[0] = NO_DATA_VALUE;
+        s.Units[3].Data[0] = 5.0f;
+        s.Units[3].Data[2] = 6.0f;
+        QVERIFY(!WriteCsvFile(s, Path("direct.csv")));
+        QVERIFY(!WriteDataFile(s, Path("saved.zr5")));
+        MeasurementStore r;
+        r.InitDataArea();
+        QVERIFY(!ReadDataFile(r, Path("saved.zr5")));
+        QCOMPARE(r.Units[1].Data[2], NO_DATA_VALUE);
+        QVERIFY(!WriteCsvFile(r, Path("after.csv")));
+        QCOMPARE(ReadAll(Path("after.csv")), ReadAll(Path("direct.csv")));
     }
 
     void intervalLine_data() {

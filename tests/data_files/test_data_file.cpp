@@ -146,6 +146,7 @@ class TestDataFile : public QObject {
         s.ClearData();
         s.Units[0].Mflag = true;
         s.Units[0].Data[0] = 1.0f;
+        s.IntervalTM = 1000;
         s.SampleCount = 100;
         QVERIFY(!WriteDataFile(s, Path("over.zr5")));
         s.SampleCount = 2;
@@ -171,8 +172,8 @@ class TestDataFile : public QObject {
             << ZrBytes().header(1, 2000, 1).row(1, 2, 3, 4).bytes << 1 << true << 2000;
         QTest::newRow("timer type 0")
             << ZrBytes().header(0, 300, 1).row(1, 2, 3, 4).bytes << 1 << false << 300;
-        QTest::newRow("interval -32768")
-            << ZrBytes().header(0, -32768, 1).row(1, 2, 3, 4).bytes << 1 << false << -32768;
+        QTest::newRow("interval 1")
+            << ZrBytes().header(0, 1, 1).row(1, 2, 3, 4).bytes << 1 << false << 1;
         QTest::newRow("interval 32767")
             << ZrBytes().header(0, 32767, 1).row(1, 2, 3, 4).bytes << 1 << false << 32767;
         QByteArray partial = ZrBytes().header().row(1, 2, 3, 4).row(5, 6, 7, 8).bytes;
@@ -258,6 +259,11 @@ class TestDataFile : public QObject {
             << ZrBytes().header(-1, 32768, 1).row(1, 2, 3, 4).bytes << false << "32768";
         QTest::newRow("interval -32769")
             << ZrBytes().header(-1, -32769, 1).row(1, 2, 3, 4).bytes << false << "-32769";
+        // Rows would sit at or before 0 s and the chart's range would be reversed.
+        QTest::newRow("interval 0")
+            << ZrBytes().header(-1, 0, 1).row(1, 2, 3, 4).bytes << false << "値 0 が範囲外";
+        QTest::newRow("interval -1")
+            << ZrBytes().header(0, -1, 1).row(1, 2, 3, 4).bytes << false << "値 -1 が範囲外";
         QTest::newRow("header cut short")
             << ZrBytes().header().bytes.left(30) << false << "途中で終わって";
     }

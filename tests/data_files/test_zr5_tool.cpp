@@ -97,6 +97,8 @@ class TestZr5Tool : public QObject {
         QTest::newRow("no rows") << ZrBytes().header().bytes << "データがありません";
         QTest::newRow("interval") << ZrBytes().header(-1, 32768, 1).row(1, 2, 3, 4).bytes
                                   << "32768";
+        QTest::newRow("interval 0")
+            << ZrBytes().header(0, 0, 1).row(1, 2, 3, 4).bytes << "値 0 が範囲外";
         QTest::newRow("cut short") << ZrBytes().header().bytes.left(20) << "途中で終わって";
     }
     void refusedFiles() {
