@@ -12,6 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <exception>
+#include <limits>
 #include <utility>
 
 namespace k12 {
@@ -54,7 +55,11 @@ DialogMemo::DialogMemo(MeasurementStore& store, FileDialog& files, MessageBox& m
     for (int i = 0; i < MEMO_COUNT; ++i) {
         auto* label = new QLabel(numbers[i], memoFrame);
         label->setObjectName(QStringLiteral("Label1_%1").arg(i));
-        auto* edit = new QLineEdit(store_.Memo[i], memoFrame);
+        auto* edit = new QLineEdit(memoFrame);
+        // No silent cut at the line edit's default limit: a line too long for a file is
+        // refused by name when saving.
+        edit->setMaxLength(std::numeric_limits<int>::max());
+        edit->setText(store_.Memo[i]);
         edit->setObjectName(QStringLiteral("txtMemo_%1").arg(i));
         edit->setMinimumWidth(360);
         label->setBuddy(edit);

@@ -35,7 +35,8 @@ std::optional<QString> QtFileDialog::runDialog(QWidget* parent, const QString& q
     // prompts are ours, so they are the same everywhere and go through the message box.
     dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::AnyFile);
+    // Opening takes only a file that exists; the dialog itself says when a typed name is not found.
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(QString());
     if (!qtFilter.isEmpty()) {
         const QStringList filters = qtFilter.split(QStringLiteral(";;"));

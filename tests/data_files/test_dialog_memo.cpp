@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -302,6 +303,68 @@ class TestDialogMemo : public QObject {
         QCOMPARE(rig.messages.shown.size(), 2);
         QVERIFY(!dialog.isVisible());
         QVERIFY(QFileInfo(target).size() > 0); // saved under exactly that name
+    }
+
+    void longMemoLineIsRefusedNotCut() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        Rig rig;
+        rig.store.Units[0].Mflag = true;
+        DialogMemo dialog(rig.store, rig.files, rig.messages, CsvStoreWriter(),
+                          DataFileStoreWriter());
+        dialog.show();
+        const QString pasted(40000, QLatin1Char('x'));
+        Memo(dialog, 1)->setText(pasted);
+        QCOMPARE(Memo(dialog, 1)->text().size(), pasted.size());
+        QTest::mouseClick(Type(dialog, 1), Qt::LeftButton);
+        const QString target = dir.filePath(QStringLiteral("long.zr5"));
+        rig.files.answers = {target};
+        Click(dialog, "OKButton");
+        QCOMPARE(rig.messages.shown.size(), 1);
+        QVERIFY2(rig.messages.last().text.contains(QStringLiteral("長すぎます")),
+                 qPrintable(rig.messages.last().text));
+        QVERIFY(!QFileInfo::exists(target));
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(Memo(dialog, 1)->text(), pasted);
+    }
+
+    void realOpenDialogTakesOnlyExistingFiles() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString typed = dir.filePath(QStringLiteral("mistyped.zr5"));
+        FakeMessageBox messages;
+        QtFileDialog files(messages);
+        QString warning;
+        QTimer driver;
+        driver.setInterval(10);
+        // The dialog warns about the missing file in a box of its own and stays open.
+        QObject::connect(&driver, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    warning = box->text();
+                    box->close();
+                    return;
+                }
+            }
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible()) {
+                    if (warning.isEmpty()) {
+                        d->selectFile(typed);
+                        // Outside this handler: the timer does not fire again while it runs.
+                        QTimer::singleShot(0, d, [d] { static_cast<QDialog*>(d)->accept(); });
+                    } else {
+                        d->reject();
+                    }
+                    return;
+                }
+            }
+        });
+        driver.start();
+        const auto path = files.openFileName(nullptr, DEDICATED_FILTER);
+        driver.stop();
+        QVERIFY2(warning.contains(QStringLiteral("mistyped.zr5")), qPrintable(warning));
+        QCOMPARE(path, std::optional<QString>());
+        QVERIFY(messages.shown.isEmpty());
     }
 
     void qtFilterForm_data() {
