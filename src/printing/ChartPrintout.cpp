@@ -142,7 +142,8 @@ bool PrintCommand::PrintDatGraph() {
     y += h;
     page.PrMeasParam(y, QStringLiteral("測定間隔"), false);
     page.PrMeasParam(y, IntervalText(m_store.TimerType, m_store.IntervalTM), true);
-    if (!page.PrintGraph(picturePath) || !page.EndPrint()) {
+    // The chart starts no higher than one line step below the last header line.
+    if (!page.PrintGraph(picturePath, y + h) || !page.EndPrint()) {
         ShowMessage(kPrintFailed + QLatin1Char('\n') + page.ErrorString());
         return false;
     }

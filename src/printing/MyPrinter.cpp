@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QSvgRenderer>
+#include <algorithm>
 
 namespace k12 {
 
@@ -73,15 +74,21 @@ void MyPrinter::PrDate(const QString& mdate) {
     LocateStr(PrWidth - 4.0, 0.5, mdate);
 }
 
-bool MyPrinter::PrintGraph(const QString& fname) {
+bool MyPrinter::PrintGraph(const QString& fname, double minTop) {
     auto picture = std::make_shared<QSvgRenderer>(fname);
     if (!picture->isValid()) {
         m_error = QStringLiteral("グラフの画像を読み込めません。");
         return false;
     }
-    const double width = 0.8 * PrWidth;
+    constexpr double kHeight = 12.5;
+    constexpr double kMinHeight = 1.0;
+    const double bottom = PrHeight - 2.0;
+    // On paper too short for the full box the chart shrinks, keeping its proportions and its
+    // bottom edge, rather than covering the text above it.
+    const double height = std::max(kMinHeight, std::min(kHeight, bottom - minTop));
+    const double width = 0.8 * PrWidth * height / kHeight;
     m_items.emplace_back(
-        PictureItem{QRectF((PrWidth - width) / 2.0, PrHeight - 2.0 - 12.5, width, 12.5), picture});
+        PictureItem{QRectF((PrWidth - width) / 2.0, bottom - height, width, height), picture});
     return true;
 }
 

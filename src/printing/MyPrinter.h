@@ -6,6 +6,7 @@
 #include <QPointF>
 #include <QRectF>
 #include <QString>
+#include <limits>
 #include <memory>
 #include <variant>
 #include <vector>
@@ -51,8 +52,9 @@ class MyPrinter {
     double GetStrH() const { return StrH; }
     double GetPrWidth() const { return PrWidth; }
     double GetPrHeight() const { return PrHeight; }
-    // False (see ErrorString) when the file is not a readable vector picture.
-    bool PrintGraph(const QString& fname);
+    // False (see ErrorString) when the file is not a readable vector picture. On a page too
+    // short for the full box, the picture shrinks so its top edge stays at or below minTop (cm).
+    bool PrintGraph(const QString& fname, double minTop = -std::numeric_limits<double>::infinity());
 
     QString ErrorString() const { return m_error; }
     const std::vector<Item>& Items() const { return m_items; }

@@ -280,6 +280,51 @@ class TestPrintLayout : public QObject {
         VerifyPrintedPage(pdf, e);
     }
 
+    void chartStaysBelowTheHeaderOnShortPaper_data() {
+        QTest::addColumn<int>("size");
+        QTest::newRow("JIS B5") << int(QPageSize::JisB5);
+        QTest::newRow("A5") << int(QPageSize::A5);
+    }
+    void chartStaysBelowTheHeaderOnShortPaper() {
+        QFETCH(int, size);
+        PrintSettings settings = PdfSettings(QStringLiteral("short.pdf"));
+        settings.pageSize = QPageSize(QPageSize::PageSizeId(size));
+        auto command = MakeCommand();
+        command->SetCurrentPrinter(settings);
+        QVERIFY(command->PrintDatGraph());
+
+        const QRectF area =
+            PrintCommand::MakePrinter(settings, nullptr)->pageRect(QPrinter::Millimeter);
+        const QPointF origin = area.topLeft() / 10.0;
+        const auto page = ReadPdfWords(settings.outputFile);
+        QVERIFY(page);
+        const auto label1 = page->find(QStringLiteral("測定日"));
+        const auto label2 = page->find(QStringLiteral("測定間隔"));
+        QVERIFY(label1 && label2);
+        const double y2 = PtToCm(label2->box.top()) - origin.y();
+        const double step = y2 - (PtToCm(label1->box.top()) - origin.y());
+
+        // Down the middle of the page from the last header line: the first paint is the chart.
+        constexpr int dpi = 100;
+        const QImage image = RenderPdf(settings.outputFile, dpi);
+        QVERIFY(!image.isNull());
+        const int px = int((origin.x() + area.width() / 20.0) / 2.54 * dpi);
+        std::optional<double> chartTop;
+        for (int py = int((origin.y() + y2) / 2.54 * dpi); py < image.height(); ++py) {
+            if (QColor(image.pixel(px, py)).lightness() < 250) {
+                chartTop = py * 2.54 / dpi - origin.y();
+                break;
+            }
+        }
+        QVERIFY2(chartTop, "no chart printed");
+        QVERIFY2(*chartTop >= y2 + step - 0.05,
+                 qPrintable(QStringLiteral("chart top %1 cm, last header line %2 cm, step %3 cm")
+                                .arg(*chartTop)
+                                .arg(y2)
+                                .arg(step)));
+        QVERIFY(*chartTop < area.height() / 10.0 - 4.0); // and it is not squeezed to nothing
+    }
+
     void failuresRemoveTheTemporaryPicture_data() {
         QTest::addColumn<int>("fault");
         QTest::addColumn<QString>("message");
