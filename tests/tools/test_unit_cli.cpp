@@ -98,6 +98,18 @@ class TestUnitCli : public QObject {
         QCOMPARE(r.exitCode, 1);
     }
 
+    void logWaitsLongEnoughForALongInterval() {
+        // 100 readings at 110 ms: the first value needs 11 s, longer than a fixed 10 s wait.
+        k12::UnitSimulator slow({SimUnitConfig{}}, 110);
+        slow.start();
+        const Result r = run(
+            {QStringLiteral("log"), slow.devicePath(0), QStringLiteral("100"), QStringLiteral("1")},
+            30000);
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, QStringLiteral("12.500\n"));
+        QCOMPARE(r.exitCode, 0);
+    }
+
     void badUsage_data() {
         QTest::addColumn<QStringList>("args");
         QTest::newRow("nothing") << QStringList{};
@@ -118,10 +130,10 @@ class TestUnitCli : public QObject {
     }
 
   private:
-    Result run(const QStringList& args) {
+    Result run(const QStringList& args, int timeoutMs = 15000) {
         QProcess p;
         p.start(program_, args);
-        if (!p.waitForFinished(15000)) {
+        if (!p.waitForFinished(timeoutMs)) {
             p.kill();
             p.waitForFinished();
         }

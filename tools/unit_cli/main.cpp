@@ -23,7 +23,8 @@ constexpr const char* Usage =
     "  probe  open the port and check that the unit answers; prints OK\n"
     "  get    print COUNT single readings (default 1), one per line\n"
     "  log    stream with INTERVAL readings (1..100) averaged per value and print COUNT\n"
-    "         values as they arrive; gives up when no value arrives for SECONDS (default 10)\n"
+    "         values as they arrive; gives up when no value arrives for SECONDS (default:\n"
+    "         the time INTERVAL readings take at 100 ms each, plus 5)\n"
     "\n"
     "PORT is a COM number 1..256 (key COM<n> of section [Ports] in\n"
     "~/.config/K12INC/K12INC.ini, else /dev/ttyS<n-1>) or a device path starting with /.\n"
@@ -99,7 +100,7 @@ int main(int argc, char* argv[]) {
         return args.isEmpty() ? 2 : 0;
     }
     const QString command = args.takeFirst();
-    int waitSeconds = 10;
+    std::optional<int> waitSeconds;
     if (command == QLatin1String("log") && !args.isEmpty() && args[0] == QLatin1String("--wait")) {
         const auto w = args.size() > 1 ? positive(args[1]) : std::nullopt;
         if (!w)
@@ -161,7 +162,9 @@ int main(int argc, char* argv[]) {
             for (int i = 0; i < count; ++i)
                 printValue(drv.GetDegree());
         } else {
-            logValues(drv, interval, count, waitSeconds);
+            // The first value needs INTERVAL readings of 100 ms; a fixed wait would give up on
+            // long intervals before it could arrive.
+            logValues(drv, interval, count, waitSeconds.value_or((interval + 9) / 10 + 5));
         }
         drv.DevClose();
     } catch (const k12::DeviceError& e) {
