@@ -314,12 +314,14 @@ void FormMain::CmdDispClick() {
         return;
     }
     datalists_.removeAll(QPointer<QWidget>());
-    // The list may outlive the button while the window is being destroyed.
-    datalists_.append(dialogs_.openDatalist(this, [button = QPointer<QPushButton>(cmdDisp_)] {
-        if (button) {
-            button->setEnabled(true);
-        }
-    }));
+    // The list may outlive the button while the window is being destroyed (the store outlives
+    // both). A list closed during a run, or by the start, must not enable cmdDisp while measuring.
+    datalists_.append(
+        dialogs_.openDatalist(this, [button = QPointer<QPushButton>(cmdDisp_), md = &md_] {
+            if (button && !md->Measuring) {
+                button->setEnabled(md->SampleCount >= 1);
+            }
+        }));
     cmdDisp_->setEnabled(false);
 }
 

@@ -106,7 +106,12 @@ class FormMain : public QMainWindow {
     void CmdSetScaleYClick();
 
     void CmdStartClick();
+    void ClearChartLines();
     void StopMeas();
+    // collect: take what the units' logs hold before stopping them (not after a failed take).
+    void StopRun(bool collect);
+    void CollectLastLogs();
+    std::array<int32_t, UNIT_COUNT> DataCounts() const;
     void PcTimerStep();
     void DevTimerStep();
     bool CheckLogSpace() const;

@@ -187,6 +187,9 @@ bool FormMain::SetGraphParam() {
         SetAxesX(md_.ViewStart, md_.ViewEnd);
     } else {
         messages_.show(kBadRange, kMessageTitle, MsgButtons::Ok, MsgIcon::None);
+        // The boxes show the range in force and stay usable, so a rejected text cannot lock
+        // them (a file read disables them) or be rejected again at every start.
+        EnableScaleY(true);
     }
     chart_.resetLabels();
     return true;

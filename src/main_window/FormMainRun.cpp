@@ -5,6 +5,7 @@
 
 #include <QPushButton>
 #include <QRadioButton>
+#include <algorithm>
 
 namespace k12 {
 
@@ -29,6 +30,17 @@ class StepGuard {
 } // namespace
 
 void FormMain::CmdStartClick() {
+    // Every reason to refuse a start is found before anything is asked, erased or opened.
+    if (std::none_of(md_.Units.begin(), md_.Units.end(),
+                     [](const UnitRecord& u) { return u.Mflag; })) {
+        messages_.show(QStringLiteral("使用ユニットにチェックが付いていません。"),
+                       QStringLiteral("エラーメッセージ"), MsgButtons::Ok, MsgIcon::Error);
+        return;
+    }
+    if (md_.TimerType && !md_.SetPcTimer()) {
+        Message(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
+        return;
+    }
     if (md_.SampleCount >= 1 &&
         messages_.show(QStringLiteral("測定を開始するとデータが消去されます。よろしいですか？"),
                        kMessageTitle, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
@@ -38,16 +50,15 @@ void FormMain::CmdStartClick() {
         md_.DevCloseAll();
         return;
     }
-    if (!cmdDisp_->isEnabled()) {
-        CloseDatalist();
-        cmdDisp_->setEnabled(true);
-    }
+    // Lists show the data about to be erased, whether or not cmdDisp says one is open.
+    CloseDatalist();
     if (optWid_[0]->isChecked()) {
         md_.ViewWidth = 100;
     }
     chart_.suspendRepaint();
     md_.ClearData();
     md_.ClearMemo();
+    ClearChartLines();
     md_.Measuring = true;
     SetButtonState();
     SetGraphParam();
@@ -55,27 +66,40 @@ void FormMain::CmdStartClick() {
     chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
     if (md_.TimerType) {
-        if (md_.SetPcTimer()) {
-            timer1_.setInterval(md_.PcTimerInterval);
-            md_.PcTickCount = 0;
-            timer1_.start();
-        } else {
-            Message(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
-            StopMeas();
-        }
+        timer1_.setInterval(md_.PcTimerInterval);
+        md_.PcTickCount = 0;
+        timer1_.start();
     } else if (md_.LogStartAll()) {
         timer2_.setInterval(100);
         timer2_.start();
+    } else {
+        // Units that did start streaming are stopped; no run goes on without its timer.
+        StopMeas();
     }
-    // A failed LogStartAll leaves the window measuring without a timer until cmdStop.
+}
+
+void FormMain::ClearChartLines() {
+    chart_.beginBatch();
+    for (int s = 1; s <= chart_.seriesCount(); ++s) {
+        chart_.setPointCount(s, 0);
+    }
+    chart_.endBatch();
 }
 
 void FormMain::StopMeas() {
+    StopRun(true);
+}
+
+void FormMain::StopRun(bool collect) {
     if (md_.TimerType) {
         timer1_.stop();
     } else {
-        md_.LogStopAll();
         timer2_.stop();
+        // Values the units have already averaged belong to this run.
+        if (collect && md_.Measuring) {
+            CollectLastLogs();
+        }
+        md_.LogStopAll();
     }
     md_.DevCloseAll();
     md_.Measuring = false;
@@ -84,6 +108,30 @@ void FormMain::StopMeas() {
     if (chart_.isRepaintSuspended()) {
         chart_.resumeRepaint();
     }
+}
+
+void FormMain::CollectLastLogs() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag && md_.Drivers[i] && md_.Drivers[i]->Openflg()) {
+            // Lines already received but not yet taken by the driver's own tick.
+            md_.Drivers[i]->OnTimer1();
+        }
+    }
+    const auto counts = DataCounts();
+    if (!GetUnitLogs() || DataCounts() == counts) {
+        return;
+    }
+    DispCurrentData1();
+    ScrollAxesX();
+    GrDrawData1();
+}
+
+std::array<int32_t, UNIT_COUNT> FormMain::DataCounts() const {
+    std::array<int32_t, UNIT_COUNT> counts{};
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        counts[i] = md_.Units[i].DataCount;
+    }
+    return counts;
 }
 
 void FormMain::OnTimer1Tick() {
@@ -145,7 +193,7 @@ void FormMain::DevTimerStep() {
     }
     if (md_.Measuring) {
         if (!GetUnitLogs()) {
-            StopMeas();
+            StopRun(false);
             return;
         }
         DispCurrentData1();

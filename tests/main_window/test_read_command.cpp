@@ -50,6 +50,8 @@ class TestReadCommand : public QObject {
     void cancelChangesNothing();
     void filesThatCannotBeLoadedLoseNothing_data();
     void filesThatCannotBeLoadedLoseNothing();
+    void rejectedYRangeDoesNotLockTheBoxes();
+    void startClosesEveryDataList();
 };
 
 void TestReadCommand::readReplaysLikeALiveRun() {
@@ -117,6 +119,63 @@ void TestReadCommand::filesThatCannotBeLoadedLoseNothing_data() {
     badInterval[23] = '\x80'; // 32768
     badInterval += QByteArray(16, '\0');
     QTest::newRow("interval out of range") << badInterval << QString();
+    QByteArray zeroInterval = header;
+    zeroInterval[22] = 0;
+    zeroInterval[23] = 0; // 0 ms
+    zeroInterval += QByteArray(16, '\0');
+    QTest::newRow("interval 0") << zeroInterval << QString();
+}
+
+void TestReadCommand::rejectedYRangeDoesNotLockTheBoxes() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.zr5"));
+    SaveMeasurement(path, 20);
+    MainWindowHarness h(Units({0}, true, 1000));
+    h.readFile = path;
+    Click(h, "cmdRead");
+    QVERIFY(h.txt("txtVhi")->isEnabled());
+    // Typed but not applied, then a read disables the boxes and rejects their text.
+    h.txt("txtVhi")->setText(QStringLiteral("abc"));
+    Click(h, "cmdRead");
+    QCOMPARE(h.messages.texts(), QStringList{QStringLiteral("設定値に誤りがあります。")});
+    QCOMPARE(h.md->SampleCount, 20); // the read went on
+    QVERIFY(h.txt("txtVhi")->isEnabled());
+    QVERIFY(h.txt("txtVlow")->isEnabled());
+    QVERIFY(h.button(QStringLiteral("cmdSetScaleY"))->isEnabled());
+    QCOMPARE(h.txt("txtVhi")->text(), QStringLiteral("180"));
+    QCOMPARE(h.txt("txtVlow")->text(), QStringLiteral("-180"));
+    QCOMPARE(h.chart.axisRange(ChartAxis::Y), std::make_pair(-180.0, 180.0));
+    // The next read and the next start are clean.
+    h.messages.shown.clear();
+    Click(h, "cmdRead");
+    QVERIFY(h.messages.shown.isEmpty());
+    h.readFile.reset();
+    h.messages.answers = {MsgAnswer::Yes};
+    Click(h, "cmdStart");
+    QCOMPARE(h.messages.shown.size(), 1); // the question about erasing, nothing else
+    QVERIFY(h.md->Measuring);
+}
+
+void TestReadCommand::startClosesEveryDataList() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("run.zr5"));
+    SaveMeasurement(path, 20);
+    MainWindowHarness h(Units({0}, true, 1000));
+    h.form->show();
+    h.readFile = path;
+    Click(h, "cmdRead");
+    Click(h, "cmdDisp");
+    QVERIFY(h.form->IsDatalistOpen());
+    Click(h, "cmdRead"); // a read enables cmdDisp while the list is open
+    QVERIFY(h.button(QStringLiteral("cmdDisp"))->isEnabled());
+    Click(h, "cmdStart");
+    QVERIFY(h.md->Measuring);
+    QVERIFY(!h.form->IsDatalistOpen());
+    // The closed list goes away during the run without giving cmdDisp back.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(!h.button(QStringLiteral("cmdDisp"))->isEnabled());
+    Click(h, "cmdStop");
+    QVERIFY(!h.button(QStringLiteral("cmdDisp"))->isEnabled()); // no rows yet
 }
 
 void TestReadCommand::filesThatCannotBeLoadedLoseNothing() {

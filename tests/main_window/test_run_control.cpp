@@ -47,8 +47,11 @@ class TestRunControl : public QObject {
     void deviceTimerUnequalRates();
     void startQuestionAnsweredNo();
     void failedLinkOpenKeepsData();
-    void timerSettingError();
-    void failedLogStartLeavesMeasuringWithoutTimer();
+    void refusedStartsChangeNothing_data();
+    void refusedStartsChangeNothing();
+    void failedLogStartStopsTheRun();
+    void stopCollectsWhatTheUnitsDelivered();
+    void startClearsTheChartsLines();
     void pcTimerLimit();
     void deviceTimerLimit();
     void pollTimeoutStopsRun();
@@ -156,35 +159,107 @@ void TestRunControl::failedLinkOpenKeepsData() {
     QVERIFY(!h.port(0).isOpen()); // the unit opened before the failure is closed again
 }
 
-void TestRunControl::timerSettingError() {
-    MainWindowHarness h(Units({0}, true, 500));
-    h.fillRows(4, 1.0f);
-    Click(h, "cmdStart");
-    QCOMPARE(h.messages.texts().last(),
-             QStringLiteral("タイマー設定エラーのため測定開始できません。"));
-    QCOMPARE(h.md->SampleCount, 0); // the store was already cleared
-    QVERIFY(!h.md->Measuring);
-    QVERIFY(!h.form->Timer1().isActive());
-    QVERIFY(!h.chart.isRepaintSuspended());
-    QVERIFY(Enabled(h, "cmdStart"));
-    QVERIFY(!Enabled(h, "cmdDisp"));
+void TestRunControl::refusedStartsChangeNothing_data() {
+    QTest::addColumn<bool>("pcTimer");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<bool>("anyUnit");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("title");
+    const QString timerError = QStringLiteral("タイマー設定エラーのため測定開始できません。");
+    const QString noUnit = QStringLiteral("使用ユニットにチェックが付いていません。");
+    QTest::newRow("PC timer below 1 s") << true << 500 << true << timerError << "Message";
+    QTest::newRow("no unit, PC timer") << true << 1000 << false << noUnit << "エラーメッセージ";
+    QTest::newRow("no unit, device timer") << false << 100 << false << noUnit << "エラーメッセージ";
 }
 
-void TestRunControl::failedLogStartLeavesMeasuringWithoutTimer() {
-    MainWindowHarness h(Units({0}, false, 1000));
-    h.port(0).clearReplies();
-    h.port(0).reply("", "K12INC\r\n", 0, true);
-    h.port(0).reply("RUN00", "NG\r\n");
+void TestRunControl::refusedStartsChangeNothing() {
+    QFETCH(bool, pcTimer);
+    QFETCH(int, interval);
+    QFETCH(bool, anyUnit);
+    QFETCH(QString, text);
+    QFETCH(QString, title);
+    MainWindowHarness h(anyUnit ? Units({0}, pcTimer, interval) : Units({}, pcTimer, interval));
+    h.md->Units[1].Data[3] = 4.0f; // stands for stored rows even with no unit in use
+    h.fillRows(4, 1.0f);
+    h.md->StartTime = QStringLiteral("2024/1/1 0:0:0");
+    h.chart.setPointCount(1, 4);
+    Click(h, "cmdStart");
+    // Refused before the question about erasing the data, and before any unit is opened.
+    QCOMPARE(h.messages.texts(), QStringList{text});
+    QCOMPARE(h.messages.last().title, title);
+    QCOMPARE(h.messages.last().buttons, MsgButtons::Ok);
+    QCOMPARE(h.md->SampleCount, 4);
+    QCOMPARE(h.md->Units[1].Data[3], 4.0f);
+    QCOMPARE(h.md->StartTime, QStringLiteral("2024/1/1 0:0:0"));
+    QCOMPARE(h.chart.pointCount(1), 4);
+    QVERIFY(h.md->Drivers[0] == nullptr);
+    QVERIFY(!h.md->Measuring);
+    QVERIFY(!h.form->Timer1().isActive());
+    QVERIFY(!h.form->Timer2().isActive());
+    QVERIFY(!h.chart.isRepaintSuspended());
+    QVERIFY(Enabled(h, "cmdStart"));
+}
+
+void TestRunControl::failedLogStartStopsTheRun() {
+    // Unit 1 starts streaming, unit 2 refuses.
+    MainWindowHarness h(Units({0, 1}, false, 1000));
+    h.port(1).clearReplies();
+    h.port(1).reply("", "K12INC\r\n", 0, true);
+    h.port(1).reply("RUN00", "NG\r\n");
     Click(h, "cmdStart");
     QCOMPARE(h.messages.texts(), QStringList{QStringLiteral("リターン文字列不正")});
-    QVERIFY(h.md->Measuring);
+    QVERIFY(!h.md->Measuring);
     QVERIFY(!h.form->Timer2().isActive());
-    QVERIFY(Enabled(h, "cmdStop"));
+    QCOMPARE(h.port(0).commands().last(), QByteArray("STP"));
+    QVERIFY(!h.port(0).isOpen());
+    QVERIFY(!h.port(1).isOpen());
+    QVERIFY(Enabled(h, "cmdStart"));
+    QVERIFY(!Enabled(h, "cmdStop"));
+    QVERIFY(!h.chart.isRepaintSuspended());
+    QCOMPARE(h.md->SampleCount, 0);
+}
+
+void TestRunControl::stopCollectsWhatTheUnitsDelivered() {
+    MainWindowHarness h(Units({0, 1}, false, 100));
+    h.form->show();
+    Click(h, "cmdStart");
+    Receive(h, 0, Readings(2, 1.0));
+    h.form->OnTimer2Tick();
+    QCOMPARE(h.md->SampleCount, 2);
+    // Averaged since the last step: three values in unit 1's log, and two lines unit 2's
+    // driver has received but not yet taken.
+    Receive(h, 0, Readings(3, 3.0));
+    h.port(1).feed("    50.0\r\n    51.0\r\n");
+    h.port(1).advance(1);
     Click(h, "cmdStop");
     QVERIFY(!h.md->Measuring);
+    QCOMPARE(h.md->Units[0].DataCount, 5);
+    QCOMPARE(h.md->Units[0].Data[4], 5.0f);
+    QCOMPARE(h.md->Units[1].DataCount, 2);
+    QCOMPARE(h.md->Units[1].Data[1], 51.0f);
+    QCOMPARE(h.md->SampleCount, 5);
+    QCOMPARE(h.chart.pointCount(1), 5);
+    QCOMPARE(h.chart.yValue(1, 5).value(), 5.0);
+    QCOMPARE(h.label1(1), QStringLiteral("51.000"));
+    QCOMPARE(h.port(0).commands().last(), QByteArray("STP"));
     QVERIFY(!h.port(0).isOpen());
-    QVERIFY(Enabled(h, "cmdStart"));
-    QVERIFY(!h.chart.isRepaintSuspended());
+    QVERIFY(h.messages.shown.isEmpty());
+}
+
+void TestRunControl::startClearsTheChartsLines() {
+    MainWindowHarness h(Units({0}, false, 100));
+    Click(h, "cmdStart");
+    Receive(h, 0, Readings(5, 1.0));
+    h.form->OnTimer2Tick();
+    Click(h, "cmdStop");
+    QCOMPARE(h.chart.pointCount(1), 5);
+    Click(h, "cmdStart"); // Yes: erase
+    QVERIFY(h.md->Measuring);
+    for (int s = 1; s <= 4; ++s) {
+        QCOMPARE(h.chart.pointCount(s), 0);
+    }
+    h.form->OnTimer2Tick(); // the first step, before any value arrived, draws nothing old
+    QCOMPARE(h.chart.pointCount(1), 0);
 }
 
 void TestRunControl::pcTimerLimit() {

@@ -78,6 +78,7 @@ class TestRunPty : public QObject {
   private Q_SLOTS:
     void pcTimerRun();
     void deviceTimerRun();
+    void stopKeepsWhatTheUnitsAveraged();
     void hangUpInPcTimerMode();
     void hangUpInDeviceTimerMode();
 };
@@ -114,6 +115,25 @@ void TestRunPty::deviceTimerRun() {
     QVERIFY(rig.consecutive(1));
     QCOMPARE(rig.md->SampleCount, std::max(rig.md->Units[0].DataCount, rig.md->Units[1].DataCount));
     QTRY_VERIFY(rig.sim.receivedCommands(1).contains("STP"));
+}
+
+void TestRunPty::stopKeepsWhatTheUnitsAveraged() {
+    PtyRig rig(false, 100, {Counter(), Counter()});
+    rig.click("cmdStart");
+    QVERIFY(rig.form->Timer2().isActive());
+    // No collection step runs: everything the units deliver waits in their drivers.
+    rig.form->Timer2().stop();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rig.md->Driver(0).GetLogLen() >= 5 && rig.md->Driver(1).GetLogLen() >= 5, 10000);
+    rig.click("cmdStop");
+    QVERIFY(!rig.md->Measuring);
+    QVERIFY(rig.messages.shown.isEmpty());
+    QVERIFY(rig.md->Units[0].DataCount >= 5);
+    QVERIFY(rig.md->Units[1].DataCount >= 5);
+    QVERIFY(rig.consecutive(0));
+    QVERIFY(rig.consecutive(1));
+    QCOMPARE(rig.md->SampleCount, std::max(rig.md->Units[0].DataCount, rig.md->Units[1].DataCount));
+    QCOMPARE(rig.chart.pointCount(1), rig.md->SampleCount);
 }
 
 void TestRunPty::hangUpInPcTimerMode() {
