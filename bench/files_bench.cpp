@@ -3,6 +3,7 @@
 #include "BenchUtil.h"
 #include "data_files/CsvFile.h"
 #include "data_files/DataFile.h"
+#include "data_files/RunJournal.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -15,6 +16,22 @@ namespace {
 
 constexpr int kFileRuns = 7;
 constexpr int kClearRuns = 21;
+// A minute of 100 ms steps per journal run.
+constexpr int kJournalSteps = 600;
+constexpr int kJournalRuns = 7;
+
+class PrintingMessageBox final : public MessageBox {
+  public:
+    MsgAnswer show(const QString& text, const QString&, MsgButtons, MsgIcon) override {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+        failed = true;
+        return MsgAnswer::Ok;
+    }
+    void notify(const QString& text, const QString& title, MsgIcon icon) override {
+        show(text, title, MsgButtons::Ok, icon);
+    }
+    bool failed = false;
+};
 
 void Fill(MeasurementStore& store) {
     store.InitDataArea();
@@ -76,9 +93,37 @@ int main(int argc, char** argv) {
             }
         });
 
+    // The journal of a device-timer run at 100 ms with 4 units: one row appended per step and a
+    // flush to the disk once a second of the run's time. On the build's disk, not /tmp, which
+    // may be held in memory.
+    QTemporaryDir journalDir(QCoreApplication::applicationDirPath() +
+                             QStringLiteral("/journal-bench-XXXXXX"));
+    PrintingMessageBox messages;
+    qint64 runMs = 0;
+    RunJournal journal(journalDir.path(), messages, [&runMs] { return runMs; });
+    MeasurementStore run;
+    Fill(run);
+    run.SampleCount = kJournalSteps;
+    const Timing journalRun = Measure(kJournalRuns, [&](int) {
+        journal.Begin(run);
+        for (int32_t k = 1; k <= kJournalSteps; ++k) {
+            runMs += 100;
+            journal.Append(run, k);
+        }
+        journal.End(run);
+    });
+    ok = ok && !messages.failed && journal.RowsWritten() == kJournalSteps;
+    const auto perStep = [](Timing t) {
+        t.median /= kJournalSteps;
+        t.min /= kJournalSteps;
+        t.cpu /= kJournalSteps;
+        return t;
+    };
+
     Report("WriteDataFile, 4 x 88000 rows", write);
     Report("ReadDataFile (parse + apply), 4 x 88000 rows", read);
     Report("WriteCsvFile, 4 x 88000 rows", writeCsv);
     Report("MeasurementStore::ClearData, full store", clear);
+    Report("run journal: append + flush per 100 ms step, 4 units", perStep(journalRun), "< 0.2");
     return ok ? 0 : 1;
 }

@@ -22,6 +22,9 @@ class PrintingMessageBox final : public MessageBox {
         ++count;
         return MsgAnswer::Ok;
     }
+    void notify(const QString& text, const QString& title, MsgIcon icon) override {
+        show(text, title, MsgButtons::Ok, icon);
+    }
     int count = 0;
 };
 

@@ -18,6 +18,7 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QTimer>
 #include <QTranslator>
 
 using namespace k12;
@@ -50,9 +51,8 @@ int main(int argc, char* argv[]) {
             dialog.exec();
         },
         [&md, &files, &messages](QWidget* parent) {
-            DialogMemo dialog(md, files, messages, CsvStoreWriter(), DataFileStoreWriter(),
-                              parent);
-            dialog.exec();
+            DialogMemo dialog(md, files, messages, CsvStoreWriter(), DataFileStoreWriter(), parent);
+            return dialog.exec() == QDialog::Accepted;
         },
         [&files](QWidget* parent) { return files.openFileName(parent, DEDICATED_FILTER); },
         [&md](QWidget* parent, std::function<void()> onClosed) -> QWidget* {
@@ -70,10 +70,15 @@ int main(int argc, char* argv[]) {
         },
     };
 
-    FormMain form(FormMainServices{md, chart, messages, settings, clock}, std::move(dialogs));
+    // Each run's rows are kept on disk while it runs, so a crash loses at most about a second.
+    RunJournal journal(RunJournal::DefaultFolder(), messages);
+    FormMain form(FormMainServices{md, chart, messages, settings, clock, &journal},
+                  std::move(dialogs));
     messages.setParent(&form);
     moveTool = new MoveToolLauncher(&form);
     moveTool->setParent(&form);
     form.show();
+    // Asked once the window is on the screen.
+    QTimer::singleShot(0, &form, &FormMain::OfferUnsavedRun);
     return QApplication::exec();
 }

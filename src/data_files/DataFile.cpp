@@ -15,7 +15,7 @@ namespace k12 {
 
 namespace {
 
-constexpr qsizetype ROW_BYTES = 4 * UNIT_COUNT;
+constexpr qsizetype ROW_BYTES = DATA_FILE_ROW_BYTES;
 constexpr qsizetype FIXED_HEADER_BYTES = 18;
 constexpr uint32_t NO_DATA_BITS = 0xC479C000u;
 // The largest header: seven texts of 65535 bytes each, then the fixed fields.
@@ -145,37 +145,50 @@ QString NoDataMessage() {
     return QStringLiteral("データがありません。");
 }
 
-std::optional<DataFileError> WriteDataFile(const MeasurementStore& store, const QString& path) {
-    std::optional<DataFileError> error;
+std::optional<QByteArray> DataFileHeader(const MeasurementStore& store, int32_t rows,
+                                         const QString& path, std::optional<DataFileError>& error) {
     QByteArray out;
     PutText(out, QByteArray(DATA_FILE_VERSION));
     auto start = files::EncodeField(store.StartTime, QStringLiteral("開始時刻"), path, true, error);
     if (!start) {
-        return error;
+        return std::nullopt;
     }
     PutText(out, *start);
     for (int i = 0; i < MEMO_COUNT; ++i) {
         auto memo = files::EncodeField(store.Memo[i], files::MemoLabel(i), path, true, error);
         if (!memo) {
-            return error;
+            return std::nullopt;
         }
         PutText(out, *memo);
     }
-    const int32_t rows = std::clamp(store.SampleCount, 0, MAX_SAMPLES);
     Put<int16_t>(out, store.TimerType ? -1 : 0);
     Put<int32_t>(out, store.IntervalTM);
     for (const auto& unit : store.Units) {
         Put<int16_t>(out, unit.ComPort);
     }
     Put<int32_t>(out, rows);
-    out.reserve(out.size() + rows * ROW_BYTES);
-    for (int32_t k = 0; k < rows; ++k) {
+    return out;
+}
+
+void AppendDataFileRows(QByteArray& out, const MeasurementStore& store, int32_t from, int32_t to) {
+    out.reserve(out.size() + qsizetype(std::max(0, to - from)) * DATA_FILE_ROW_BYTES);
+    for (int32_t k = from; k < to; ++k) {
         for (const auto& unit : store.Units) {
             const float v = size_t(k) < unit.Data.size() ? unit.Data[k] : NO_DATA_VALUE;
             Put<uint32_t>(out, std::bit_cast<uint32_t>(v));
         }
     }
-    return files::SaveBytes(path, out);
+}
+
+std::optional<DataFileError> WriteDataFile(const MeasurementStore& store, const QString& path) {
+    std::optional<DataFileError> error;
+    const int32_t rows = std::clamp(store.SampleCount, 0, MAX_SAMPLES);
+    auto out = DataFileHeader(store, rows, path, error);
+    if (!out) {
+        return error;
+    }
+    AppendDataFileRows(*out, store, 0, rows);
+    return files::SaveBytes(path, *out);
 }
 
 DataFileParse ParseDataFileBytes(QByteArrayView bytes, const QString& name) {

@@ -42,6 +42,15 @@ struct DataFileContent {
 
 using DataFileParse = std::variant<DataFileContent, DataFileError>;
 
+inline constexpr int DATA_FILE_ROW_BYTES = 4 * UNIT_COUNT;
+
+// The header of a dedicated data file for the store, declaring `rows` rows; nullopt (and
+// `error` set) when a text cannot be written. The row count is its last four bytes.
+std::optional<QByteArray> DataFileHeader(const MeasurementStore& store, int32_t rows,
+                                         const QString& path, std::optional<DataFileError>& error);
+// Appends rows [from, to) of every unit as the file stores them.
+void AppendDataFileRows(QByteArray& out, const MeasurementStore& store, int32_t from, int32_t to);
+
 // Saves the store as a dedicated data file. The target is replaced only once the new file is
 // complete; nullopt on success.
 [[nodiscard]] std::optional<DataFileError> WriteDataFile(const MeasurementStore& store,

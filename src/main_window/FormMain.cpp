@@ -32,7 +32,8 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& cap
 
 FormMain::FormMain(FormMainServices services, FormMainDialogs dialogs, QWidget* parent)
     : QMainWindow(parent), md_(services.md), chart_(services.chart), messages_(services.messages),
-      settings_(services.settings), clock_(services.clock), dialogs_(std::move(dialogs)) {
+      settings_(services.settings), clock_(services.clock), journal_(services.journal),
+      dialogs_(std::move(dialogs)) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("ZORV-K12INC"));
     BuildControls();
@@ -291,6 +292,9 @@ void FormMain::CmdSettingClick() {
     }
     if (md_.SampleCount > 0) {
         CloseDatalist();
+        if (journal_ != nullptr) {
+            journal_->DataReplaced();
+        }
         md_.ClearData();
         ClearCurrentData();
         cmdDisp_->setEnabled(md_.SampleCount >= 1);
@@ -330,8 +334,8 @@ void FormMain::CmdSaveClick() {
         Message(QStringLiteral("測定データがありません。"));
         return;
     }
-    if (dialogs_.saveData) {
-        dialogs_.saveData(this);
+    if (dialogs_.saveData && dialogs_.saveData(this) && journal_ != nullptr) {
+        journal_->DataSaved();
     }
 }
 
@@ -344,7 +348,7 @@ void FormMain::CmdReadClick() {
     }
 }
 
-void FormMain::ReadFile(const QString& path) {
+bool FormMain::ReadFile(const QString& path) {
     // The file is parsed completely before the store changes, so a bad file loses nothing.
     if (const auto error = ReadDataFile(md_, path)) {
         if (error->kind == DataFileError::Kind::NoRows) {
@@ -352,13 +356,45 @@ void FormMain::ReadFile(const QString& path) {
         } else {
             messages_.show(error->message, kMessageTitle, MsgButtons::Ok, MsgIcon::Error);
         }
-        return;
+        return false;
+    }
+    if (journal_ != nullptr) {
+        journal_->DataReplaced();
     }
     ClearCurrentData();
     cmdDisp_->setEnabled(true);
     const int32_t n = md_.SampleCount;
     ReplayData();
     md_.SampleCount = n;
+    return true;
+}
+
+void FormMain::OfferUnsavedRun() {
+    if (journal_ == nullptr) {
+        return;
+    }
+    const auto leftover = journal_->FindLeftover();
+    if (!leftover) {
+        return;
+    }
+    const QString question =
+        QStringLiteral(
+            "保存されていない測定データがあります（開始時刻 %1、%2件）。読み込みますか？")
+            .arg(leftover->startTime.trimmed())
+            .arg(leftover->rows);
+    if (messages_.show(question, kAppTitle, MsgButtons::YesNo, MsgIcon::Question) !=
+        MsgAnswer::Yes) {
+        // Kept aside, never deleted by one click.
+        if (const auto error = journal_->MoveToUnsaved()) {
+            messages_.show(QStringLiteral("測定データの一時保存ができません。\n") + *error,
+                           kMessageTitle, MsgButtons::Ok, MsgIcon::Error);
+        }
+        return;
+    }
+    // Read like any file; the journal stays until the rows are saved or replaced.
+    if (ReadFile(leftover->path)) {
+        journal_->DataRecovered();
+    }
 }
 
 void FormMain::CmdPrintClick() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data_files/RunJournal.h"
 #include "measurement/ModuleData.h"
 #include "platform/Chart.h"
 #include "platform/Clock.h"
@@ -26,8 +27,8 @@ namespace k12 {
 struct FormMainDialogs {
     // Shows the settings dialog modally; it sets SettingChanged on OK.
     std::function<void(QWidget* parent)> editSettings;
-    // Shows the save dialog modally.
-    std::function<void(QWidget* parent)> saveData;
+    // Shows the save dialog modally; true when the data were saved.
+    std::function<bool(QWidget* parent)> saveData;
     // Asks for a dedicated file to read; nullopt when cancelled.
     std::function<std::optional<QString>(QWidget* parent)> chooseReadFile;
     // Opens the non-modal data list; the window must call the given function however it closes.
@@ -44,6 +45,8 @@ struct FormMainServices {
     MessageBox& messages;
     SettingsStore& settings;
     const Clock& clock;
+    // Keeps each run's rows on disk while it runs; none in most tests.
+    RunJournal* journal = nullptr;
 };
 
 // The main window: command buttons, current values, chart and its visible range, and the run
@@ -65,8 +68,11 @@ class FormMain : public QMainWindow {
     void GrDrawData1();
     void DispConnectflg();
 
-    // Reads a dedicated data file and replays it onto the chart.
-    void ReadFile(const QString& path);
+    // Reads a dedicated data file and replays it onto the chart; false when it was refused.
+    bool ReadFile(const QString& path);
+    // Offers the rows of a run that an earlier program did not save (called once the window
+    // is shown).
+    void OfferUnsavedRun();
 
     // Timer handlers, public so tests can tick without waiting.
     void OnTimer1Tick();
@@ -115,6 +121,8 @@ class FormMain : public QMainWindow {
     void PcTimerStep();
     void DevTimerStep();
     bool CheckLogSpace() const;
+    // Rows every unit in use holds: the journal's rows that will not change any more.
+    int32_t FinalRows() const;
     bool GetUnitLogs();
     void UpdateSampleCount();
     bool ReportPortFailure();
@@ -134,6 +142,7 @@ class FormMain : public QMainWindow {
     MessageBox& messages_;
     SettingsStore& settings_;
     const Clock& clock_;
+    RunJournal* journal_;
     FormMainDialogs dialogs_;
 
     QTimer timer1_;

@@ -65,6 +65,9 @@ void FormMain::CmdStartClick() {
     md_.StartTime = FormatStartTime(clock_.now());
     chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
+    if (journal_ != nullptr) {
+        journal_->Begin(md_);
+    }
     if (md_.TimerType) {
         timer1_.setInterval(md_.PcTimerInterval);
         md_.PcTickCount = 0;
@@ -102,6 +105,9 @@ void FormMain::StopRun(bool collect) {
         md_.LogStopAll();
     }
     md_.DevCloseAll();
+    if (journal_ != nullptr) {
+        journal_->End(md_);
+    }
     md_.Measuring = false;
     SetButtonState();
     // A start that ended before its first step must not leave the chart frozen.
@@ -173,6 +179,9 @@ void FormMain::PcTimerStep() {
         }
     }
     md_.SampleCount += 1;
+    if (journal_ != nullptr) {
+        journal_->Append(md_, md_.SampleCount);
+    }
     if (md_.Measuring) {
         DispCurrentData();
     }
@@ -196,6 +205,9 @@ void FormMain::DevTimerStep() {
             StopRun(false);
             return;
         }
+        if (journal_ != nullptr) {
+            journal_->Append(md_, FinalRows());
+        }
         DispCurrentData1();
     }
     ScrollAxesX();
@@ -218,6 +230,16 @@ bool FormMain::CheckLogSpace() const {
         }
     }
     return true;
+}
+
+int32_t FormMain::FinalRows() const {
+    int32_t rows = md_.SampleCount;
+    for (const UnitRecord& u : md_.Units) {
+        if (u.Mflag) {
+            rows = std::min(rows, u.DataCount);
+        }
+    }
+    return rows;
 }
 
 bool FormMain::GetUnitLogs() {

@@ -5,22 +5,28 @@
 
 namespace k12 {
 
+namespace {
+
+QMessageBox::Icon ToQt(MsgIcon icon) {
+    switch (icon) {
+    case MsgIcon::Question:
+        return QMessageBox::Question;
+    case MsgIcon::Error:
+        return QMessageBox::Critical;
+    case MsgIcon::None:
+        break;
+    }
+    return QMessageBox::NoIcon;
+}
+
+} // namespace
+
 MsgAnswer QtMessageBox::show(const QString& text, const QString& title, MsgButtons buttons,
                              MsgIcon icon) {
     QMessageBox box(parent_);
     box.setWindowTitle(title);
     box.setText(text);
-    switch (icon) {
-    case MsgIcon::None:
-        box.setIcon(QMessageBox::NoIcon);
-        break;
-    case MsgIcon::Question:
-        box.setIcon(QMessageBox::Question);
-        break;
-    case MsgIcon::Error:
-        box.setIcon(QMessageBox::Critical);
-        break;
-    }
+    box.setIcon(ToQt(icon));
     if (buttons == MsgButtons::YesNo) {
         QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
@@ -33,6 +39,14 @@ MsgAnswer QtMessageBox::show(const QString& text, const QString& title, MsgButto
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
     return MsgAnswer::Ok;
+}
+
+void QtMessageBox::notify(const QString& text, const QString& title, MsgIcon icon) {
+    // Owned by its parent window, or by itself until closed.
+    auto* box = new QMessageBox(ToQt(icon), title, text, QMessageBox::Ok, parent_);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 } // namespace k12

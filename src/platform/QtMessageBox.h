@@ -9,13 +9,14 @@ namespace k12 {
 
 // Message boxes over QMessageBox, parented to the window they belong to.
 class QtMessageBox final : public MessageBox {
-public:
+  public:
     explicit QtMessageBox(QWidget* parent = nullptr) : parent_(parent) {}
     void setParent(QWidget* parent) { parent_ = parent; }
     MsgAnswer show(const QString& text, const QString& title, MsgButtons buttons,
                    MsgIcon icon) override;
+    void notify(const QString& text, const QString& title, MsgIcon icon) override;
 
-private:
+  private:
     QPointer<QWidget> parent_;
 };
 

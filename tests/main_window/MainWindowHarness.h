@@ -57,9 +57,15 @@ inline std::function<void(FakeSettingsStore&)> Units(std::initializer_list<int> 
 // message box, an in-memory settings store and a fixed clock.
 class MainWindowHarness {
   public:
-    explicit MainWindowHarness(std::function<void(FakeSettingsStore&)> presetSettings = {}) {
+    // With a journal folder, the window keeps a run journal there (on the harness's own time).
+    explicit MainWindowHarness(std::function<void(FakeSettingsStore&)> presetSettings = {},
+                               const QString& journalFolder = {}) {
         if (presetSettings) {
             presetSettings(settings);
+        }
+        if (!journalFolder.isEmpty()) {
+            journal = std::make_unique<RunJournal>(journalFolder, messages,
+                                                   [this] { return journalNowMs; });
         }
         md = std::make_unique<ModuleData>(
             [this] {
@@ -69,7 +75,7 @@ class MainWindowHarness {
             },
             messages);
         form = std::make_unique<FormMain>(
-            FormMainServices{*md, chart, messages, settings, clock},
+            FormMainServices{*md, chart, messages, settings, clock, journal.get()},
             FormMainDialogs{
                 [this](QWidget*) {
                     ++settingsDialogRuns;
@@ -77,7 +83,10 @@ class MainWindowHarness {
                         settingsDialogAction(*md);
                     }
                 },
-                [this](QWidget*) { ++saveDialogRuns; },
+                [this](QWidget*) {
+                    ++saveDialogRuns;
+                    return saveSucceeds;
+                },
                 [this](QWidget*) { return readFile; },
                 [this](QWidget* parent, std::function<void()> onClosed) -> QWidget* {
                     datalistClosed = std::move(onClosed);
@@ -135,6 +144,7 @@ class MainWindowHarness {
     std::function<void()> datalistClosed;
     int settingsDialogRuns = 0;
     int saveDialogRuns = 0;
+    bool saveSucceeds = true;
     int printRuns = 0;
     int moveToolRuns = 0;
 
@@ -143,6 +153,8 @@ class MainWindowHarness {
     FakeClock clock;
     FakeChart chart;
     std::vector<FakeSerialPort*> ports;
+    qint64 journalNowMs = 0;
+    std::unique_ptr<RunJournal> journal;
     std::unique_ptr<ModuleData> md;
     std::unique_ptr<FormMain> form;
 };

@@ -57,7 +57,7 @@ struct Rig {
             FormMainServices{*md, chart, messages, settings, clock},
             FormMainDialogs{
                 [](QWidget*) {},
-                [](QWidget*) {},
+                [](QWidget*) { return false; },
                 [](QWidget*) { return std::optional<QString>(); },
                 [](QWidget*, std::function<void()>) -> QWidget* { return nullptr; },
                 [](QWidget*) {},

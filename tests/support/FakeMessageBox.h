@@ -11,7 +11,7 @@ namespace k12::test {
 
 // Records every message and answers Yes/No questions from a queue (Yes when the queue is empty).
 class FakeMessageBox final : public MessageBox {
-public:
+  public:
     struct Shown {
         QString text;
         QString title;
@@ -36,6 +36,10 @@ public:
         return a;
     }
 
+    void notify(const QString& text, const QString& title, MsgIcon icon) override {
+        notified.append({text, title, MsgButtons::Ok, icon});
+    }
+
     QStringList texts() const {
         QStringList out;
         for (const auto& s : shown) {
@@ -47,6 +51,8 @@ public:
     void clear() { shown.clear(); }
 
     QList<Shown> shown;
+    // Non-modal messages, in order.
+    QList<Shown> notified;
     std::deque<MsgAnswer> answers;
     // Runs while the "box" is open, e.g. to fire a timer tick re-entrantly.
     std::function<void(const Shown&)> onShow;

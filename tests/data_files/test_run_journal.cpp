@@ -1,0 +1,178 @@
+// The run journal: a .zr5 file that grows with the run and is readable at every moment.
+#include "FakeMessageBox.h"
+#include "ZrBytes.h"
+#include "data_files/DataFile.h"
+#include "data_files/RunJournal.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace k12;
+using namespace k12::test;
+
+namespace {
+
+// A store as a run leaves it just after the start.
+void Started(MeasurementStore& s, bool pcTimer) {
+    s.InitDataArea();
+    s.ClearData();
+    s.ClearMemo();
+    s.StartTime = QStringLiteral("2026/12/7 9:5:30");
+    s.TimerType = pcTimer;
+    s.IntervalTM = pcTimer ? 1000 : 300;
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        s.Units[u].ComPort = int16_t(u + 3);
+        s.Units[u].Mflag = u != 2;
+    }
+}
+
+// What saving the store would write, memo lines empty.
+QByteArray Saved(const MeasurementStore& s, const QString& path) {
+    return WriteDataFile(s, path) ? QByteArray() : ReadAll(path);
+}
+
+} // namespace
+
+class TestRunJournal : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+    FakeMessageBox messages_;
+    qint64 nowMs_ = 0;
+
+    std::unique_ptr<RunJournal> Make(const QString& folder) {
+        return std::make_unique<RunJournal>(folder, messages_, [this] { return nowMs_; });
+    }
+
+  private Q_SLOTS:
+    void init() {
+        messages_.notified.clear();
+        nowMs_ = 0;
+    }
+
+    void pcTimerRoundTrip() {
+        const QString folder = dir_.filePath(QStringLiteral("pc"));
+        auto journal = Make(folder);
+        MeasurementStore s;
+        Started(s, true);
+        journal->Begin(s);
+        QVERIFY(journal->Writing());
+        const int syncsAtStart = journal->SyncCount();
+        for (int32_t k = 0; k < 25; ++k) {
+            for (auto& u : s.Units) {
+                if (u.Mflag) {
+                    u.Data[k] = float(k) * 0.25f - 3.0f;
+                    ++u.DataCount;
+                }
+            }
+            s.SampleCount = k + 1;
+            journal->Append(s, s.SampleCount);
+            nowMs_ += 100;
+            // Readable at every step, holding exactly the stored rows.
+            MeasurementStore r;
+            r.InitDataArea();
+            QVERIFY(!ReadDataFile(r, journal->Path()));
+            QCOMPARE(r.SampleCount, k + 1);
+            QCOMPARE(r.Units[3].Data[k], s.Units[3].Data[k]);
+        }
+        // Flushed about once a second, not at every step.
+        QCOMPARE(journal->SyncCount() - syncsAtStart, 2);
+        journal->End(s);
+        QVERIFY(!journal->Writing());
+        QCOMPARE(ReadAll(journal->Path()), Saved(s, dir_.filePath(QStringLiteral("pc.zr5"))));
+        QVERIFY(messages_.notified.isEmpty());
+    }
+
+    void deviceTimerRowsBecomeFinalWhenEveryUnitHoldsThem() {
+        auto journal = Make(dir_.filePath(QStringLiteral("device")));
+        MeasurementStore s;
+        Started(s, false);
+        journal->Begin(s);
+        // Units in use run at different speeds; unit 3 is not in use.
+        QRandomGenerator random(7);
+        for (int step = 0; step < 200; ++step) {
+            for (int u : {0, 1, 3}) {
+                UnitRecord& unit = s.Units[u];
+                for (int n = int(random.bounded(3 + u)); n > 0; --n) {
+                    unit.Data[unit.DataCount] = float(random.bounded(3600)) / 10.0f - 180.0f;
+                    ++unit.DataCount;
+                }
+                s.SampleCount = std::max(s.SampleCount, unit.DataCount);
+            }
+            const int32_t held =
+                std::min({s.Units[0].DataCount, s.Units[1].DataCount, s.Units[3].DataCount});
+            journal->Append(s, held);
+            QCOMPARE(journal->RowsWritten(), held);
+        }
+        QVERIFY(s.Units[0].DataCount < s.SampleCount); // the slow unit has holes at the end
+        journal->End(s);
+        QCOMPARE(journal->RowsWritten(), s.SampleCount);
+        QCOMPARE(ReadAll(journal->Path()), Saved(s, dir_.filePath(QStringLiteral("device.zr5"))));
+    }
+
+    void cutAnywhereInTheLastRowStillReads() {
+        auto journal = Make(dir_.filePath(QStringLiteral("cut")));
+        MeasurementStore s;
+        Started(s, true);
+        journal->Begin(s);
+        for (int32_t k = 0; k < 3; ++k) {
+            for (auto& u : s.Units) {
+                u.Data[k] = u.Mflag ? float(10 * k + 1) : NO_DATA_VALUE;
+                u.DataCount += u.Mflag ? 1 : 0;
+            }
+            s.SampleCount = k + 1;
+            journal->Append(s, s.SampleCount);
+        }
+        // As a crash leaves it: rows appended, the header's count still 0.
+        const QByteArray whole = ReadAll(journal->Path());
+        const qsizetype lastRow = whole.size() - DATA_FILE_ROW_BYTES;
+        for (qsizetype size = lastRow; size <= whole.size(); ++size) {
+            const auto parsed = ParseDataFileBytes(whole.left(size), QStringLiteral("cut.zr5"));
+            const auto* content = std::get_if<DataFileContent>(&parsed);
+            QVERIFY2(content, qPrintable(QString::number(size)));
+            const size_t rows = size == whole.size() ? 3 : 2;
+            QCOMPARE(content->Rows.size(), rows);
+            QCOMPARE(content->StartTime, s.StartTime);
+            QCOMPARE(content->Rows[rows - 1][0], float(10 * (rows - 1) + 1));
+        }
+    }
+
+    void oneProgramOneJournal() {
+        const QString folder = dir_.filePath(QStringLiteral("shared"));
+        auto first = Make(folder);
+        auto second = Make(folder);
+        MeasurementStore s;
+        Started(s, true);
+        second->Begin(s);
+        QVERIFY(!second->Writing());
+        QCOMPARE(messages_.notified.size(), 1);
+        QVERIFY(messages_.notified.last().text.startsWith(
+            QStringLiteral("測定データの一時保存ができません。\n")));
+        second->Begin(s); // said once
+        QCOMPARE(messages_.notified.size(), 1);
+        first->Begin(s);
+        QVERIFY(first->Writing());
+        QVERIFY(!second->FindLeftover()); // never touches the other program's journal
+    }
+
+    void folderThatCannotBeMade() {
+        const QString blocker = dir_.filePath(QStringLiteral("blocker"));
+        QVERIFY(WriteAll(blocker, "a file, not a folder"));
+        auto journal = Make(blocker + QStringLiteral("/K12INC"));
+        MeasurementStore s;
+        Started(s, true);
+        journal->Begin(s);
+        QVERIFY(!journal->Writing());
+        QCOMPARE(messages_.notified.size(), 1);
+        QVERIFY(messages_.notified.last().text.contains(blocker));
+        s.SampleCount = 1;
+        journal->Append(s, 1); // the run goes on without it
+        journal->End(s);
+        QCOMPARE(messages_.notified.size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRunJournal)
+#include "test_run_journal.moc"
