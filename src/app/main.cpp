@@ -4,6 +4,7 @@
 #include "main_window/FormMain.h"
 #include "move_tool/DialogMoveWindow.h"
 #include "platform/Fonts.h"
+#include "platform/PortMap.h"
 #include "platform/QcpChart.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
@@ -45,13 +46,13 @@ int main(int argc, char* argv[]) {
     MoveToolLauncher* moveTool = nullptr;
 
     FormMainDialogs dialogs{
-        [&md](QWidget* parent) {
-            DialogSetting dialog(md, md.Messages(), parent);
+        [&md, &settings](QWidget* parent) {
+            DialogSetting dialog(md, md.Messages(), parent,
+                                 [&settings](int port) { return PortDevice(settings, port); });
             dialog.exec();
         },
         [&md, &files, &messages](QWidget* parent) {
-            DialogMemo dialog(md, files, messages, CsvStoreWriter(), DataFileStoreWriter(),
-                              parent);
+            DialogMemo dialog(md, files, messages, CsvStoreWriter(), DataFileStoreWriter(), parent);
             dialog.exec();
         },
         [&files](QWidget* parent) { return files.openFileName(parent, DEDICATED_FILTER); },
