@@ -33,17 +33,6 @@ class TestPortMap : public QObject {
         QCOMPARE(PortDevice(store, 7), QStringLiteral("/dev/ttyS6"));
     }
 
-    void assignsAndUnassigns() {
-        FakeSettingsStore store;
-        store.values.insert("MeasInfo/IntervalTM", "1000");
-        AssignPort(store, 4, "/dev/serial/by-id/usb-x");
-        QCOMPARE(PortDevice(store, 4), QStringLiteral("/dev/serial/by-id/usb-x"));
-        QVERIFY(UnassignPort(store, 4));
-        QCOMPARE(PortDevice(store, 4), QStringLiteral("/dev/ttyS3"));
-        QVERIFY(!UnassignPort(store, 4));
-        QCOMPARE(store.values.size(), 1);
-    }
-
     void findsDevicesThroughByIdLinks() {
         QTemporaryDir tmp;
         QVERIFY(tmp.isValid());
