@@ -4,6 +4,7 @@
 #include "main_window/FormMain.h"
 #include "move_tool/DialogMoveWindow.h"
 #include "platform/Fonts.h"
+#include "platform/PortMap.h"
 #include "platform/QcpChart.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
@@ -46,8 +47,9 @@ int main(int argc, char* argv[]) {
     MoveToolLauncher* moveTool = nullptr;
 
     FormMainDialogs dialogs{
-        [&md](QWidget* parent) {
-            DialogSetting dialog(md, md.Messages(), parent);
+        [&md, &settings](QWidget* parent) {
+            DialogSetting dialog(md, md.Messages(), parent,
+                                 [&settings](int port) { return PortDevice(settings, port); });
             dialog.exec();
         },
         [&md, &files, &messages](QWidget* parent) {

@@ -1,5 +1,7 @@
 #include "QtSerialPort.h"
 
+#include "PortMap.h"
+
 #include <QFileInfo>
 #include <QStringList>
 #include <cerrno>
@@ -37,13 +39,11 @@ QtSerialPort::~QtSerialPort() {
 }
 
 QString QtSerialPort::DefaultDevice(int16_t port) {
-    return QStringLiteral("/dev/ttyS%1").arg(int(port) - 1);
+    return DefaultPortDevice(port);
 }
 
 QString QtSerialPort::DeviceFor(const SettingsStore& store, int16_t port) {
-    const QString mapped =
-        store.read(QStringLiteral("Ports"), QStringLiteral("COM%1").arg(port), QString()).trimmed();
-    return mapped.isEmpty() ? DefaultDevice(port) : mapped;
+    return PortDevice(store, port);
 }
 
 void QtSerialPort::setPortNumber(int16_t port) {

@@ -24,9 +24,8 @@ class QtSerialPort final : public SerialPort {
     static std::unique_ptr<QtSerialPort> ForDevice(const QString& devicePath);
     ~QtSerialPort() override;
 
-    // "/dev/ttyS<n-1>".
+    // DefaultPortDevice() and PortDevice() of PortMap.h.
     static QString DefaultDevice(int16_t port);
-    // The device for COM number port: "Ports"/"COM<n>" of the store, else DefaultDevice().
     static QString DeviceFor(const SettingsStore& store, int16_t port);
 
     void setPortNumber(int16_t port) override;

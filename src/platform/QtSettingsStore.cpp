@@ -15,6 +15,17 @@ void QtSettingsStore::write(const QString& section, const QString& key, const QS
     settings_.setValue(section + QLatin1Char('/') + key, text);
 }
 
+QStringList QtSettingsStore::keys(const QString& section) const {
+    settings_.beginGroup(section);
+    QStringList found = settings_.childKeys();
+    settings_.endGroup();
+    return found;
+}
+
+void QtSettingsStore::remove(const QString& section, const QString& key) {
+    settings_.remove(section + QLatin1Char('/') + key);
+}
+
 QString QtSettingsStore::sync() {
     settings_.sync();
     switch (settings_.status()) {

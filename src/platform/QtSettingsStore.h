@@ -8,15 +8,17 @@ namespace k12 {
 
 // The per-user INI file (XDG config folder, application "K12INC").
 class QtSettingsStore final : public SettingsStore {
-public:
+  public:
     QtSettingsStore();
     QString read(const QString& section, const QString& key,
                  const QString& defaultText) const override;
     void write(const QString& section, const QString& key, const QString& text) override;
+    QStringList keys(const QString& section) const override;
+    void remove(const QString& section, const QString& key) override;
     QString sync() override;
     QString fileName() const { return settings_.fileName(); }
 
-private:
+  private:
     mutable QSettings settings_;
 };
 

@@ -1,17 +1,21 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace k12 {
 
 // Per-user text settings addressed by section and key (application "K12INC").
 class SettingsStore {
-public:
+  public:
     virtual ~SettingsStore() = default;
     // The stored text, or defaultText when the key is absent.
     virtual QString read(const QString& section, const QString& key,
                          const QString& defaultText) const = 0;
     virtual void write(const QString& section, const QString& key, const QString& text) = 0;
+    // The keys present in section.
+    virtual QStringList keys(const QString& section) const = 0;
+    virtual void remove(const QString& section, const QString& key) = 0;
     // Flushes pending writes; returns an empty string on success, else a description of the
     // failure that can be shown to the operator.
     virtual QString sync() = 0;

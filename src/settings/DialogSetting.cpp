@@ -1,9 +1,12 @@
 #include "DialogSetting.h"
 
 #include "measurement/Conversions.h"
+#include "platform/PortMap.h"
+#include "platform/SerialDevices.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,6 +21,8 @@ namespace k12 {
 namespace {
 
 const QString kErrorTitle = QStringLiteral("エラーメッセージ");
+// Wide enough for a /dev/ttyUSB name; longer names are shortened in the middle.
+constexpr int kDeviceLabelWidth = 260;
 
 // Multiplies in signed 16 bits; nullopt when the product leaves that range.
 std::optional<int16_t> Mul16(int16_t a, int factor) {
@@ -30,8 +35,9 @@ std::optional<int16_t> Mul16(int16_t a, int factor) {
 
 } // namespace
 
-DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWidget* parent)
-    : QDialog(parent), store_(store), messages_(messages) {
+DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWidget* parent,
+                             PortDeviceLookup portDevice)
+    : QDialog(parent), store_(store), messages_(messages), portDevice_(std::move(portDevice)) {
     setObjectName(QStringLiteral("DialogSetting"));
     setWindowTitle(QStringLiteral("取込設定"));
     setModal(true);
@@ -50,6 +56,17 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWid
         portGrid->addWidget(txt, i, 1);
         chkID_[static_cast<size_t>(i)] = chk;
         txtComport_[static_cast<size_t>(i)] = txt;
+        if (portDevice_) {
+            txt->setMaximumWidth(txt->fontMetrics().horizontalAdvance(QStringLiteral("00000")) +
+                                 12);
+            auto* device = new QLabel(frame1);
+            device->setObjectName(QStringLiteral("lblDevice_%1").arg(i));
+            device->setFixedWidth(kDeviceLabelWidth);
+            portGrid->addWidget(device, i, 2);
+            lblDevice_[static_cast<size_t>(i)] = device;
+            connect(txt, &QLineEdit::textChanged, this,
+                    [this, i] { ShowDevice(static_cast<size_t>(i)); });
+        }
     }
 
     auto* frame2 = new QGroupBox(QStringLiteral("測定間隔"), this);
@@ -120,6 +137,26 @@ void DialogSetting::OKButton_Click() {
 
 void DialogSetting::ShowError(const QString& text) {
     messages_.show(text, kErrorTitle, MsgButtons::Ok, MsgIcon::Error);
+}
+
+void DialogSetting::ShowDevice(size_t i) {
+    QLabel* label = lblDevice_[i];
+    const auto port = TextToInt16(txtComport_[i]->text());
+    if (!port || *port < MIN_COM_PORT || *port > MAX_COM_PORT) {
+        label->clear();
+        label->setToolTip(QString());
+        return;
+    }
+    const QString device = portDevice_(*port);
+    const bool exists = DeviceExists(device);
+    const QString suffix = exists ? QString() : QStringLiteral("（なし）");
+    const QFontMetrics metrics = label->fontMetrics();
+    label->setText(metrics.elidedText(device, Qt::ElideMiddle,
+                                      label->width() - metrics.horizontalAdvance(suffix) - 2) +
+                   suffix);
+    label->setToolTip(device + suffix);
+    // A greyed label: the number stands for a device that is not there now.
+    label->setEnabled(exists);
 }
 
 bool DialogSetting::CheckPorts() {

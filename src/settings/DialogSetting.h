@@ -6,9 +6,11 @@
 #include <QDialog>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QRadioButton;
 
@@ -20,7 +22,12 @@ namespace k12 {
 class DialogSetting : public QDialog {
     Q_OBJECT
   public:
-    DialogSetting(MeasurementStore& store, MessageBox& messages, QWidget* parent = nullptr);
+    // COM number -> the device it stands for.
+    using PortDeviceLookup = std::function<QString(int port)>;
+
+    // With portDevice, each port box has the device its number stands for beside it.
+    DialogSetting(MeasurementStore& store, MessageBox& messages, QWidget* parent = nullptr,
+                  PortDeviceLookup portDevice = {});
 
     // The OK button's handler; public so callers and tests can run it directly.
     void OKButton_Click();
@@ -33,11 +40,14 @@ class DialogSetting : public QDialog {
     std::optional<int16_t> SelectedInterval() const;
     void ApplySetting();
     void ShowError(const QString& text);
+    void ShowDevice(size_t i);
 
     MeasurementStore& store_;
     MessageBox& messages_;
+    PortDeviceLookup portDevice_;
     std::array<QCheckBox*, UNIT_COUNT> chkID_{};
     std::array<QLineEdit*, UNIT_COUNT> txtComport_{};
+    std::array<QLabel*, UNIT_COUNT> lblDevice_{};
     std::array<QRadioButton*, 2> optTimer_{};
     std::array<QLineEdit*, 2> txtTime_{};
 };

@@ -38,7 +38,9 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = k12inc ] || fail "Package is '$(field Package)'"
 [ "$(field Section)" = science ] || fail "Section is '$(field Section)'"
-[ "$(field Maintainer)" = "k12inc maintainers" ] || fail "Maintainer is '$(field Maintainer)'"
+name_address='^[^<>]+ <[^@<> ]+@[^@<> ]+>$'
+[[ $(field Maintainer) =~ $name_address ]] ||
+  fail "Maintainer is not 'Name <address>': '$(field Maintainer)'"
 [ -n "$(field Version)" ] || fail "no Version"
 [ -n "$(field Architecture)" ] || fail "no Architecture"
 
@@ -69,7 +71,9 @@ fi
 # File list: paths without the leading "./".
 files=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./||')
 for f in usr/bin/k12inc usr/bin/k12inc-unit usr/bin/k12inc-unit-sim usr/bin/k12inc-zr5 \
-  usr/share/applications/k12inc.desktop usr/share/icons/hicolor/scalable/apps/k12inc.svg; do
+  usr/share/applications/k12inc.desktop usr/share/icons/hicolor/scalable/apps/k12inc.svg \
+  usr/share/metainfo/org.example.k12inc.metainfo.xml usr/share/doc/k12inc/copyright \
+  usr/share/doc/k12inc/changelog.gz; do
   grep -qxF "$f" <<<"$files" || fail "package lacks /$f"
 done
 # The programs must be executable.
@@ -79,6 +83,60 @@ done < <(dpkg-deb -c "$deb")
 # Nothing from the build tree or the developer's machine.
 stray=$(grep -vxE '|usr/|usr/(bin|share)/.*' <<<"$files" || true)
 [ -z "$stray" ] || fail "unexpected paths: $(tr '\n' ' ' <<<"$stray")"
+
+# A manual page for every program.
+for f in $(grep -E '^usr/bin/.' <<<"$files"); do
+  page=usr/share/man/man1/$(basename "$f").1.gz
+  grep -qxF "$page" <<<"$files" || fail "no manual page /$page for /$f"
+done
+
+mkdir -p "$out/root"
+dpkg-deb -x "$deb" "$out/root"
+root=$out/root
+version=$(field Version)
+changelog_version=$(zcat "$root/usr/share/doc/k12inc/changelog.gz" | sed -nE '1s/^k12inc \(([^)]*)\).*/\1/p')
+[ "$changelog_version" = "$version" ] ||
+  fail "the changelog's latest entry is '$changelog_version', the package $version"
+grep -qF "<release version=\"$version\"" "$root/usr/share/metainfo/org.example.k12inc.metainfo.xml" ||
+  fail "the AppStream metadata has no release $version"
+
+# Every long option a tool's --help names is in its manual page.
+for tool in k12inc-unit k12inc-unit-sim; do
+  page=$(zcat "$root/usr/share/man/man1/$tool.1.gz" | sed 's/\\-/-/g')
+  for opt in $("$build/bin/$tool" --help 2>&1 | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
+    grep -qF -- "$opt" <<<"$page" || fail "$tool.1 does not describe $opt"
+  done
+done
+
+if command -v appstreamcli >/dev/null; then
+  appstreamcli validate --no-net "$root"/usr/share/metainfo/*.xml >"$out/appstream.log" 2>&1 ||
+    fail "appstreamcli validate: $(cat "$out/appstream.log")"
+else
+  fail "appstreamcli is missing (package appstream)"
+fi
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$root"/usr/share/applications/*.desktop >"$out/desktop.log" 2>&1 ||
+    fail "desktop-file-validate: $(cat "$out/desktop.log")"
+  [ ! -s "$out/desktop.log" ] || fail "desktop-file-validate: $(cat "$out/desktop.log")"
+else
+  fail "desktop-file-validate is missing (package desktop-file-utils)"
+fi
+
+# lintian must have nothing to say; an override has to give its reason in a comment above it.
+overrides=$root/usr/share/lintian/overrides/k12inc
+if [ -f "$overrides" ]; then
+  bare=$(awk '/^[[:space:]]*#/ {c = 1; next} /^[[:space:]]*$/ {c = 0; next} !c {print} {c = 0}' \
+    "$overrides")
+  [ -z "$bare" ] || fail "lintian overrides without a reason: $bare"
+fi
+if command -v lintian >/dev/null; then
+  # lintian warns on stderr when run as root, as CI does; its findings go to stdout.
+  lintian --fail-on error,warning "$deb" >"$out/lintian.log" 2>"$out/lintian.err" ||
+    fail "lintian failed: $(cat "$out/lintian.log" "$out/lintian.err")"
+  [ ! -s "$out/lintian.log" ] || fail "lintian: $(cat "$out/lintian.log")"
+else
+  fail "lintian is missing (package lintian)"
+fi
 
 if [ "$failures" -ne 0 ]; then
   dpkg-deb -I "$deb" >&2

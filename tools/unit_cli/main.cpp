@@ -1,11 +1,15 @@
-// k12inc-unit: talks to one angle unit through the unit driver, for diagnosis.
+// k12inc-unit: talks to one angle unit through the unit driver, for diagnosis, and assigns
+// COM numbers to serial devices.
+#include "PortCommands.h"
 #include "measurement/Conversions.h"
 #include "platform/DeviceError.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
+#include "platform/SerialDevices.h"
 #include "unit_link/ComDrv.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QStringList>
 #include <QTimer>
@@ -19,17 +23,26 @@ constexpr const char* Usage =
     "usage: k12inc-unit probe PORT\n"
     "       k12inc-unit get PORT [COUNT]\n"
     "       k12inc-unit log [--wait SECONDS] PORT INTERVAL COUNT\n"
+    "       k12inc-unit ports\n"
+    "       k12inc-unit assign [--force] N DEVICE\n"
+    "       k12inc-unit unassign N\n"
     "\n"
-    "  probe  open the port and check that the unit answers; prints OK\n"
-    "  get    print COUNT single readings (default 1), one per line\n"
-    "  log    stream with INTERVAL readings (1..100) averaged per value and print COUNT\n"
-    "         values as they arrive; gives up when no value arrives for SECONDS (default:\n"
-    "         the time INTERVAL readings take at 100 ms each, plus 5)\n"
+    "  probe     open the port and check that the unit answers; prints OK\n"
+    "  get       print COUNT single readings (default 1), one per line\n"
+    "  log       stream with INTERVAL readings (1..100) averaged per value and print COUNT\n"
+    "            values as they arrive; gives up when no value arrives for SECONDS (default:\n"
+    "            the time INTERVAL readings take at 100 ms each, plus 5)\n"
+    "  ports     list the serial devices present with their /dev/serial/by-id names, then the\n"
+    "            COM numbers assigned in [Ports] and whether their devices exist now\n"
+    "  assign    make COM number N (1..256) stand for DEVICE, an absolute path (best a\n"
+    "            /dev/serial/by-id name); refuses a DEVICE that does not exist unless --force\n"
+    "  unassign  remove the assignment of COM number N, which then stands for /dev/ttyS<N-1>\n"
     "\n"
     "PORT is a COM number 1..256 (key COM<n> of section [Ports] in\n"
     "~/.config/K12INC/K12INC.ini, else /dev/ttyS<n-1>) or a device path starting with /.\n"
-    "Exit status: 0 success, 1 device error (\"error <number>: <description>\" on stderr),\n"
-    "2 bad usage.\n";
+    "Testing aid: K12INC_SERIAL_BY_ID names a folder to use instead of /dev/serial/by-id.\n"
+    "Exit status: 0 success, 1 device error (\"error <number>: <description>\" on stderr) or\n"
+    "refused assignment, 2 bad usage.\n";
 
 int usage() {
     std::fputs(Usage, stderr);
@@ -100,6 +113,12 @@ int main(int argc, char* argv[]) {
         return args.isEmpty() ? 2 : 0;
     }
     const QString command = args.takeFirst();
+    k12::QtSettingsStore store;
+    const QString byIdFolder =
+        QDir::cleanPath(qEnvironmentVariable("K12INC_SERIAL_BY_ID", k12::DefaultByIdFolder()));
+    if (const auto rc = k12::RunPortCommand(command, args, store, store.fileName(), byIdFolder))
+        return *rc == 2 ? usage() : *rc;
+
     std::optional<int> waitSeconds;
     if (command == QLatin1String("log") && !args.isEmpty() && args[0] == QLatin1String("--wait")) {
         const auto w = args.size() > 1 ? positive(args[1]) : std::nullopt;
@@ -113,7 +132,6 @@ int main(int argc, char* argv[]) {
 
     // PORT: a device path, or a COM number mapped through the settings store.
     const QString portText = args.takeFirst();
-    k12::QtSettingsStore store;
     std::unique_ptr<k12::QtSerialPort> port;
     int16_t portNo = 0;
     if (portText.startsWith(QLatin1Char('/'))) {

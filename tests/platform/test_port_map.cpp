@@ -1,0 +1,68 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// COM number assignments in the settings store, and the serial devices found through a by-id
+// folder.
+#include "FakeSettingsStore.h"
+#include "platform/PortMap.h"
+#include "platform/SerialDevices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <algorithm>
+
+using namespace k12;
+using k12::test::FakeSettingsStore;
+
+class TestPortMap : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void listsAssignmentsInNumberOrder() {
+        FakeSettingsStore store;
+        store.values = {{"Ports/COM12", "/dev/ttyUSB1"}, {"Ports/COM3", " /dev/ttyUSB0 "},
+                        {"Ports/COM257", "/dev/x"},      {"Ports/COM0", "/dev/x"},
+                        {"Ports/COM03", "/dev/x"},       {"Ports/COM7", ""},
+                        {"Ports/Speed", "9600"},         {"MeasInfo/CommPort1", "4"}};
+        const auto assigned = AssignedPorts(store);
+        QCOMPARE(assigned.size(), size_t(2));
+        QCOMPARE(assigned[0].port, 3);
+        QCOMPARE(assigned[0].device, QStringLiteral("/dev/ttyUSB0"));
+        QCOMPARE(assigned[1].port, 12);
+        // An empty value assigns nothing: the default applies.
+        QCOMPARE(PortDevice(store, 7), QStringLiteral("/dev/ttyS6"));
+    }
+
+    void findsDevicesThroughByIdLinks() {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QDir root(tmp.path());
+        QVERIFY(root.mkpath("by-id") && root.mkpath("dev"));
+        QFile file(root.filePath("dev/ttyUSB9"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        const QString device = QFileInfo(file).canonicalFilePath();
+        const QString byId = root.filePath("by-id");
+        const QString linkA = byId + "/usb-Maker_Adapter_A1-if00-port0";
+        const QString linkB = byId + "/usb-Maker_Adapter_A1-if00";
+        QVERIFY(QFile::link(device, linkA));
+        QVERIFY(QFile::link("../dev/ttyUSB9", linkB)); // relative, as udev makes them
+        QVERIFY(QFile::link(root.filePath("dev/gone"), byId + "/usb-Gone-if00-port0"));
+
+        const auto devices = ListSerialDevices(byId);
+        const auto it = std::find_if(devices.begin(), devices.end(),
+                                     [&](const SerialDevice& d) { return d.location == device; });
+        QVERIFY(it != devices.end());
+        QCOMPARE(it->byIdLinks, (QStringList{linkB, linkA}));
+        for (const SerialDevice& d : devices)
+            QVERIFY2(!d.location.contains("gone"), qPrintable(d.location));
+
+        QCOMPARE(ByIdLinksTo(device, byId), (QStringList{linkB, linkA}));
+        QCOMPARE(ByIdLinksTo(linkA, byId), QStringList{linkB});
+        QVERIFY(DeviceExists(linkA));
+        QVERIFY(!DeviceExists(byId + "/usb-Gone-if00-port0"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPortMap)
+#include "test_port_map.moc"

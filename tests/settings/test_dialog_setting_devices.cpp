@@ -1,0 +1,84 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The settings dialog's device text beside each port box.
+#include "FakeMessageBox.h"
+#include "FakeSettingsStore.h"
+#include "platform/PortMap.h"
+#include "settings/DialogSetting.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace k12;
+
+class TestDialogSettingDevices : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void showsTheDeviceEachNumberStandsFor() {
+        QTemporaryDir tmp;
+        QVERIFY(tmp.isValid());
+        const QString present = tmp.filePath("ttyUSB0");
+        QFile file(present);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+
+        test::FakeSettingsStore settings;
+        settings.values.insert("Ports/COM1", present);
+        settings.values.insert("Ports/COM2", "/dev/k12-missing");
+        MeasurementStore store;
+        for (size_t i = 0; i < UNIT_COUNT; ++i)
+            store.Units[i].ComPort = int16_t(i + 1);
+        test::FakeMessageBox box;
+        DialogSetting d(store, box, nullptr,
+                        [&settings](int port) { return PortDevice(settings, port); });
+        const auto label = [&d](int i) {
+            return d.findChild<QLabel*>(QStringLiteral("lblDevice_%1").arg(i));
+        };
+
+        // The temporary path may be too long to show whole; the tool tip has all of it.
+        QCOMPARE(label(0)->toolTip(), present);
+        QVERIFY(label(0)->isEnabled());
+        QCOMPARE(label(1)->text(), QStringLiteral("/dev/k12-missing（なし）"));
+        QVERIFY(!label(1)->isEnabled());
+        // Unmapped: the default device, greyed when this machine lacks it.
+        const bool ttyS2 = QFileInfo::exists(QStringLiteral("/dev/ttyS2"));
+        QCOMPARE(label(2)->text(),
+                 ttyS2 ? QStringLiteral("/dev/ttyS2") : QStringLiteral("/dev/ttyS2（なし）"));
+        QCOMPARE(label(2)->isEnabled(), ttyS2);
+
+        // Follows the number as it is typed.
+        auto* box3 = d.findChild<QLineEdit*>(QStringLiteral("txtComport_3"));
+        box3->clear();
+        QVERIFY(label(3)->text().isEmpty());
+        QTest::keyClicks(box3, QStringLiteral("2"));
+        QCOMPARE(label(3)->text(), QStringLiteral("/dev/k12-missing（なし）"));
+        QTest::keyClicks(box3, QStringLiteral("57"));
+        QVERIFY(label(3)->text().isEmpty()); // 257 is no COM number
+        QTest::keyClick(box3, Qt::Key_Backspace);
+        QTest::keyClick(box3, Qt::Key_Backspace);
+        QTest::keyClick(box3, Qt::Key_Backspace);
+        QTest::keyClicks(box3, QStringLiteral("1"));
+        QCOMPARE(label(3)->toolTip(), present);
+        QVERIFY(label(3)->isEnabled());
+    }
+
+    void shortensLongNamesInTheMiddle() {
+        const QString longName = QStringLiteral("/dev/serial/by-id/") +
+                                 QString(200, QLatin1Char('x')) + QStringLiteral("-if00-port0");
+        MeasurementStore store;
+        store.Units[0].ComPort = 1;
+        test::FakeMessageBox box;
+        DialogSetting d(store, box, nullptr, [&](int) { return longName; });
+        auto* label = d.findChild<QLabel*>(QStringLiteral("lblDevice_0"));
+        QVERIFY(label->text().startsWith(QStringLiteral("/dev/")));
+        QVERIFY(label->text().endsWith(QStringLiteral("（なし）")));
+        QVERIFY(label->fontMetrics().horizontalAdvance(label->text()) <= label->width());
+        QCOMPARE(label->toolTip(), longName + QStringLiteral("（なし）"));
+    }
+};
+
+QTEST_MAIN(TestDialogSettingDevices)
+#include "test_dialog_setting_devices.moc"

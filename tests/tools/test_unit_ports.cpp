@@ -1,0 +1,164 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// k12inc-unit ports, assign and unassign against the settings file of the test's private home
+// and a by-id folder the test makes.
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Result {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+QSettings Settings() {
+    return {QSettings::IniFormat, QSettings::UserScope, QStringLiteral("K12INC"),
+            QStringLiteral("K12INC")};
+}
+
+} // namespace
+
+class TestUnitPorts : public QObject {
+    Q_OBJECT
+  private Q_SLOTS:
+    void initTestCase() {
+        program_ = QProcessEnvironment::systemEnvironment().value(QStringLiteral("K12_BIN_DIR")) +
+                   QStringLiteral("/k12inc-unit");
+        QVERIFY2(QFile::exists(program_), qPrintable(program_));
+        QVERIFY(tmp_.isValid());
+        const QDir root(tmp_.path());
+        QVERIFY(root.mkpath("by-id") && root.mkpath("dev"));
+        QFile file(root.filePath("dev/ttyUSB9"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        device_ = QFileInfo(file).canonicalFilePath();
+        byId_ = root.filePath("by-id");
+        link_ = byId_ + "/usb-Maker_Adapter_A1-if00-port0";
+        QVERIFY(QFile::link(device_, link_));
+        QVERIFY(QFile::link(root.filePath("dev/gone"), byId_ + "/usb-Gone-if00-port0"));
+    }
+
+    void init() {
+        QSettings s = Settings();
+        s.clear();
+        s.setValue("MeasInfo/IntervalTM", "1000");
+        s.setValue("MeasInfo/CommPort1", "12");
+        s.setValue("Options/Other", "kept");
+        s.sync();
+        QCOMPARE(s.status(), QSettings::NoError);
+    }
+
+    void portsListsDevicesAndAssignments() {
+        QSettings s = Settings();
+        s.setValue("Ports/COM12", "/dev/k12-missing");
+        s.setValue("Ports/COM3", link_);
+        s.sync();
+        const Result r = run({"ports"});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.startsWith("Serial devices:\n"), qPrintable(r.out));
+        QVERIFY2(r.out.contains("\n  " + device_ + "\n    by-id:         " + link_ + "\n"),
+                 qPrintable(r.out));
+        QVERIFY2(!r.out.contains("usb-Gone"), qPrintable(r.out));
+        const QString assigned = "COM numbers assigned in [Ports] of " + s.fileName() + ":\n" +
+                                 "  COM3  " + link_ + "  present\n" +
+                                 "  COM12  /dev/k12-missing  missing\n" +
+                                 "Other COM numbers n stand for /dev/ttyS<n-1>.\n";
+        QVERIFY2(r.out.endsWith(assigned), qPrintable(r.out));
+    }
+
+    void assignAndUnassignKeepTheRest() {
+        Result r = run({"assign", "4", link_});
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.out, "COM4 now stands for " + link_ + "\n");
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(Settings().value("Ports/COM4").toString(), link_);
+        checkRestKept();
+
+        r = run({"unassign", "4"});
+        QCOMPARE(r.out, QStringLiteral("COM4 now stands for /dev/ttyS3\n"));
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY(!Settings().contains("Ports/COM4"));
+        checkRestKept();
+
+        r = run({"unassign", "4"});
+        QCOMPARE(r.out, QStringLiteral("COM4 stands for /dev/ttyS3 (it was not assigned)\n"));
+        QCOMPARE(r.exitCode, 0);
+    }
+
+    void assignPointsToTheStableName() {
+        const Result r = run({"assign", "2", device_});
+        QCOMPARE(r.exitCode, 0);
+        QVERIFY2(r.out.contains("k12inc-unit assign 2 " + link_ + "\n"), qPrintable(r.out));
+    }
+
+    void assignRefusesAMissingDeviceUnlessForced() {
+        Result r = run({"assign", "5", "/dev/k12-missing"});
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QStringLiteral("k12inc-unit: /dev/k12-missing does not exist (assign it "
+                                       "anyway with --force)\n"));
+        QVERIFY(!Settings().contains("Ports/COM5"));
+
+        r = run({"assign", "--force", "5", "/dev/k12-missing"});
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(Settings().value("Ports/COM5").toString(), QStringLiteral("/dev/k12-missing"));
+    }
+
+    void badUsage_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("ports extra") << QStringList{"ports", "1"};
+        QTest::newRow("assign no device") << QStringList{"assign", "1"};
+        QTest::newRow("assign 0") << QStringList{"assign", "0", "/dev/null"};
+        QTest::newRow("assign 257") << QStringList{"assign", "257", "/dev/null"};
+        QTest::newRow("assign COM1") << QStringList{"assign", "COM1", "/dev/null"};
+        QTest::newRow("relative device") << QStringList{"assign", "1", "ttyUSB0"};
+        QTest::newRow("unassign nothing") << QStringList{"unassign"};
+        QTest::newRow("unassign 257") << QStringList{"unassign", "257"};
+    }
+    void badUsage() {
+        QFETCH(QStringList, args);
+        const Result r = run(args);
+        QVERIFY2(r.err.startsWith(QStringLiteral("usage: k12inc-unit")), qPrintable(r.err));
+        QCOMPARE(r.exitCode, 2);
+        QCOMPARE(Settings().childGroups(), (QStringList{"MeasInfo", "Options"}));
+    }
+
+  private:
+    void checkRestKept() {
+        QSettings s = Settings();
+        QCOMPARE(s.value("MeasInfo/IntervalTM").toString(), QStringLiteral("1000"));
+        QCOMPARE(s.value("MeasInfo/CommPort1").toString(), QStringLiteral("12"));
+        QCOMPARE(s.value("Options/Other").toString(), QStringLiteral("kept"));
+    }
+
+    Result run(const QStringList& args) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("K12INC_SERIAL_BY_ID"), byId_);
+        p.setProcessEnvironment(env);
+        p.start(program_, args);
+        if (!p.waitForFinished(15000)) {
+            p.kill();
+            p.waitForFinished();
+        }
+        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
+    }
+
+    QString program_;
+    QTemporaryDir tmp_;
+    QString device_;
+    QString byId_;
+    QString link_;
+};
+
+QTEST_GUILESS_MAIN(TestUnitPorts)
+#include "test_unit_ports.moc"
