@@ -89,11 +89,6 @@ class RunJournal::Flusher {
         const std::lock_guard lock(mutex_);
         return std::exchange(error_, 0);
     }
-    int Count() {
-        Wait();
-        const std::lock_guard lock(mutex_);
-        return count_;
-    }
 
   private:
     void Run() {
@@ -110,7 +105,6 @@ class RunJournal::Flusher {
             const int error = errno;
             lock.lock();
             busy_ = false;
-            ++count_;
             if (result != 0 && error_ == 0) {
                 error_ = error;
             }
@@ -125,7 +119,6 @@ class RunJournal::Flusher {
     bool busy_ = false;
     bool stop_ = false;
     int error_ = 0;
-    int count_ = 0;
     std::thread thread_;
 };
 
@@ -337,6 +330,7 @@ void RunJournal::RequestSync() {
         flusher_ = std::make_unique<Flusher>();
     }
     flusher_->Request(file_.handle());
+    ++syncRequests_;
     dirty_ = false;
     lastSyncMs_ = nowMs_();
 }
@@ -348,10 +342,6 @@ bool RunJournal::CheckSync() {
         return false;
     }
     return true;
-}
-
-int RunJournal::SyncCount() {
-    return flusher_ ? flusher_->Count() : 0;
 }
 
 void RunJournal::Close() {

@@ -65,8 +65,8 @@ class RunJournal {
 
     bool Writing() const { return file_.isOpen(); }
     int32_t RowsWritten() const { return rowsWritten_; }
-    // Flushes done so far (waits for one under way).
-    int SyncCount();
+    // Flushes to the disk asked for so far (one at the start, then at most one a second).
+    int SyncRequests() const { return syncRequests_; }
 
   private:
     class Flusher;
@@ -93,6 +93,7 @@ class RunJournal {
     int32_t rowsWritten_ = 0;
     qint64 lastSyncMs_ = 0;
     bool dirty_ = false;
+    int syncRequests_ = 0;
     bool current_ = false; // the journal's rows are the store's data
 };
 

@@ -59,7 +59,7 @@ class TestRunJournal : public QObject {
         Started(s, true);
         journal->Begin(s);
         QVERIFY(journal->Writing());
-        const int syncsAtStart = journal->SyncCount();
+        const int syncsAtStart = journal->SyncRequests();
         for (int32_t k = 0; k < 25; ++k) {
             for (auto& u : s.Units) {
                 if (u.Mflag) {
@@ -78,7 +78,7 @@ class TestRunJournal : public QObject {
             QCOMPARE(r.Units[3].Data[k], s.Units[3].Data[k]);
         }
         // Flushed about once a second, not at every step.
-        QCOMPARE(journal->SyncCount() - syncsAtStart, 2);
+        QCOMPARE(journal->SyncRequests() - syncsAtStart, 2);
         journal->End(s);
         QVERIFY(!journal->Writing());
         QCOMPARE(ReadAll(journal->Path()), Saved(s, dir_.filePath(QStringLiteral("pc.zr5"))));
