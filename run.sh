@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the program against two simulated units
-# (COM1 and COM2) in a demo settings folder, so the operator's own settings stay untouched.
+# (COM1 and COM2) in a demo settings folder, so the operator's own settings and unsaved runs
+# stay untouched.
 set -euo pipefail
 top=$(cd "$(dirname "$0")" && pwd)
 "$top/scripts/ensure-deps.sh"
@@ -17,6 +18,8 @@ demo="$top/build/demo"
 # First demo run: both simulated units in use, PC timer, one second.
 demo_settings "$demo/config" True 1000
 export XDG_CONFIG_HOME="$demo/config"
+# The demo's run journal (unsaved runs) stays in the demo folder too.
+export XDG_STATE_HOME="$demo/state"
 
 UNITS_PID=
 trap '[ -n "$UNITS_PID" ] && { kill "$UNITS_PID" 2>/dev/null; wait "$UNITS_PID" 2>/dev/null; }; true' EXIT
