@@ -40,6 +40,7 @@ class DialogSetting : public QDialog {
     std::array<QLineEdit*, UNIT_COUNT> txtComport_{};
     std::array<QRadioButton*, 2> optTimer_{};
     std::array<QLineEdit*, 2> txtTime_{};
+    QCheckBox* chkContinueOnError_ = nullptr;
 };
 
 } // namespace k12
