@@ -3,9 +3,6 @@
 #include "platform/QtSerialPort.h"
 #include "unit_link/ComDrv.h"
 
-#include <QElapsedTimer>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
@@ -187,60 +184,6 @@ class TestUnitLinkSim : public QObject {
         QVERIFY(values.size() <= 8);
         for (int k = 0; k < values.size(); ++k)
             QCOMPARE(values[k], double(k + 1));
-    }
-
-    void silentSpell() {
-        SimUnitConfig c = counter();
-        c.silentAfterCommands = 2; // the probe and one reading
-        c.silentForCommands = 2;
-        Rig rig(c);
-        rig.drv->DevOpen(1);
-        QCOMPARE(rig.drv->GetDegree(), 1.0);
-        QCOMPARE(errorOf([&] { rig.drv->GetDegree(); }), k12::link_error::Timeout);
-        QCOMPARE(errorOf([&] { rig.drv->GetDegree(); }), k12::link_error::Timeout);
-        QCOMPARE(rig.drv->GetDegree(), 2.0);
-        QCOMPARE(rig.drv->GetDegree(), 3.0);
-    }
-
-    void clockReadingsTellTheTime() {
-        SimUnitConfig c;
-        c.waveform = k12::Waveform::Clock;
-        Rig rig(c);
-        rig.drv->DevOpen(1);
-        QElapsedTimer between;
-        between.start();
-        const double first = rig.drv->GetDegree();
-        QTest::qWait(200);
-        const double later = rig.drv->GetDegree();
-        // One count per stream period of 5 ms that passed between the two readings.
-        const double periods = double(between.elapsed()) / StreamPeriodMs;
-        QVERIFY2(qAbs(later - first - periods) <= 3,
-                 qPrintable(QStringLiteral("%1 after %2 periods").arg(later - first).arg(periods)));
-    }
-
-    void comesBackOnANewDeviceUnderItsLink() {
-        QTemporaryDir dir;
-        SimUnitConfig c = counter();
-        c.hangUpAfterLines = 2; // the probe's answer and one reading
-        c.returnAfterMs = 500;
-        c.linkPath = dir.filePath(QStringLiteral("unit1"));
-        UnitSimulator sim({c}, StreamPeriodMs);
-        sim.start();
-        const QString first = sim.devicePath(0);
-        QCOMPARE(QFileInfo(c.linkPath).symLinkTarget(), first);
-        ComDrv drv(std::make_unique<k12::QtSerialPort>([&c](int16_t) { return c.linkPath; }));
-        drv.DevOpen(1);
-        QCOMPARE(drv.GetDegree(), 1.0);
-        QTRY_VERIFY(sim.hungUp(0));
-        QCOMPARE(errorOf([&] { drv.GetDegree(); }), k12::serial_error::LineFailed);
-        drv.DevClose();
-        QCOMPARE(errorOf([&] { drv.DevOpen(1); }), k12::serial_error::NotFound);
-        QTRY_COMPARE(sim.returns(0), 1);
-        QVERIFY(sim.devicePath(0) != first);
-        QCOMPARE(QFileInfo(c.linkPath).symLinkTarget(), sim.devicePath(0));
-        drv.DevOpen(1);
-        QCOMPARE(drv.GetDegree(), 2.0); // the same unit, counting on
-        drv.DevClose();
     }
 };
 
