@@ -311,6 +311,10 @@ bool FormMain::ReportPortFailure() {
         if (!md_.Units[i].Mflag || !md_.Drivers[i]) {
             continue;
         }
+        // Going on through faults, a unit that has values is taken down instead.
+        if (md_.ContinueOnError && md_.Units[i].DataCount >= 1) {
+            continue;
+        }
         if (const auto failure = md_.Drivers[i]->PortFailure()) {
             timer1_.stop();
             timer2_.stop();
