@@ -22,9 +22,13 @@ INI
 }
 
 # start_units BIN_DIR OUTPUT_FILE: two units (sine, ramp) registered as COM1 and COM2 in the
-# settings under $XDG_CONFIG_HOME; sets UNITS_PID and returns once both devices are listed.
+# settings under $XDG_CONFIG_HOME, through links in the folder "units" beside OUTPUT_FILE (so a
+# unit that hangs up and comes back is found again); K12_SIM_ARGS adds simulator options. Sets
+# UNITS_PID and returns once both devices are listed.
 start_units() {
-  "$1/k12inc-unit-sim" --units 2 --com 1,2 --wave sine,ramp >"$2" 2>&1 &
+  # shellcheck disable=SC2086 # K12_SIM_ARGS is a list of options
+  "$1/k12inc-unit-sim" --units 2 --com 1,2 --wave sine,ramp --link "$(dirname "$2")/units" \
+    ${K12_SIM_ARGS:-} >"$2" 2>&1 &
   UNITS_PID=$!
   for _ in $(seq 50); do
     [ "$(grep -c '^COM' "$2" 2>/dev/null)" -ge 2 ] && return 0

@@ -170,7 +170,7 @@ void FormMain::BuildControls() {
     connect(combo1_, &QComboBox::activated, this, [this](int) { Combo1Click(); });
     connect(cmdSetScaleY_, &QPushButton::clicked, this, &FormMain::CmdSetScaleYClick);
     connect(cmdStart_, &QPushButton::clicked, this, &FormMain::CmdStartClick);
-    connect(cmdStop_, &QPushButton::clicked, this, &FormMain::StopMeas);
+    connect(cmdStop_, &QPushButton::clicked, this, &FormMain::CmdStopClick);
     connect(cmdSetting_, &QPushButton::clicked, this, &FormMain::CmdSettingClick);
     connect(cmdMeasInfo_, &QPushButton::clicked, this, &FormMain::CmdMeasInfoClick);
     connect(cmdDisp_, &QPushButton::clicked, this, &FormMain::CmdDispClick);
@@ -192,6 +192,7 @@ void FormMain::Load() {
     txtVlow_->setText(QStringLiteral("-180"));
     md_.InitDataArea();
     LoadMeasInfo(md_, settings_);
+    LoadOptions(md_, settings_);
     md_.ClearData();
     SetButtonState();
     InitGraph();
@@ -233,9 +234,31 @@ void FormMain::DispCurrentData1() {
 }
 
 void FormMain::ClearCurrentData() {
-    for (QLabel* l : label1_) {
-        l->clear();
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        MarkUnitLabel(i, false);
+        label1_[i]->clear();
     }
+}
+
+void FormMain::ShowUnitFaults() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        MarkUnitLabel(i, md_.Units[i].Mflag && faults_.IsDown(i));
+    }
+}
+
+void FormMain::MarkUnitLabel(int i, bool down) {
+    QLabel* label = label1_[i];
+    if (down) {
+        label->setText(QStringLiteral("エラー"));
+        label->setToolTip(faults_.LastError(i));
+        QPalette red = label->palette();
+        red.setColor(QPalette::WindowText, Qt::red);
+        label->setPalette(red);
+    } else if (labelShowsError_[i]) {
+        label->setToolTip(QString());
+        label->setPalette(QPalette());
+    }
+    labelShowsError_[i] = down;
 }
 
 void FormMain::DispConnectflg() {
@@ -303,6 +326,7 @@ void FormMain::CmdSettingClick() {
 }
 
 void FormMain::CmdMeasInfoClick() {
+    WriteOptions(md_, settings_);
     const QString error = SaveMeasInfo(md_, settings_);
     if (!error.isEmpty()) {
         messages_.show(error, kMessageTitle, MsgButtons::Ok, MsgIcon::Error);

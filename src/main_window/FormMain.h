@@ -2,6 +2,7 @@
 
 #include "data_files/RunJournal.h"
 #include "measurement/ModuleData.h"
+#include "measurement/RunFaults.h"
 #include "platform/Chart.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -112,6 +113,7 @@ class FormMain : public QMainWindow {
     void CmdSetScaleYClick();
 
     void CmdStartClick();
+    void CmdStopClick();
     void ClearChartLines();
     void StopMeas();
     // collect: take what the units' logs hold before stopping them (not after a failed take).
@@ -126,6 +128,19 @@ class FormMain : public QMainWindow {
     bool GetUnitLogs();
     void UpdateSampleCount();
     bool ReportPortFailure();
+
+    // A run that goes on through unit faults (ContinueOnError).
+    void PollUnitsThroughFaults();
+    void StoreReading(int i, double v);
+    void StoreMissedReading(int i, const DeviceError& error);
+    void DrainFailedUnits();
+    void TakeFailedUnitsDown();
+    void RestartDownUnits();
+    void PadMissedRows(int i);
+    void CountMissedAtEnd();
+    void ShowUnitFaults();
+    void MarkUnitLabel(int i, bool down);
+    void ReportMissedReadings();
 
     void CmdSettingClick();
     void CmdMeasInfoClick();
@@ -148,6 +163,10 @@ class FormMain : public QMainWindow {
     QTimer timer1_;
     QTimer timer2_;
     bool inStep_ = false;
+    RunFaults faults_;
+    // The run's start on the monotonic clock: the time since then implies a streaming unit's row.
+    qint64 runStartMs_ = 0;
+    std::array<bool, UNIT_COUNT> labelShowsError_{};
     // Lists opened by cmdDisp (a file read re-enables cmdDisp while one may be open).
     QList<QPointer<QWidget>> datalists_;
 

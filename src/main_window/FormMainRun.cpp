@@ -3,6 +3,7 @@
 
 #include "measurement/Conversions.h"
 
+#include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <algorithm>
@@ -63,6 +64,14 @@ void FormMain::CmdStartClick() {
     SetButtonState();
     SetGraphParam();
     md_.StartTime = FormatStartTime(clock_.now());
+    runStartMs_ = clock_.monotonicMs();
+    faults_.Reset();
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (labelShowsError_[i]) {
+            MarkUnitLabel(i, false);
+            label1_[i]->clear();
+        }
+    }
     chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
     if (journal_ != nullptr) {
@@ -89,6 +98,11 @@ void FormMain::ClearChartLines() {
     chart_.endBatch();
 }
 
+void FormMain::CmdStopClick() {
+    StopMeas();
+    ReportMissedReadings();
+}
+
 void FormMain::StopMeas() {
     StopRun(true);
 }
@@ -102,7 +116,11 @@ void FormMain::StopRun(bool collect) {
         if (collect && md_.Measuring) {
             CollectLastLogs();
         }
-        md_.LogStopAll();
+        if (md_.Measuring && md_.ContinueOnError) {
+            CountMissedAtEnd();
+        }
+        // A down unit's link is closed: there is no stream to stop.
+        md_.LogStopAll(faults_.DownUnits());
     }
     md_.DevCloseAll();
     if (journal_ != nullptr) {
@@ -164,18 +182,24 @@ void FormMain::PcTimerStep() {
         timer1_.stop();
         Message(kOutOfMemory);
         StopMeas();
+        ReportMissedReadings();
         return;
     }
     if (md_.SampleCount < 1 && chart_.isRepaintSuspended()) {
         chart_.resumeRepaint();
     }
     if (md_.Measuring) {
-        if (ReportPortFailure()) {
-            return;
-        }
-        if (!md_.GetDegreeAll()) {
-            StopMeas();
-            return;
+        // The first row marks the units in use in a saved file, so it must hold every unit.
+        if (md_.ContinueOnError && md_.SampleCount >= 1) {
+            PollUnitsThroughFaults();
+        } else {
+            if (ReportPortFailure()) {
+                return;
+            }
+            if (!md_.GetDegreeAll()) {
+                StopMeas();
+                return;
+            }
         }
     }
     md_.SampleCount += 1;
@@ -184,6 +208,7 @@ void FormMain::PcTimerStep() {
     }
     if (md_.Measuring) {
         DispCurrentData();
+        ShowUnitFaults();
     }
     ScrollAxesX();
     GrDrawData(md_.SampleCount);
@@ -195,31 +220,43 @@ void FormMain::DevTimerStep() {
         timer2_.stop();
         Message(kOutOfMemory);
         StopMeas();
+        ReportMissedReadings();
         return;
     }
     if (md_.DeviceTickCount < 1 && chart_.isRepaintSuspended()) {
         chart_.resumeRepaint();
     }
     if (md_.Measuring) {
+        if (md_.ContinueOnError) {
+            DrainFailedUnits();
+        }
         if (!GetUnitLogs()) {
             StopRun(false);
+            ReportMissedReadings();
             return;
+        }
+        if (md_.ContinueOnError) {
+            TakeFailedUnitsDown();
+            RestartDownUnits();
         }
         if (journal_ != nullptr) {
             journal_->Append(md_, FinalRows());
         }
         DispCurrentData1();
+        ShowUnitFaults();
     }
     ScrollAxesX();
     GrDrawData1();
     md_.DeviceTickCount += 1;
-    // What arrived before a unit's port failed is stored above; then the run ends.
+    // What arrived before a unit's port failed is stored above; then the run ends (with
+    // ContinueOnError only for a unit that failed before its first value).
     if (md_.Measuring && ReportPortFailure()) {
         return;
     }
     if (md_.SampleCount >= MAX_SAMPLES) {
         StopMeas();
         Message(QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。"));
+        ReportMissedReadings();
     }
 }
 
@@ -233,11 +270,26 @@ bool FormMain::CheckLogSpace() const {
 }
 
 int32_t FormMain::FinalRows() const {
+    // A unit that is down, or back without a new value yet, will be padded with -999.0 at
+    // least up to the row the time since the start implies now: those rows are final too.
+    const int32_t implied =
+        md_.ContinueOnError ? ImpliedRowCount(clock_.monotonicMs() - runStartMs_, md_.IntervalTM)
+                            : 0;
     int32_t rows = md_.SampleCount;
-    for (const UnitRecord& u : md_.Units) {
-        if (u.Mflag) {
-            rows = std::min(rows, u.DataCount);
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = md_.Units[i];
+        if (!u.Mflag) {
+            continue;
         }
+        int32_t held = u.DataCount;
+        if (md_.ContinueOnError) {
+            if (faults_.IsDown(i)) {
+                held = std::max(held, implied);
+            } else if (const auto target = faults_.PadTarget(i)) {
+                held = std::max(held, *target);
+            }
+        }
+        rows = std::min(rows, held);
     }
     return rows;
 }
@@ -254,6 +306,9 @@ bool FormMain::GetUnitLogs() {
             const int n = drv.GetLogLen();
             for (int k = 0; k < n; ++k) {
                 buffer[k] = drv.GetLog();
+            }
+            if (n >= 1) {
+                PadMissedRows(i);
             }
             for (int k = 0; k < n; ++k) {
                 const int32_t r = u.DataCount;
@@ -293,15 +348,142 @@ bool FormMain::ReportPortFailure() {
         if (!md_.Units[i].Mflag || !md_.Drivers[i]) {
             continue;
         }
+        // Going on through faults, a unit that has values is taken down instead.
+        if (md_.ContinueOnError && md_.Units[i].DataCount >= 1) {
+            continue;
+        }
         if (const auto failure = md_.Drivers[i]->PortFailure()) {
             timer1_.stop();
             timer2_.stop();
             StopMeas();
             Message(UnitFailureText(i, *failure));
+            ReportMissedReadings();
             return true;
         }
     }
     return false;
+}
+
+// ---- going on through unit faults ----
+
+void FormMain::PollUnitsThroughFaults() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (!md_.Units[i].Mflag) {
+            continue;
+        }
+        ComDrv& drv = md_.Driver(i);
+        try {
+            const std::optional<DeviceError> failed = drv.PortFailure();
+            if (faults_.IsDown(i) && (failed || !drv.Openflg())) {
+                // Opened again by the path the COM number maps to now: a re-plugged adapter is
+                // found under its by-id name.
+                drv.DevClose();
+                drv.DevOpen(md_.Units[i].ComPort);
+            } else if (failed) {
+                throw *failed;
+            }
+            StoreReading(i, drv.GetDegree());
+        } catch (const DeviceError& e) {
+            StoreMissedReading(i, e);
+        }
+    }
+}
+
+void FormMain::StoreReading(int i, double v) {
+    UnitRecord& u = md_.Units[i];
+    u.Data.at(static_cast<size_t>(md_.SampleCount)) = static_cast<float>(v);
+    ++u.DataCount;
+    faults_.MarkUp(i);
+}
+
+void FormMain::StoreMissedReading(int i, const DeviceError& error) {
+    UnitRecord& u = md_.Units[i];
+    u.Data.at(static_cast<size_t>(md_.SampleCount)) = NO_DATA_VALUE;
+    ++u.DataCount;
+    faults_.MarkDown(i, error, clock_.monotonicMs());
+    faults_.CountMissed(i, 1);
+}
+
+void FormMain::DrainFailedUnits() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag && md_.Drivers[i] && md_.Drivers[i]->PortFailure()) {
+            // Lines received before the failure, not yet taken by the driver's own tick.
+            md_.Drivers[i]->OnTimer1();
+        }
+    }
+}
+
+void FormMain::TakeFailedUnitsDown() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        // A unit without a value yet is left to ReportPortFailure, which stops the run.
+        if (!md_.Units[i].Mflag || !md_.Drivers[i] || md_.Units[i].DataCount < 1) {
+            continue;
+        }
+        if (const auto failure = md_.Drivers[i]->PortFailure()) {
+            faults_.MarkDown(i, *failure, clock_.monotonicMs());
+            md_.Drivers[i]->DevClose();
+        }
+    }
+}
+
+void FormMain::RestartDownUnits() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const qint64 now = clock_.monotonicMs();
+        if (!md_.Units[i].Mflag || !faults_.IsDown(i) || !faults_.RetryDue(i, now)) {
+            continue;
+        }
+        ComDrv& drv = md_.Driver(i);
+        try {
+            drv.DevClose();
+            drv.DevOpen(md_.Units[i].ComPort);
+            drv.LogStart(static_cast<int16_t>(md_.IntervalTM / 100));
+        } catch (const DeviceError& e) {
+            drv.DevClose();
+            faults_.MarkDown(i, e, now);
+            continue;
+        }
+        faults_.MarkUp(i);
+        // Its k-th new value belongs k intervals after this moment.
+        faults_.SetPadTarget(i,
+                             ImpliedRowCount(clock_.monotonicMs() - runStartMs_, md_.IntervalTM));
+    }
+}
+
+void FormMain::PadMissedRows(int i) {
+    const std::optional<int32_t> target = faults_.TakePadTarget(i);
+    UnitRecord& u = md_.Units[i];
+    if (!target || *target <= u.DataCount) {
+        return;
+    }
+    const int32_t end = std::min(*target, MAX_SAMPLES);
+    std::fill(u.Data.begin() + u.DataCount, u.Data.begin() + end, NO_DATA_VALUE);
+    faults_.CountMissed(i, end - u.DataCount);
+    u.DataCount = end;
+}
+
+void FormMain::CountMissedAtEnd() {
+    const int32_t implied = ImpliedRowCount(clock_.monotonicMs() - runStartMs_, md_.IntervalTM);
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = md_.Units[i];
+        if (!u.Mflag) {
+            continue;
+        }
+        // Rows of a returned unit whose first new value has not arrived were missed too.
+        const std::optional<int32_t> target = faults_.TakePadTarget(i);
+        if (faults_.IsDown(i)) {
+            faults_.CountMissed(i, implied - u.DataCount);
+        } else if (target) {
+            faults_.CountMissed(i, std::min(*target, MAX_SAMPLES) - u.DataCount);
+        }
+    }
+}
+
+void FormMain::ReportMissedReadings() {
+    const QString summary = faults_.Summary();
+    faults_.ClearMissed();
+    if (!summary.isEmpty()) {
+        Message(summary);
+    }
 }
 
 } // namespace k12

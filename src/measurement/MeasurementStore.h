@@ -31,6 +31,8 @@ struct MeasurementStore {
     int32_t DeviceTickCount = 0;
     bool TimerType = false; // true: PC timer
     int16_t IntervalTM = 0; // milliseconds
+    // A run goes on through unit faults, leaving gaps where readings are missing.
+    bool ContinueOnError = false;
     QString StartTime;
     int32_t ViewWidth = 0;
     int32_t ViewStart = 0;

@@ -65,8 +65,12 @@ bool ModuleData::LogStartAll() {
     return ForEachUnitInUse([steps](int, ComDrv& drv) { drv.LogStart(steps); });
 }
 
-bool ModuleData::LogStopAll() {
-    return ForEachUnitInUse([](int, ComDrv& drv) { drv.LogStop(); });
+bool ModuleData::LogStopAll(const std::array<bool, UNIT_COUNT>& skip) {
+    return ForEachUnitInUse([&skip](int i, ComDrv& drv) {
+        if (!skip[static_cast<size_t>(i)]) {
+            drv.LogStop();
+        }
+    });
 }
 
 bool ModuleData::SetPcTimer() {

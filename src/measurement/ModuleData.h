@@ -24,7 +24,8 @@ class ModuleData : public MeasurementStore {
     void DevCloseAll();
     bool GetDegreeAll();
     bool LogStartAll();
-    bool LogStopAll();
+    // skip: units whose link is known to be closed (a unit down in a run that goes on).
+    bool LogStopAll(const std::array<bool, UNIT_COUNT>& skip = {});
     bool SetPcTimer();
     void UnloadDrivers();
 

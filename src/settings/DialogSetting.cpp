@@ -90,6 +90,9 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWid
         txtTime_[static_cast<size_t>(i)] = txt;
     }
 
+    chkContinueOnError_ = new QCheckBox(QStringLiteral("エラー時も測定を続ける"), this);
+    chkContinueOnError_->setObjectName(QStringLiteral("chkContinueOnError"));
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setDefault(true);
@@ -105,6 +108,7 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWid
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(frame1);
     layout->addWidget(frame2);
+    layout->addWidget(chkContinueOnError_);
     layout->addLayout(buttons);
 
     LoadSetting();
@@ -124,6 +128,7 @@ void DialogSetting::LoadSetting() {
         txtTime_[0]->setText(ShortestDoubleText(store_.IntervalTM / 100.0));
         txtTime_[1]->setText(QStringLiteral("1"));
     }
+    chkContinueOnError_->setChecked(store_.ContinueOnError);
 }
 
 void DialogSetting::OKButton_Click() {
@@ -225,6 +230,7 @@ void DialogSetting::ApplySetting() {
     }
     store_.TimerType = optTimer_[1]->isChecked();
     store_.IntervalTM = SelectedInterval().value_or(store_.IntervalTM);
+    store_.ContinueOnError = chkContinueOnError_->isChecked();
 }
 
 } // namespace k12

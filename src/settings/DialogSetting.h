@@ -50,6 +50,7 @@ class DialogSetting : public QDialog {
     std::array<QLabel*, UNIT_COUNT> lblDevice_{};
     std::array<QRadioButton*, 2> optTimer_{};
     std::array<QLineEdit*, 2> txtTime_{};
+    QCheckBox* chkContinueOnError_ = nullptr;
 };
 
 } // namespace k12

@@ -14,6 +14,7 @@ QString PortKey(int i) {
 }
 const QString kTimerTypeKey = QStringLiteral("TimerType");
 const QString kIntervalKey = QStringLiteral("IntervalTM");
+const QString kContinueOnErrorKey = QStringLiteral("ContinueOnError");
 
 // "True"/"False" in any letter case, or a number (non-zero is true).
 std::optional<bool> TextToBool(const QString& text) {
@@ -30,8 +31,9 @@ std::optional<bool> TextToBool(const QString& text) {
     return std::nullopt;
 }
 
-bool ReadBool(const SettingsStore& settings, const QString& key, int defaultValue) {
-    const QString text = settings.read(kMeasInfoSection, key, QString::number(defaultValue));
+bool ReadBool(const SettingsStore& settings, const QString& key, int defaultValue,
+              const QString& section = kMeasInfoSection) {
+    const QString text = settings.read(section, key, QString::number(defaultValue));
     return TextToBool(text).value_or(defaultValue != 0);
 }
 
@@ -45,6 +47,14 @@ QString BoolText(bool v) {
 }
 
 } // namespace
+
+void LoadOptions(MeasurementStore& store, const SettingsStore& settings) {
+    store.ContinueOnError = ReadBool(settings, kContinueOnErrorKey, 0, kOptionsSection);
+}
+
+void WriteOptions(const MeasurementStore& store, SettingsStore& settings) {
+    settings.write(kOptionsSection, kContinueOnErrorKey, BoolText(store.ContinueOnError));
+}
 
 void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings) {
     static constexpr int kMflagDefaults[UNIT_COUNT] = {1, 0, 0, 0};

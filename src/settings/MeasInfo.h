@@ -8,6 +8,7 @@
 namespace k12 {
 
 inline const QString kMeasInfoSection = QStringLiteral("MeasInfo");
+inline const QString kOptionsSection = QStringLiteral("Options");
 
 // Reads the acquisition settings (units in use, ports, timer type, interval) into the store.
 // A missing key, or a stored text that does not convert, gives that key's default.
@@ -16,5 +17,11 @@ void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings);
 // Writes the acquisition settings and flushes them. Returns an empty string on success, else a
 // message for the operator saying the settings were not saved and why.
 [[nodiscard]] QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings);
+
+// Reads the options kept beside the acquisition settings (ContinueOnError, default False).
+void LoadOptions(MeasurementStore& store, const SettingsStore& settings);
+
+// Writes the options without flushing them; SaveMeasInfo flushes everything written.
+void WriteOptions(const MeasurementStore& store, SettingsStore& settings);
 
 } // namespace k12

@@ -1,7 +1,9 @@
 // The main window's creation state, chart set-up and plotting, visible range, close rules and
 // settings command, over fakes.
 #include "MainWindowHarness.h"
+#include "settings/DialogSetting.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QTest>
 
@@ -31,6 +33,7 @@ class TestFormMain : public QObject {
     void closeRules();
     void settingsCommand();
     void replayEndsLikeALiveRun();
+    void continueOnErrorRoundTrip();
 };
 
 void TestFormMain::creationState() {
@@ -405,6 +408,27 @@ void TestFormMain::replayEndsLikeALiveRun() {
         QCOMPARE(h.combo()->currentText(), QStringLiteral("100"));
         QVERIFY(!h.chart.isRepaintSuspended());
     }
+}
+
+void TestFormMain::continueOnErrorRoundTrip() {
+    MainWindowHarness h;
+    QCOMPARE(h.md->ContinueOnError, false);
+    h.settingsDialogAction = [&h](ModuleData& md) {
+        DialogSetting d(md, h.messages);
+        d.show();
+        QTest::keyClick(d.findChild<QCheckBox*>(QStringLiteral("chkContinueOnError")),
+                        Qt::Key_Space);
+        d.OKButton_Click();
+    };
+    QTest::mouseClick(h.button(QStringLiteral("cmdSetting")), Qt::LeftButton);
+    QVERIFY(h.md->ContinueOnError);
+    QTest::mouseClick(h.button(QStringLiteral("cmdMeasInfo")), Qt::LeftButton);
+    QCOMPARE(h.settings.values.value(QStringLiteral("Options/ContinueOnError")),
+             QStringLiteral("True"));
+    QVERIFY(h.messages.shown.isEmpty());
+    // Read at the next start-up.
+    MainWindowHarness next([&h](FakeSettingsStore& s) { s.values = h.settings.values; });
+    QVERIFY(next.md->ContinueOnError);
 }
 
 QTEST_MAIN(TestFormMain)

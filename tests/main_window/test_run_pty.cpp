@@ -8,7 +8,10 @@
 #include "main_window/FormMain.h"
 #include "platform/QtSerialPort.h"
 
+#include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace k12;
@@ -16,27 +19,45 @@ using namespace k12::test;
 
 namespace {
 
-// A main window whose two units (COM1, COM2) are simulated units streaming a counter.
+struct RigOptions {
+    bool continueOnError = false;
+    // The real monotonic clock, for runs whose rows follow the units' own streaming.
+    bool realClock = false;
+};
+
+// A main window whose units (COM1, COM2, ...) are simulated units; a unit with a link is
+// reached through it.
 class PtyRig {
   public:
-    PtyRig(bool pcTimer, int intervalTM, std::vector<SimUnitConfig> units, int periodMs = 20)
-        : sim(std::move(units), periodMs) {
+    PtyRig(bool pcTimer, int intervalTM, std::vector<SimUnitConfig> units, int periodMs = 20,
+           RigOptions options = {})
+        : sim(units, periodMs) {
         sim.start();
         for (int i = 0; i < 4; ++i) {
             const bool used = i < sim.unitCount();
             settings.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] =
                 used ? QStringLiteral("True") : QStringLiteral("False");
             if (used) {
-                settings.values[QStringLiteral("Ports/COM%1").arg(i + 1)] = sim.devicePath(i);
+                const QString& link = units[size_t(i)].linkPath;
+                settings.values[QStringLiteral("Ports/COM%1").arg(i + 1)] =
+                    link.isEmpty() ? sim.devicePath(i) : link;
             }
         }
         settings.values[QStringLiteral("MeasInfo/TimerType")] =
             pcTimer ? QStringLiteral("True") : QStringLiteral("False");
         settings.values[QStringLiteral("MeasInfo/IntervalTM")] = QString::number(intervalTM);
+        settings.values[QStringLiteral("Options/ContinueOnError")] =
+            options.continueOnError ? QStringLiteral("True") : QStringLiteral("False");
         md = std::make_unique<ModuleData>(
             [this] { return std::make_unique<QtSerialPort>(settings); }, messages);
-        form = std::make_unique<FormMain>(FormMainServices{*md, chart, messages, settings, clock},
+        const Clock& used = options.realClock ? static_cast<const Clock&>(systemClock) : clock;
+        form = std::make_unique<FormMain>(FormMainServices{*md, chart, messages, settings, used},
                                           FormMainDialogs{});
+    }
+
+    void tick() { form->OnTimer1Tick(); }
+    QLabel* label(int i) const {
+        return form->findChild<QLabel*>(QStringLiteral("Label1_%1").arg(i));
     }
 
     void click(const char* name) {
@@ -59,6 +80,7 @@ class PtyRig {
     FakeSettingsStore settings;
     FakeMessageBox messages;
     FakeClock clock;
+    SystemClock systemClock;
     FakeChart chart;
     std::unique_ptr<ModuleData> md;
     std::unique_ptr<FormMain> form;
@@ -71,6 +93,19 @@ SimUnitConfig Counter(int hangUpAfterLines = -1) {
     return c;
 }
 
+// Answers `after` commands, then none of the next `count`, then answers again.
+SimUnitConfig SilentSpell(int after, int count) {
+    SimUnitConfig c = Counter();
+    c.silentAfterCommands = after;
+    c.silentForCommands = count;
+    return c;
+}
+
+// Unit i's rows, NO_DATA_VALUE included, up to its count.
+QList<float> Rows(const UnitRecord& u) {
+    return QList<float>(u.Data.begin(), u.Data.begin() + u.DataCount);
+}
+
 } // namespace
 
 class TestRunPty : public QObject {
@@ -81,6 +116,12 @@ class TestRunPty : public QObject {
     void stopKeepsWhatTheUnitsAveraged();
     void hangUpInPcTimerMode();
     void hangUpInDeviceTimerMode();
+    void silentSpell_data();
+    void silentSpell();
+    void pcTimerHangUpAndReturn();
+    void deviceTimerHangUpAndReturn();
+    void firstRowRule_data();
+    void firstRowRule();
 };
 
 void TestRunPty::pcTimerRun() {
@@ -170,6 +211,137 @@ void TestRunPty::hangUpInDeviceTimerMode() {
     const int32_t rows = rig.md->SampleCount;
     QTest::qWait(300);
     QCOMPARE(rig.md->SampleCount, rows); // no step after the stop
+}
+
+void TestRunPty::silentSpell_data() {
+    QTest::addColumn<bool>("continueOnError");
+    QTest::newRow("option on") << true;
+    QTest::newRow("option off: stopped as always") << false;
+}
+
+void TestRunPty::silentSpell() {
+    QFETCH(bool, continueOnError);
+    // Unit 2 answers the probe and two readings, then none of the next three.
+    PtyRig rig(true, 1000, {Counter(), SilentSpell(3, 3)}, 20, {continueOnError});
+    rig.click("cmdStart");
+    for (int k = 0; k < 7 && rig.md->Measuring; ++k) {
+        rig.tick();
+    }
+    QVERIFY(rig.consecutive(0));
+    if (!continueOnError) {
+        QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("タイムアウト")});
+        QVERIFY(!rig.md->Measuring);
+        QCOMPARE(rig.md->SampleCount, 2);
+        return;
+    }
+    QVERIFY(rig.md->Measuring);
+    QCOMPARE(rig.md->SampleCount, 7);
+    QCOMPARE(Rows(rig.md->Units[1]),
+             (QList<float>{1, 2, NO_DATA_VALUE, NO_DATA_VALUE, NO_DATA_VALUE, 3, 4}));
+    QVERIFY(rig.messages.shown.isEmpty());
+    QCOMPARE(rig.label(1)->text(), QStringLiteral("4.000"));
+    rig.click("cmdStop");
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("2台目: 3件（タイムアウト）")});
+}
+
+void TestRunPty::pcTimerHangUpAndReturn() {
+    QTemporaryDir links;
+    SimUnitConfig c = Counter(3); // the probe's answer and two readings, then the line drops
+    c.linkPath = links.filePath(QStringLiteral("usb-K12INC_unit2-if00-port0"));
+    PtyRig rig(true, 1000, {Counter(), c}, 20, {true});
+    const QString firstDevice = rig.sim.devicePath(1);
+    rig.click("cmdStart");
+    rig.tick();
+    rig.tick();
+    QTRY_VERIFY(rig.sim.hungUp(1));
+    rig.tick(); // the line has failed
+    QVERIFY(rig.label(1)->toolTip().contains(QStringLiteral("通信が切断されました")));
+    rig.tick(); // unplugged: the link is gone
+    const QString notFound = QStringLiteral("COM2 (%1) が見つかりません。").arg(c.linkPath);
+    QCOMPARE(rig.label(1)->toolTip(), notFound);
+    QCOMPARE(rig.label(1)->text(), QStringLiteral("エラー"));
+
+    rig.sim.bringBack(1);
+    QTRY_COMPARE(rig.sim.returns(1), 1);
+    QVERIFY(rig.sim.devicePath(1) != firstDevice);
+    QCOMPARE(QFileInfo(c.linkPath).symLinkTarget(), rig.sim.devicePath(1));
+    rig.tick();
+    rig.tick();
+    QVERIFY(rig.md->Measuring);
+    QCOMPARE(Rows(rig.md->Units[1]), (QList<float>{1, 2, NO_DATA_VALUE, NO_DATA_VALUE, 3, 4}));
+    QVERIFY(rig.consecutive(0));
+    QCOMPARE(rig.label(1)->text(), QStringLiteral("4.000"));
+    QVERIFY(rig.messages.shown.isEmpty());
+    rig.click("cmdStop");
+    QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("2台目: 2件（%1）").arg(notFound)});
+}
+
+void TestRunPty::deviceTimerHangUpAndReturn() {
+    // Both units read the time in stream periods, so a value's row can be checked against the
+    // other unit's value of the same moment.
+    QTemporaryDir links;
+    SimUnitConfig healthy;
+    healthy.waveform = Waveform::Clock;
+    SimUnitConfig c = healthy;
+    c.hangUpAfterLines = 12; // the probe's answer, "OK", ten readings
+    c.returnAfterMs = 1500;
+    c.linkPath = links.filePath(QStringLiteral("unit2"));
+    PtyRig rig(false, 100, {healthy, c}, 100, {true, true});
+    rig.click("cmdStart");
+    QVERIFY(rig.md->Measuring);
+    const UnitRecord& u1 = rig.md->Units[0];
+    const UnitRecord& u2 = rig.md->Units[1];
+    const auto holes = [&u2] { return Rows(u2).count(NO_DATA_VALUE); };
+    // Back with ten values after the gap.
+    QTRY_VERIFY_WITH_TIMEOUT(holes() > 0 && u2.Data[u2.DataCount - 10] != NO_DATA_VALUE, 15000);
+    QVERIFY(rig.md->Measuring);
+    QCOMPARE(rig.sim.returns(1), 1);
+    rig.click("cmdStop");
+
+    const QList<float> rows = Rows(u2);
+    const qsizetype gap = rows.indexOf(NO_DATA_VALUE);
+    QCOMPARE(gap, qsizetype(10));
+    QVERIFY2(holes() >= 14, qPrintable(QString::number(holes()))); // away 1.5 s at least
+    QCOMPARE(rows.lastIndexOf(NO_DATA_VALUE), gap + holes() - 1);
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        if (rows[r] != NO_DATA_VALUE && r < u1.DataCount) {
+            QVERIFY2(
+                qAbs(rows[r] - u1.Data[r]) <= 2.0f,
+                qPrintable(
+                    QStringLiteral("row %1: %2 beside %3").arg(r).arg(rows[r]).arg(u1.Data[r])));
+        }
+    }
+    QCOMPARE(rig.messages.shown.size(), 1);
+    const QString summary = rig.messages.last().text;
+    QVERIFY2(summary.startsWith(QStringLiteral("2台目: %1件（COM2 (").arg(holes())),
+             qPrintable(summary));
+}
+
+void TestRunPty::firstRowRule_data() {
+    QTest::addColumn<bool>("pcTimer");
+    QTest::newRow("PC timer") << true;
+    QTest::newRow("device timer") << false;
+}
+
+void TestRunPty::firstRowRule() {
+    // Unit 2 fails before its first value: the run stops as it always did, option or not.
+    QFETCH(bool, pcTimer);
+    PtyRig rig(pcTimer, pcTimer ? 1000 : 100,
+               {Counter(), pcTimer ? SilentSpell(1, 100) : Counter(2)}, 20, {true});
+    rig.click("cmdStart");
+    if (pcTimer) {
+        rig.tick();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.md->Measuring, 10000);
+    QCOMPARE(rig.messages.shown.size(), 1);
+    if (pcTimer) {
+        QCOMPARE(rig.messages.last().text, QStringLiteral("タイムアウト"));
+        QCOMPARE(rig.md->SampleCount, 0);
+    } else {
+        QVERIFY2(rig.messages.last().text.startsWith(QStringLiteral("2台目: ")),
+                 qPrintable(rig.messages.last().text));
+    }
+    QCOMPARE(rig.md->Units[1].DataCount, 0);
 }
 
 QTEST_MAIN(TestRunPty)

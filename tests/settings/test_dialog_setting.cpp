@@ -70,6 +70,7 @@ class TestDialogSetting : public QObject {
     void okValidatesAndApplies();
     void correctedEntriesPassOnSecondOk();
     void cancelAndCloseBoxChangeNothing();
+    void continueOnErrorOption();
 };
 
 void TestDialogSetting::captions() {
@@ -273,6 +274,31 @@ void TestDialogSetting::cancelAndCloseBoxChangeNothing() {
         QCOMPARE(store.Units[3].ComPort, int16_t(4));
         QCOMPARE(store.TimerType, true);
         QCOMPARE(store.IntervalTM, int16_t(1000));
+    }
+}
+
+void TestDialogSetting::continueOnErrorOption() {
+    for (const bool before : {false, true}) {
+        for (const bool accept : {true, false}) {
+            MeasurementStore store = DefaultSettings();
+            store.ContinueOnError = before;
+            FakeMessageBox box;
+            DialogSetting d(store, box);
+            d.show();
+            Operator op(d);
+            auto* chk = op.find<QCheckBox>(QStringLiteral("chkContinueOnError"));
+            QCOMPARE(chk->text(), QStringLiteral("エラー時も測定を続ける"));
+            QCOMPARE(chk->isChecked(), before);
+            // Below the timing frame, above the buttons.
+            const QWidget* timing = op.find<QWidget>(QStringLiteral("Frame2"));
+            QVERIFY(chk->geometry().top() >= timing->geometry().bottom());
+            QVERIFY(chk->geometry().bottom() <= op.find<QPushButton>("OKButton")->geometry().top());
+            QTest::keyClick(chk, Qt::Key_Space);
+            accept ? op.ok() : op.cancel();
+            QVERIFY(box.shown.isEmpty());
+            QCOMPARE(store.ContinueOnError, accept ? !before : before);
+            QCOMPARE(store.SettingChanged, accept);
+        }
     }
 }
 

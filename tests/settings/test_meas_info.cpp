@@ -59,6 +59,7 @@ class TestMeasInfo : public QObject {
     void failedSyncIsReported();
     void roundTripThroughIniFile();
     void unwritableIniFileIsReported();
+    void continueOnErrorOption();
 };
 
 void TestMeasInfo::emptyStoreGivesDefaults() {
@@ -211,6 +212,41 @@ void TestMeasInfo::unwritableIniFileIsReported() {
     QDir(IniPath()).removeRecursively();
     QVERIFY(!message.isEmpty());
     QVERIFY(message.contains(QStringLiteral("保存できませんでした")));
+}
+
+void TestMeasInfo::continueOnErrorOption() {
+    // Absent: off; the Boolean forms of the other keys are understood.
+    FakeSettingsStore fake;
+    MeasurementStore store;
+    store.ContinueOnError = true;
+    LoadOptions(store, fake);
+    QCOMPARE(store.ContinueOnError, false);
+    for (const auto& [text, on] :
+         {std::pair{"TRUE", true}, {"-1", true}, {"false", false}, {"0", false}, {"yes", false}}) {
+        fake.values.insert(QStringLiteral("Options/ContinueOnError"), QString::fromLatin1(text));
+        LoadOptions(store, fake);
+        QVERIFY2(store.ContinueOnError == on, text);
+    }
+
+    // Through the file: a section of its own; [MeasInfo] keeps its ten keys.
+    QFile::remove(IniPath());
+    MeasurementStore saved = NonDefaultStore();
+    saved.ContinueOnError = true;
+    {
+        QtSettingsStore settings;
+        WriteOptions(saved, settings);
+        QVERIFY(SaveMeasInfo(saved, settings).isEmpty());
+    }
+    QFile file(IniPath());
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString ini = QString::fromUtf8(file.readAll());
+    QVERIFY2(ini.contains(QStringLiteral("[Options]\nContinueOnError=True\n")), qPrintable(ini));
+    const qsizetype measInfo = ini.indexOf(QStringLiteral("[MeasInfo]"));
+    QCOMPARE(ini.mid(measInfo).section(QStringLiteral("\n\n"), 0, 0).count(QLatin1Char('=')), 10);
+    QtSettingsStore settings;
+    MeasurementStore loaded;
+    LoadOptions(loaded, settings);
+    QCOMPARE(loaded.ContinueOnError, true);
 }
 
 QTEST_GUILESS_MAIN(TestMeasInfo)

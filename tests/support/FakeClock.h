@@ -5,9 +5,16 @@
 namespace k12::test {
 
 class FakeClock final : public Clock {
-public:
+  public:
     QDateTime now() const override { return current; }
+    qint64 monotonicMs() const override { return monotonic; }
+    // Moves both clocks forward.
+    void advance(qint64 ms) {
+        current = current.addMSecs(ms);
+        monotonic += ms;
+    }
     QDateTime current{QDate(2024, 3, 5), QTime(9, 7, 2)};
+    qint64 monotonic = 0;
 };
 
 } // namespace k12::test

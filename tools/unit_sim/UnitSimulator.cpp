@@ -19,6 +19,7 @@
 #include <sys/syscall.h>
 #include <termios.h>
 #include <unistd.h>
+#include <utility>
 
 namespace k12 {
 
@@ -35,6 +36,48 @@ std::runtime_error sysError(const char* what) {
     return std::runtime_error(std::string(what) + ": " + std::strerror(errno));
 }
 
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    QString path;
+};
+
+// A raw pseudo-terminal whose slave side stays open, so the master never sees a hang-up
+// between clients.
+Pty openPty() {
+    Pty pty;
+    pty.master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.master < 0)
+        throw sysError("posix_openpt");
+    if (::grantpt(pty.master) != 0 || ::unlockpt(pty.master) != 0)
+        throw sysError("grantpt/unlockpt");
+    const char* name = ::ptsname(pty.master);
+    if (!name)
+        throw sysError("ptsname");
+    pty.path = QString::fromLocal8Bit(name);
+    pty.slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (pty.slave < 0)
+        throw sysError("open slave");
+    // Raw mode: no echo of our own replies back to us, no line editing.
+    termios tio{};
+    if (::tcgetattr(pty.slave, &tio) != 0)
+        throw sysError("tcgetattr");
+    ::cfmakeraw(&tio);
+    ::cfsetspeed(&tio, B115200);
+    if (::tcsetattr(pty.slave, TCSANOW, &tio) != 0)
+        throw sysError("tcsetattr");
+    ::fcntl(pty.master, F_SETFL, ::fcntl(pty.master, F_GETFL) | O_NONBLOCK);
+    return pty;
+}
+
+void closePty(Pty& pty) {
+    if (pty.master >= 0)
+        ::close(pty.master);
+    if (pty.slave >= 0)
+        ::close(pty.slave);
+    pty.master = pty.slave = -1;
+}
+
 } // namespace
 
 std::optional<Waveform> ParseWaveform(std::string_view name) {
@@ -48,6 +91,8 @@ std::optional<Waveform> ParseWaveform(std::string_view name) {
         return Waveform::Noise;
     if (name == "counter")
         return Waveform::Counter;
+    if (name == "clock")
+        return Waveform::Clock;
     return std::nullopt;
 }
 
@@ -57,7 +102,11 @@ struct UnitSimulator::Unit {
     SimUnitConfig config;
     int master = -1;
     int slave = -1; // held open so the master never sees a hang-up between clients
-    QString path;
+    QString path;   // guarded by UnitSimulator::mutex_ (it changes when the unit comes back)
+    Pty spare;      // taken at a hang-up, so the unit comes back on a pseudo-terminal of its own
+    long long returnAtMs = -1;
+    std::atomic<bool> returnRequested{false};
+    int commands = 0;
     QByteArray inLine;
     QByteArray out;
     struct Reply {
@@ -76,6 +125,7 @@ struct UnitSimulator::Unit {
     QList<QByteArray> received;
     int linesSent = 0;
     bool hungUp = false;
+    int returns = 0;
 };
 
 UnitSimulator::UnitSimulator(std::vector<SimUnitConfig> units, int streamPeriodMs)
@@ -93,28 +143,13 @@ void UnitSimulator::start() {
     if (thread_.joinable())
         return;
     for (auto& unit : units_) {
-        unit->master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (unit->master < 0)
-            throw sysError("posix_openpt");
-        if (::grantpt(unit->master) != 0 || ::unlockpt(unit->master) != 0)
-            throw sysError("grantpt/unlockpt");
-        const char* name = ::ptsname(unit->master);
-        if (!name)
-            throw sysError("ptsname");
-        unit->path = QString::fromLocal8Bit(name);
-        unit->slave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (unit->slave < 0)
-            throw sysError("open slave");
-        // Raw mode: no echo of our own replies back to us, no line editing.
-        termios tio{};
-        if (::tcgetattr(unit->slave, &tio) != 0)
-            throw sysError("tcgetattr");
-        ::cfmakeraw(&tio);
-        ::cfsetspeed(&tio, B115200);
-        if (::tcsetattr(unit->slave, TCSANOW, &tio) != 0)
-            throw sysError("tcsetattr");
-        ::fcntl(unit->master, F_SETFL, ::fcntl(unit->master, F_GETFL) | O_NONBLOCK);
+        const Pty pty = openPty();
+        unit->master = pty.master;
+        unit->slave = pty.slave;
+        unit->path = pty.path;
+        pointLink(*unit);
     }
+    startMs_ = nowMs();
     wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (wakeFd_ < 0)
         throw sysError("eventfd");
@@ -135,6 +170,9 @@ void UnitSimulator::stop() {
         if (unit->slave >= 0)
             ::close(unit->slave);
         unit->master = unit->slave = -1;
+        closePty(unit->spare);
+        if (!unit->config.linkPath.isEmpty())
+            ::unlink(unit->config.linkPath.toLocal8Bit().constData());
     }
     if (wakeFd_ >= 0)
         ::close(wakeFd_);
@@ -142,7 +180,33 @@ void UnitSimulator::stop() {
 }
 
 QString UnitSimulator::devicePath(int unit) const {
+    std::lock_guard lock(mutex_);
     return units_.at(unit)->path;
+}
+
+void UnitSimulator::bringBack(int unit) {
+    units_.at(unit)->returnRequested = true;
+    if (wakeFd_ >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+    }
+}
+
+int UnitSimulator::returns(int unit) const {
+    std::lock_guard lock(mutex_);
+    return units_.at(unit)->returns;
+}
+
+void UnitSimulator::pointLink(const Unit& unit) {
+    if (unit.config.linkPath.isEmpty())
+        return;
+    // Made beside the link and renamed over it, so a client never finds a half-made link.
+    const QByteArray link = unit.config.linkPath.toLocal8Bit();
+    const QByteArray temporary = link + ".new";
+    ::unlink(temporary.constData());
+    if (::symlink(unit.path.toLocal8Bit().constData(), temporary.constData()) != 0 ||
+        ::rename(temporary.constData(), link.constData()) != 0)
+        throw sysError("symlink");
 }
 
 QList<QByteArray> UnitSimulator::receivedCommands(int unit) const {
@@ -160,15 +224,51 @@ bool UnitSimulator::hungUp(int unit) const {
     return units_.at(unit)->hungUp;
 }
 
-void UnitSimulator::hangUp(Unit& unit) {
+void UnitSimulator::hangUp(Unit& unit, long long now) {
+    unit.returnRequested = false;
+    // The way an unplugged adapter goes: its link disappears with the device.
+    if (!unit.config.linkPath.isEmpty())
+        ::unlink(unit.config.linkPath.toLocal8Bit().constData());
+    // Taken while the old one is still open, so the number differs.
+    try {
+        unit.spare = openPty();
+    } catch (const std::exception&) {
+        unit.spare = Pty();
+    }
     ::close(unit.master);
     ::close(unit.slave);
     unit.master = unit.slave = -1;
+    unit.returnAtMs = unit.config.returnAfterMs >= 0 ? now + unit.config.returnAfterMs : -1;
     std::lock_guard lock(mutex_);
     unit.hungUp = true;
 }
 
-QByteArray UnitSimulator::nextReading(Unit& unit) {
+void UnitSimulator::comeBack(Unit& unit) {
+    unit.returnAtMs = -1;
+    unit.returnRequested = false;
+    if (unit.spare.master < 0)
+        return;
+    unit.master = std::exchange(unit.spare.master, -1);
+    unit.slave = std::exchange(unit.spare.slave, -1);
+    unit.inLine.clear();
+    unit.out.clear();
+    unit.replies.clear();
+    unit.streaming = false;
+    unit.hangUpPending = false;
+    unit.hangUpDeadlineMs = 0;
+    {
+        std::lock_guard lock(mutex_);
+        unit.path = unit.spare.path;
+        ++unit.returns;
+    }
+    try {
+        pointLink(unit);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "k12inc-unit-sim: %s\n", e.what());
+    }
+}
+
+QByteArray UnitSimulator::nextReading(Unit& unit, long long atMs) {
     if (unit.config.garbage)
         return QByteArrayLiteral("   ERROR");
     const long long k = unit.readingIndex++;
@@ -189,6 +289,9 @@ QByteArray UnitSimulator::nextReading(Unit& unit) {
     case Waveform::Counter:
         v = double(k + 1);
         break;
+    case Waveform::Clock:
+        v = double((atMs - startMs_) / periodMs_);
+        break;
     }
     // A reading is eight characters: three decimals while they fit, fewer for large counters.
     char text[32];
@@ -208,7 +311,9 @@ void UnitSimulator::queueLine(Unit& unit, QByteArray text) {
     unit.out += unit.config.bareLf ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
     std::lock_guard lock(mutex_);
     ++unit.linesSent;
-    if (unit.config.hangUpAfterLines >= 0 && unit.linesSent >= unit.config.hangUpAfterLines)
+    // One hang-up: a unit that came back stays.
+    if (unit.config.hangUpAfterLines >= 0 && unit.linesSent >= unit.config.hangUpAfterLines &&
+        !unit.hungUp)
         unit.hangUpPending = true;
 }
 
@@ -219,12 +324,17 @@ void UnitSimulator::handleCommand(Unit& unit, const QByteArray& line, long long 
     }
     if (unit.config.silent)
         return;
+    ++unit.commands;
+    const int spell = unit.config.silentAfterCommands;
+    if (spell >= 0 && unit.commands > spell &&
+        unit.commands <= spell + unit.config.silentForCommands)
+        return;
     const long long due = now + unit.config.replyDelayMs;
     QByteArray reply;
     if (line.isEmpty()) {
         reply = QByteArrayLiteral("K12INC");
     } else if (line == "GET") {
-        reply = nextReading(unit);
+        reply = nextReading(unit, due);
     } else if (line == "RUN00") {
         reply = QByteArrayLiteral("OK");
         unit.streaming = true;
@@ -250,7 +360,7 @@ void UnitSimulator::serve(Unit& unit, long long now) {
     }
     // Catch up on missed periods so that a slow loop loses no readings.
     while (unit.streaming && unit.replies.empty() && unit.nextStreamMs <= now) {
-        queueLine(unit, nextReading(unit));
+        queueLine(unit, nextReading(unit, unit.nextStreamMs));
         unit.nextStreamMs += periodMs_;
     }
     while (!unit.out.isEmpty()) {
@@ -268,7 +378,7 @@ void UnitSimulator::serve(Unit& unit, long long now) {
         const bool settled = now >= unit.hangUpDeadlineMs - 950;
         if (now >= unit.hangUpDeadlineMs ||
             (settled && (::ioctl(unit.slave, TIOCINQ, &waiting) != 0 || waiting == 0)))
-            hangUp(unit);
+            hangUp(unit, now);
     }
 }
 
@@ -284,6 +394,12 @@ void UnitSimulator::run() {
         fds.assign(1, pollfd{wakeFd_, POLLIN, 0});
         polled.clear();
         for (auto& unit : units_) {
+            if (unit->master < 0 && unit->spare.master >= 0) {
+                if (unit->returnRequested || (unit->returnAtMs >= 0 && unit->returnAtMs <= now))
+                    comeBack(*unit);
+                else if (unit->returnAtMs >= 0)
+                    timeout = std::min(timeout, unit->returnAtMs - now);
+            }
             if (unit->master < 0)
                 continue;
             serve(*unit, now);
@@ -301,6 +417,10 @@ void UnitSimulator::run() {
         }
         if (::poll(fds.data(), fds.size(), int(std::max(0LL, timeout))) < 0 && errno != EINTR)
             return;
+        if (fds[0].revents & POLLIN) {
+            uint64_t wakes = 0;
+            [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &wakes, sizeof wakes);
+        }
         for (size_t i = 1; i < fds.size(); ++i) {
             if (!(fds[i].revents & POLLIN))
                 continue;

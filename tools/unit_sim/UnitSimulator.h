@@ -13,7 +13,7 @@
 
 namespace k12 {
 
-enum class Waveform { Constant, Sine, Ramp, Noise, Counter };
+enum class Waveform { Constant, Sine, Ramp, Noise, Counter, Clock };
 
 std::optional<Waveform> ParseWaveform(std::string_view name);
 
@@ -28,14 +28,26 @@ struct SimUnitConfig {
     bool garbage = false;        // readings are not numbers
     int replyDelayMs = 0;        // delay before each answer to a command
     int hangUpAfterLines = -1;   // close the line after sending this many lines; < 0: never
-    QByteArray afterStop;        // sent without CR LF after the "OK" to "STP": a cut-off line
+    // After a hang-up, come back this many ms later on a new pseudo-terminal; < 0: only when
+    // bringBack() is called.
+    int returnAfterMs = -1;
+    // A symbolic link kept pointing at the unit's current pseudo-terminal, the way a by-id link
+    // follows a USB adapter: gone while the unit is away, made again when it comes back.
+    QString linkPath;
+    // A silent spell: after answering this many commands, answer none of the next
+    // silentForCommands; < 0: never.
+    int silentAfterCommands = -1;
+    int silentForCommands = 0;
+    QByteArray afterStop; // sent without CR LF after the "OK" to "STP": a cut-off line
 };
 
 // Units on pseudo-terminals, served by one background thread. Answers the empty probe line with
 // "K12INC", "GET" with one reading, "RUN00" with "OK" and then a reading every stream period,
 // "STP" with "OK" (streaming stops); anything else with "NG". Readings are eight characters,
 // e.g. "  12.500" ("88001.00" once three decimals no longer fit). Counter readings are 1, 2, 3,
-// ... over GET and streamed readings alike.
+// ... over GET and streamed readings alike. Clock readings are the number of stream periods since
+// start() at the moment of the reading (a streamed reading: the moment it was due), so they tell
+// where a reading belongs in time.
 class UnitSimulator {
   public:
     explicit UnitSimulator(std::vector<SimUnitConfig> units, int streamPeriodMs = 100);
@@ -48,8 +60,13 @@ class UnitSimulator {
     void stop();
 
     int unitCount() const { return int(units_.size()); }
-    // The device a client opens, e.g. "/dev/pts/5"; valid after start().
+    // The device a client opens, e.g. "/dev/pts/5"; valid after start(). A unit that came back
+    // after a hang-up is on a new one.
     QString devicePath(int unit) const;
+    // Brings a unit that hung up back now (on a new pseudo-terminal, under its link).
+    void bringBack(int unit);
+    // How many times the unit came back after a hang-up.
+    int returns(int unit) const;
     // Command lines received so far (without CR LF).
     QList<QByteArray> receivedCommands(int unit) const;
     int linesSent(int unit) const;
@@ -61,11 +78,14 @@ class UnitSimulator {
     void serve(Unit& unit, long long nowMs);
     void handleCommand(Unit& unit, const QByteArray& line, long long nowMs);
     void queueLine(Unit& unit, QByteArray text);
-    QByteArray nextReading(Unit& unit);
-    void hangUp(Unit& unit);
+    QByteArray nextReading(Unit& unit, long long atMs);
+    void hangUp(Unit& unit, long long nowMs);
+    void comeBack(Unit& unit);
+    void pointLink(const Unit& unit);
 
     std::vector<std::unique_ptr<Unit>> units_;
     int periodMs_;
+    long long startMs_ = 0;
     int wakeFd_ = -1;
     std::atomic<bool> stopping_{false};
     std::thread thread_;

@@ -3,6 +3,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QSettings>
 #include <algorithm>
 #include <csignal>
@@ -49,8 +50,8 @@ int main(int argc, char* argv[]) {
         QStringLiteral("LIST"));
     const QCommandLineOption waveOpt(
         QStringLiteral("wave"),
-        QStringLiteral("Waveform per unit: constant, sine, ramp, noise, counter "
-                       "(default constant)."),
+        QStringLiteral("Waveform per unit: constant, sine, ramp, noise, counter (1, 2, 3, ...), "
+                       "clock (stream periods since the start) (default constant)."),
         QStringLiteral("LIST"), QStringLiteral("constant"));
     const QCommandLineOption levelOpt(
         QStringLiteral("level"),
@@ -71,8 +72,25 @@ int main(int argc, char* argv[]) {
         QStringLiteral("hang-up-after"),
         QStringLiteral("Hang up after sending this many lines, per unit (default -1: never)."),
         QStringLiteral("LIST"), QStringLiteral("-1"));
-    parser.addOptions(
-        {unitsOpt, comOpt, waveOpt, levelOpt, periodOpt, faultOpt, delayOpt, hangOpt});
+    const QCommandLineOption returnOpt(
+        QStringLiteral("return-after"),
+        QStringLiteral("After a hang-up, come back this many milliseconds later on a new "
+                       "pseudo-terminal, per unit (default -1: never)."),
+        QStringLiteral("LIST"), QStringLiteral("-1"));
+    const QCommandLineOption spellOpt(
+        QStringLiteral("silent-spell"),
+        QStringLiteral("AFTER:COUNT per unit: after answering AFTER commands, answer none of the "
+                       "next COUNT, then answer again (default none)."),
+        QStringLiteral("LIST"), QStringLiteral("none"));
+    const QCommandLineOption linkOpt(
+        QStringLiteral("link"),
+        QStringLiteral("Give unit n the symbolic link DIR/unit<n> to its device, the way a "
+                       "/dev/serial/by-id link follows a USB adapter: gone while the unit is "
+                       "hung up, pointing at its new device when it comes back. The links are "
+                       "printed and registered with --com instead of the devices."),
+        QStringLiteral("DIR"));
+    parser.addOptions({unitsOpt, comOpt, waveOpt, levelOpt, periodOpt, faultOpt, delayOpt, hangOpt,
+                       returnOpt, spellOpt, linkOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments()[0]));
@@ -85,13 +103,21 @@ int main(int argc, char* argv[]) {
     if (!ok || period < 1)
         return fail(QStringLiteral("--period must be a positive number of milliseconds"));
 
-    QStringList waves, levels, faults, delays, hangs, coms;
+    QStringList waves, levels, faults, delays, hangs, returns, spells;
     if (!expandList(parser.value(waveOpt), n, waves) ||
         !expandList(parser.value(levelOpt), n, levels) ||
         !expandList(parser.value(faultOpt), n, faults) ||
         !expandList(parser.value(delayOpt), n, delays) ||
-        !expandList(parser.value(hangOpt), n, hangs))
+        !expandList(parser.value(hangOpt), n, hangs) ||
+        !expandList(parser.value(returnOpt), n, returns) ||
+        !expandList(parser.value(spellOpt), n, spells))
         return fail(QStringLiteral("empty item in a list"));
+    QString linkDir;
+    if (parser.isSet(linkOpt)) {
+        linkDir = QDir(parser.value(linkOpt)).absolutePath();
+        if (!QDir().mkpath(linkDir))
+            return fail(QStringLiteral("cannot make the folder %1").arg(linkDir));
+    }
     std::vector<int> comNumbers;
     if (parser.isSet(comOpt)) {
         const QStringList items = parser.value(comOpt).split(QLatin1Char(','));
@@ -132,6 +158,22 @@ int main(int argc, char* argv[]) {
         c.hangUpAfterLines = hangs[i].toInt(&ok);
         if (!ok)
             return fail(QStringLiteral("bad line count %1").arg(hangs[i]));
+        c.returnAfterMs = returns[i].toInt(&ok);
+        if (!ok)
+            return fail(QStringLiteral("bad return time %1").arg(returns[i]));
+        if (spells[i] != QLatin1String("none")) {
+            const QStringList parts = spells[i].split(QLatin1Char(':'));
+            bool countOk = false;
+            if (parts.size() == 2) {
+                c.silentAfterCommands = parts[0].toInt(&ok);
+                c.silentForCommands = parts[1].toInt(&countOk);
+            }
+            if (parts.size() != 2 || !ok || !countOk || c.silentAfterCommands < 0 ||
+                c.silentForCommands < 0)
+                return fail(QStringLiteral("bad silent spell %1 (AFTER:COUNT)").arg(spells[i]));
+        }
+        if (!linkDir.isEmpty())
+            c.linkPath = QStringLiteral("%1/unit%2").arg(linkDir).arg(i + 1);
     }
 
     // The serving thread inherits this mask; the main thread takes the signals with sigwait.
@@ -152,10 +194,14 @@ int main(int argc, char* argv[]) {
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("K12INC"),
                        QStringLiteral("K12INC"));
     std::map<QString, QVariant> previous; // restored on exit
+    // What a client opens: the link when there is one, since it outlives the device.
+    const auto shownPath = [&](int i) {
+        return linkDir.isEmpty() ? sim.devicePath(i) : configs[size_t(i)].linkPath;
+    };
     for (size_t i = 0; i < comNumbers.size(); ++i) {
         const QString key = QStringLiteral("Ports/COM%1").arg(comNumbers[i]);
         previous[key] = settings.value(key);
-        settings.setValue(key, sim.devicePath(int(i)));
+        settings.setValue(key, shownPath(int(i)));
     }
     settings.sync();
     if (settings.status() != QSettings::NoError) {
@@ -165,9 +211,9 @@ int main(int argc, char* argv[]) {
 
     for (int i = 0; i < n; ++i) {
         if (comNumbers.empty())
-            std::printf("%s\n", qPrintable(sim.devicePath(i)));
+            std::printf("%s\n", qPrintable(shownPath(i)));
         else
-            std::printf("COM%d %s\n", comNumbers[size_t(i)], qPrintable(sim.devicePath(i)));
+            std::printf("COM%d %s\n", comNumbers[size_t(i)], qPrintable(shownPath(i)));
     }
     std::fflush(stdout);
 
