@@ -120,8 +120,9 @@ const QVector<QCPGraphData>& IncrementalThinning::update(const QCPGraphData* poi
     qsizetype runStart = 0;
     bool resumed = false;
     if (valid_ && scale == scale_ && begin == begin_) {
-        // The old pass ended at end_ with the close of its last run, so that is redone too.
-        const qsizetype changed = std::min({dirty_, end_, end});
+        // Checkpoints stop where the last pass ended, so resuming before `changed` also redoes
+        // the close of its last run.
+        const qsizetype changed = std::min(dirty_, end);
         if (changed >= end && end == end_) {
             lastScanned_ = 0;
             return out_;
