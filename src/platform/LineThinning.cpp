@@ -124,7 +124,6 @@ const QVector<QCPGraphData>& IncrementalThinning::update(const QCPGraphData* poi
         // the close of its last run.
         const qsizetype changed = std::min(dirty_, end);
         if (changed >= end && end == end_) {
-            lastScanned_ = 0;
             return out_;
         }
         // Resume at the last column that starts before the first change.
@@ -145,7 +144,6 @@ const QVector<QCPGraphData>& IncrementalThinning::update(const QCPGraphData* poi
         checkpoints_.clear();
     }
     ThinningScan(points, scale, out_, runStart, &checkpoints_).run(from, end);
-    lastScanned_ = end - from;
     scale_ = scale;
     begin_ = begin;
     end_ = end;

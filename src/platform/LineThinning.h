@@ -45,8 +45,6 @@ class IncrementalThinning {
     const QVector<QCPGraphData>& update(const QCPGraphData* points, qsizetype begin, qsizetype end,
                                         const ColumnScale& scale);
     const QVector<QCPGraphData>& line() const { return out_; }
-    // Points read by the last update (for tests and profiles).
-    qsizetype lastScanned() const { return lastScanned_; }
 
   private:
     QVector<QCPGraphData> out_;
@@ -56,7 +54,6 @@ class IncrementalThinning {
     qsizetype end_ = 0;
     qsizetype dirty_ = 0;
     bool valid_ = false;
-    qsizetype lastScanned_ = 0;
 };
 
 } // namespace k12
