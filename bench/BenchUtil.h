@@ -86,6 +86,12 @@ inline void ReportValue(const char* figure, double value, const char* unit,
     std::fflush(stdout);
 }
 
+// A ratio of two figures of the same run, e.g. "0.42 x".
+inline void ReportRatio(const char* figure, double ratio, const char* target = "") {
+    std::printf("BENCH\t%s\t%.2f\t-\t-\t1\tx\t%s\n", figure, ratio, target);
+    std::fflush(stdout);
+}
+
 // The offscreen platform warns about things that do not matter here; keep the output readable.
 inline void QuietQtWarnings() {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")

@@ -25,6 +25,7 @@ namespace k12 {
 // Reaches the window's private procedures.
 struct FormMainTestAccess {
     static void DevTimerStep(FormMain& f) { f.DevTimerStep(); }
+    static void ScrollAxesX(FormMain& f) { f.ScrollAxesX(); }
     static void CmdDispClick(FormMain& f) { f.CmdDispClick(); }
 };
 

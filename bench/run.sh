@@ -53,9 +53,10 @@ function row(a, b, c, d, e, f, g, h) {
 BEGIN { row("figure", "median", "min", "cpu", "runs", "unit", "target", "") }
 {
     verdict = ""
-    if ($8 ~ /^< /) {
+    if ($8 ~ /^<=? /) {
         split($8, t, " ")
-        verdict = ($3 + 0 < t[2] + 0) ? "met" : "MISSED"
+        met = t[1] == "<=" ? $3 + 0 <= t[2] + 0 : $3 + 0 < t[2] + 0
+        verdict = met ? "met" : "MISSED"
     }
     row($2, $3, $4, $5, $6, $7, $8, verdict)
 }' "$results"

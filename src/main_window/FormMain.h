@@ -103,6 +103,7 @@ class FormMain : public QMainWindow {
     void ResetGraph();
     void EnableScaleY(bool p);
     void ScrollAxesX();
+    std::array<int32_t, UNIT_COUNT> RowsStillPlotted(int32_t n) const;
     int32_t DisplayCount() const;
     void SelectMode(int index);
 
@@ -159,6 +160,19 @@ class FormMain : public QMainWindow {
     const Clock& clock_;
     RunJournal* journal_;
     FormMainDialogs dialogs_;
+
+    // What the last GrDrawData1 left in the chart, so that the next step of the same run writes
+    // only the rows that are new.
+    struct PlottedRows {
+        bool valid = false;
+        quint64 chartRevision = 0;
+        int64_t tick = 0;
+        int32_t rows = 0;
+        int16_t interval = 0;
+        std::array<bool, UNIT_COUNT> inUse{};
+        std::array<int32_t, UNIT_COUNT> counts{};
+    };
+    PlottedRows plotted_;
 
     QTimer timer1_;
     QTimer timer2_;

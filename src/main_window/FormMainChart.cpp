@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <algorithm>
 
 namespace k12 {
 
@@ -96,6 +97,8 @@ void FormMain::GrDrawData(int32_t dcnt) {
 }
 
 void FormMain::GrDrawData1() {
+    // Decided before this call's own writes change the chart's revision.
+    const auto kept = RowsStillPlotted(md_.SampleCount);
     chart_.setSeriesCount(4);
     chart_.beginBatch();
     const int32_t n = md_.SampleCount;
@@ -104,23 +107,57 @@ void FormMain::GrDrawData1() {
             chart_.setPointCount(i + 1, n);
         }
     }
+    // Unit by unit: a row's X value is the same whichever unit writes it, so the chart ends as
+    // after writing row by row.
     const double step = md_.IntervalTM / 1000.0;
-    for (int32_t r = 1; r <= n; ++r) {
-        // X is shared by every series: set it once per row that has a value (this runs over
-        // every stored row on each device-timer tick).
-        bool xSet = false;
-        for (int i = 0; i < UNIT_COUNT; ++i) {
-            const float v = md_.Units[i].Data[r - 1];
-            if (md_.Units[i].Mflag && v != NO_DATA_VALUE) {
-                if (!xSet) {
-                    chart_.setXValue(r, step * r);
-                    xSet = true;
-                }
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = md_.Units[i];
+        if (!u.Mflag) {
+            continue;
+        }
+        for (int32_t r = kept[i] + 1; r <= n; ++r) {
+            const float v = u.Data[r - 1];
+            if (v != NO_DATA_VALUE) {
+                chart_.setXValue(r, step * r);
                 chart_.setYValue(i + 1, r, v);
             }
         }
     }
     chart_.endBatch();
+
+    PlottedRows& p = plotted_;
+    p.valid = true;
+    p.chartRevision = chart_.dataRevision();
+    p.tick = md_.DeviceTickCount;
+    p.rows = n;
+    p.interval = md_.IntervalTM;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        p.inUse[i] = md_.Units[i].Mflag;
+        p.counts[i] = md_.Units[i].DataCount;
+    }
+}
+
+// Rows at the front of each unit that the last GrDrawData1 wrote and that are still in the chart
+// and the store as they were, so writing them again would change nothing. That holds only for the
+// next collection step of the same run (a start resets the step count), when nothing else has
+// changed the chart's points and the units and interval are the same: a unit's stored rows then
+// only grow at its end. Otherwise every row is written.
+std::array<int32_t, UNIT_COUNT> FormMain::RowsStillPlotted(int32_t n) const {
+    const PlottedRows& p = plotted_;
+    if (!p.valid || chart_.dataRevision() != p.chartRevision || md_.DeviceTickCount != p.tick + 1 ||
+        md_.IntervalTM != p.interval || n < p.rows) {
+        return {};
+    }
+    std::array<int32_t, UNIT_COUNT> kept{};
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = md_.Units[i];
+        if (u.Mflag != p.inUse[i] || u.DataCount < p.counts[i]) {
+            return {};
+        }
+        // Rows of the unit beyond its count held no reading then and may hold one now.
+        kept[i] = std::clamp(p.counts[i], 0, p.rows);
+    }
+    return kept;
 }
 
 void FormMain::SetAxesX(int32_t dcnt1, int32_t dcnt2) {

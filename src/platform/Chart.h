@@ -2,6 +2,8 @@
 
 #include <QString>
 #include <QStringList>
+#include <QtGlobal>
+#include <atomic>
 #include <optional>
 
 class QWidget;
@@ -42,6 +44,13 @@ public:
     virtual void setYValue(int series, int point, double y) = 0;
     virtual std::optional<double> xValue(int point) const = 0;
     virtual std::optional<double> yValue(int series, int point) const = 0;
+    // Grows with every change of the points (series count, point counts, X and Y values), so a
+    // caller can tell whether the points are still as it left them. A chart that does not track
+    // its changes gives a new value each time, so nothing is ever taken as unchanged.
+    virtual quint64 dataRevision() const {
+        static std::atomic<quint64> calls{0};
+        return ++calls;
+    }
 
     // Solid line without markers (the only style the program sets).
     virtual void setSeriesStyleSolidNoMarker(int style) = 0;

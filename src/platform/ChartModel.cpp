@@ -97,6 +97,7 @@ void ChartModel::setSeriesCount(int count) {
     stride_ = stride;
     series_.resize(static_cast<std::size_t>(count));
     fitRows();
+    ++dataRevision_;
     changed();
 }
 
@@ -123,6 +124,7 @@ void ChartModel::setPointCount(int series, int n) {
         s.dirty.hi = std::min(s.dirty.hi, n);
         fitRows();
     }
+    ++dataRevision_;
     changed();
 }
 
@@ -141,6 +143,7 @@ void ChartModel::setXValue(int point, double x) {
         return;
     }
     slot = x;
+    ++dataRevision_;
     for (Series& s : series_) {
         if (i < s.count) {
             widen(s.dirty, i, i + 1);
@@ -164,6 +167,7 @@ void ChartModel::setYValue(int series, int point, double y) {
         return;
     }
     slot = y;
+    ++dataRevision_;
     widen(s.dirty, i, i + 1);
     changed();
 }

@@ -39,6 +39,7 @@ class ChartModel : public Chart {
     void setYValue(int series, int point, double y) override;
     std::optional<double> xValue(int point) const override;
     std::optional<double> yValue(int series, int point) const override;
+    quint64 dataRevision() const override { return dataRevision_; }
 
     void setSeriesStyleSolidNoMarker(int style) override;
     void setSeriesLabels(const QStringList& labels) override;
@@ -117,6 +118,7 @@ class ChartModel : public Chart {
     int batchDepth_ = 0;
     int redrawCount_ = 0;
     int resetLabelsCount_ = 0;
+    quint64 dataRevision_ = 0;
 };
 
 } // namespace k12

@@ -1,6 +1,7 @@
 #include "platform/QcpChart.h"
 
 #include "platform/Fonts.h"
+#include "platform/LineThinning.h"
 #include "platform/QcpInclude.h"
 
 #include <QSaveFile>
@@ -8,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace k12 {
 
@@ -43,9 +45,25 @@ class HoleGraph : public QCPGraph {
         setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssNone));
     }
 
+    // Whoever changes points through this must report the first changed index to
+    // invalidateFrom() before the next draw.
     QVector<QCPGraphData>& points() { return container_->points(); }
+    void invalidateFrom(qsizetype index) { thinning_.invalidateFrom(index); }
     // Thinning columns per device pixel; raised for vector output, which is scaled up later.
     void setColumnsPerPixel(double c) { columnsPerPixel_ = c; }
+
+    const QVector<QCPGraphData>& thinnedLine() const { return thinning_.line(); }
+    QVector<QCPGraphData> thinnedLineFromScratch() const {
+        QVector<QCPGraphData> out;
+        QCPGraphDataContainer::const_iterator begin;
+        QCPGraphDataContainer::const_iterator end;
+        getVisibleDataBounds(begin, end, QCPDataRange(0, dataCount()));
+        if (const auto scale = columnScale(); scale && begin != end) {
+            ThinLine(&*container_->constBegin(), begin - container_->constBegin(),
+                     end - container_->constBegin(), *scale, out);
+        }
+        return out;
+    }
 
   protected:
     void getOptimizedLineData(QVector<QCPGraphData>* lineData,
@@ -53,14 +71,26 @@ class HoleGraph : public QCPGraph {
                               const QCPGraphDataContainer::const_iterator& end) const override;
 
   private:
+    std::optional<ColumnScale> columnScale() const {
+        QCPAxis* axis = keyAxis();
+        if (!axis) {
+            return std::nullopt;
+        }
+        const double k0 = axis->range().lower;
+        const double p0 = axis->coordToPixel(k0);
+        const double perKey = axis->coordToPixel(k0 + 1.0) - p0;
+        if (!(perKey != 0.0) || !std::isfinite(perKey)) {
+            return std::nullopt;
+        }
+        return ColumnScale{k0, p0, perKey, columnsPerPixel_};
+    }
+
     QSharedPointer<PointContainer> container_;
     double columnsPerPixel_ = 1.0;
+    // Kept between draws: a new point costs a rescan of the last column only.
+    mutable IncrementalThinning thinning_;
 };
 
-// Per run of points without holes, and per pixel column inside it, keeps the first, lowest,
-// highest and last point in point order: the drawn polyline covers exactly the pixels the full
-// one would. Each hole ends the run with a NaN entry (a line break); runs of one point draw
-// nothing and are left out.
 void HoleGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
                                      const QCPGraphDataContainer::const_iterator& begin,
                                      const QCPGraphDataContainer::const_iterator& end) const {
@@ -68,79 +98,13 @@ void HoleGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
         return;
     }
     lineData->clear();
-    QCPAxis* axis = keyAxis();
-    if (!axis || begin == end) {
+    const auto scale = columnScale();
+    if (!scale || begin == end) {
         return;
     }
-    const double k0 = axis->range().lower;
-    const double p0 = axis->coordToPixel(k0);
-    const double perKey = axis->coordToPixel(k0 + 1.0) - p0;
-    if (!(perKey != 0.0) || !std::isfinite(perKey)) {
-        return;
-    }
-    const double cpp = columnsPerPixel_;
-    const auto keyOfColumn = [&](double c) { return k0 + (c / cpp - p0) / perKey; };
-    // Key interval of the current column; points inside it need one comparison each.
-    double colLo = 0.0;
-    double colHi = 0.0;
-
-    using It = QCPGraphDataContainer::const_iterator;
-    It first{}, low{}, high{}, last{};
-    bool inColumn = false;
-    qsizetype runStart = 0;
-
-    const auto closeColumn = [&] {
-        if (!inColumn) {
-            return;
-        }
-        lineData->append(*first);
-        // The extremes in point order, without repeating the first or last point.
-        It a = low < high ? low : high;
-        It b = low < high ? high : low;
-        if (a != first && a != last) {
-            lineData->append(*a);
-        }
-        if (b != first && b != last && b != a) {
-            lineData->append(*b);
-        }
-        if (last != first) {
-            lineData->append(*last);
-        }
-        inColumn = false;
-    };
-    const auto closeRun = [&] {
-        closeColumn();
-        if (lineData->size() - runStart < 2) {
-            lineData->resize(runStart);
-        } else {
-            lineData->append(QCPGraphData(lineData->back().key, kNaN));
-        }
-        runStart = lineData->size();
-    };
-
-    for (It it = begin; it != end; ++it) {
-        if (std::isnan(it->value)) {
-            closeRun();
-            continue;
-        }
-        if (inColumn && it->key >= colLo && it->key < colHi) {
-            if (it->value < low->value) {
-                low = it;
-            }
-            if (it->value > high->value) {
-                high = it;
-            }
-            last = it;
-            continue;
-        }
-        closeColumn();
-        first = low = high = last = it;
-        const double c = std::floor((p0 + (it->key - k0) * perKey) * cpp);
-        colLo = std::min(keyOfColumn(c), keyOfColumn(c + 1.0));
-        colHi = std::max(keyOfColumn(c), keyOfColumn(c + 1.0));
-        inColumn = true;
-    }
-    closeRun();
+    const auto first = container_->constBegin();
+    // Shares the kept line; nothing copies it unless the drawing changes it.
+    *lineData = thinning_.update(&*first, begin - first, end - first, *scale);
 }
 
 } // namespace detail
@@ -312,6 +276,7 @@ void QcpChart::pushSeries(int series) {
     }
     if (n != old) {
         d.resize(n);
+        g->invalidateFrom(std::min(n, old));
         if (n > old) {
             r.lo = r.lo < r.hi ? std::min(r.lo, old) : old;
             r.hi = n;
@@ -321,6 +286,7 @@ void QcpChart::pushSeries(int series) {
     if (r.lo >= r.hi) {
         return;
     }
+    g->invalidateFrom(r.lo);
 
     QCPGraphData* pts = d.data();
     double prevKey = r.lo > 0 ? pts[r.lo - 1].key : detail::kLowestKey;
@@ -349,6 +315,7 @@ void QcpChart::pushSeries(int series) {
         std::stable_sort(d.begin(), d.end(), [](const QCPGraphData& a, const QCPGraphData& b) {
             return a.key < b.key;
         });
+        g->invalidateFrom(0);
     }
 }
 
@@ -357,6 +324,16 @@ QImage QcpChart::render(int width, int height) {
         return {};
     }
     return plot_->toPixmap(width, height).toImage();
+}
+
+QVector<QCPGraphData> QcpChart::thinnedLine(int series) const {
+    const auto i = static_cast<std::size_t>(series - 1);
+    return i < graphs_.size() ? graphs_[i]->thinnedLine() : QVector<QCPGraphData>();
+}
+
+QVector<QCPGraphData> QcpChart::thinnedLineFromScratch(int series) const {
+    const auto i = static_cast<std::size_t>(series - 1);
+    return i < graphs_.size() ? graphs_[i]->thinnedLineFromScratch() : QVector<QCPGraphData>();
 }
 
 bool QcpChart::exportPicture(const QString& path) {
