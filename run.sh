@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds, and runs the program against two simulated units
 # (COM1 and COM2) in a demo settings folder, so the operator's own settings and unsaved runs
 # stay untouched.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds into build/ and runs every test except the soak test, which
 # takes minutes: `./test.sh -L soak` runs it. Other arguments go to ctest.
 set -euo pipefail

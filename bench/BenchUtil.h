@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Shared by the benchmarks: repeated timing and one machine-readable result line per figure.
 //
 // Every figure is printed as a tab-separated line

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The real main window with the real chart, offscreen, over scripted serial ports: what the
 // main-window and memory benchmarks measure.
 #pragma once

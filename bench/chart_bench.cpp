@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the device-timer plotting path: a batch rewriting every row of four series of up to
 // 88000 points, and a full replot at a realistic widget size. Prints medians in milliseconds.
 #include "BenchUtil.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Opening the data list over a full store: construct, show and first paint, offscreen.
 #include "BenchUtil.h"
 #include "data_files/DialogDatalist.h"

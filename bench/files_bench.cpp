@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The store's file paths over a full store (4 x 88000 rows): writing and reading the dedicated
 // file, exporting CSV, and clearing the store.
 #include "BenchUtil.h"

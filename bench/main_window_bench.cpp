@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's hot paths with the real chart, offscreen, at the window's own chart size:
 // the device-timer step (logs, current values, scroll, whole-chart batch) followed by a replot,
 // with a full store and with 100 rows, and reading plus replaying a full dedicated file.

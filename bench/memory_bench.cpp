@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Peak memory of the program's heaviest state: the real main window and chart with a full store
 // replayed from a dedicated file, the data list open, everything painted once.
 #include "BenchUtil.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One PC-timer poll: a reading from each of four simulated units over pseudo-terminals, through
 // the real serial port and unit driver.
 #include "BenchUtil.h"

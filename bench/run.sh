@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the benchmarks (optimised) and runs them all, printing one table.
 #   bench/run.sh [build-dir]      default: build/ at the top of the tree
 # Every figure is a median over repeated runs; "cpu" is this process's median CPU time, which

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Shared by run.sh and scripts/screenshot.sh (sourced): the demo settings and simulated units.
 
 # demo_settings CONFIG_DIR TIMER_TYPE INTERVAL_MS: both simulated units in use on COM1 and COM2,

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages of a list (default: debian-packages.txt next to this script) that
 # are missing. Usage: ensure-deps.sh [LIST]; a relative LIST not found from the current directory
 # is looked up next to this script.

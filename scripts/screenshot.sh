@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Takes docs/screenshot-run.png: the main window eight seconds into a measurement of two
 # simulated units (sine on COM1, ramp on COM2), on a private virtual display and with a private
 # settings folder, so neither the desktop nor the operator's settings are touched.

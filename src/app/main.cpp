@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program: wires the real platform boundaries to the main window.
 #include "data_files/DialogDatalist.h"
 #include "data_files/DialogMemo.h"

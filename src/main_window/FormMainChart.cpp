@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Chart set-up, plotting and the visible range of the main window.
 #include "FormMain.h"
 

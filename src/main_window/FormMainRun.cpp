@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Run control of the main window: start, stop and the acquisition steps of both timing modes.
 #include "FormMain.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The QCustomPlot header uses the Qt keywords this project disables; map them while it is read.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Usage: test_crash_recovery.sh BIN_DIR
 # The real program on a private virtual display with two simulated units: killed with SIGKILL a
 # few PC-timer rows into a run, started again, it offers the rows back and reads them in.

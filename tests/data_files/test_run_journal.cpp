@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run journal: a .zr5 file that grows with the run and is readable at every moment.
 #include "FakeMessageBox.h"
 #include "ZrBytes.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target for the .zr5 parse step: run as fuzz_data_file [corpus dir].
 #include "data_files/DataFile.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A device-timer step writes only the rows that are new, yet leaves the chart's points exactly as
 // writing every stored row again would.
 #include "MainWindowHarness.h"

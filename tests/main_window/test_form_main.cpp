@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's creation state, chart set-up and plotting, visible range, close rules and
 // settings command, over fakes.
 #include "MainWindowHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main window with a run journal: what a crash leaves is offered at the next start, a save
 // or a new run ends the journal, and trouble writing it never stops a run.
 #include "MainWindowHarness.h"

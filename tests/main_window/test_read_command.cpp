@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The read command: a dedicated file written by the program is read back and replayed onto the
 // chart as a live run would have drawn it; files that cannot be loaded lose nothing.
 #include "MainWindowHarness.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starting, running and stopping a measurement in both timing modes, over scripted units.
 #include "MainWindowHarness.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs that go on through unit faults (ContinueOnError), over scripted units and a fake clock.
 #include "MainWindowHarness.h"
 #include "data_files/DataFile.h"

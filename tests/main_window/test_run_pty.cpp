@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs in both timing modes against simulated units on real pseudo-terminals, through the real
 // serial port and the driver's own receive timer.
 #include "FakeChart.h"

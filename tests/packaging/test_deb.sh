@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Usage: test_deb.sh <build folder>
 # Packs the build's install rules with its CPack configuration into a private folder, then
 # checks the .deb's control fields, dependencies and file list.

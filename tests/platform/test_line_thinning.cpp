@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The thinned line kept between draws equals a thinning from scratch, whatever the points, the
 // visible window and the widget's size did in between.
 #include "platform/Fonts.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeSettingsStore.h"
 #include "UnitSimulator.h"
 #include "platform/QtSerialPort.h"

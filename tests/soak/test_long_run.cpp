@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Long runs of the real main window, chart and serial ports against four simulated units on
 // pseudo-terminals, up to the store's limit in both timing modes.
 #include "FakeMessageBox.h"

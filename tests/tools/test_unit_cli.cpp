@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The k12inc-unit program against simulated units on pseudo-terminals.
 #include "UnitSimulator.h"
 

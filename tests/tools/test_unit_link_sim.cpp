@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The unit driver over real pseudo-terminals against the simulator.
 #include "UnitSimulator.h"
 #include "platform/QtSerialPort.h"

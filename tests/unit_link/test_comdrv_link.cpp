@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unit link: framing, reading lines, opening and closing, errors and port failures.
 #include "ComDrvRig.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unit logging: starting and stopping the stream, the tick handler, averaging and the ring.
 #include "ComDrvRig.h"
 

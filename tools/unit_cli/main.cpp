@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // k12inc-unit: talks to one angle unit through the unit driver, for diagnosis, and assigns
 // COM numbers to serial devices.
 #include "PortCommands.h"

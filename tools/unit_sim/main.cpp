@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // k12inc-unit-sim: angle units on pseudo-terminals, until SIGINT or SIGTERM.
 #include "UnitSimulator.h"
 

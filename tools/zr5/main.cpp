@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // k12inc-zr5: shows what a .zr5 data file holds, or exports it as CSV the way the program does.
 #include "data_files/CsvFile.h"
 #include "data_files/DataFile.h"
