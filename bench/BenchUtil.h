@@ -75,9 +75,10 @@ inline Timing Measure(int runs, const std::function<void(int)>& run,
     return samples.timing();
 }
 
-inline void Report(const char* figure, const Timing& t, const char* target = "") {
-    std::printf("BENCH\t%s\t%.2f\t%.2f\t%.2f\t%d\tms\t%s\n", figure, t.median, t.min, t.cpu, t.runs,
-                target);
+inline void Report(const char* figure, const Timing& t, const char* target = "",
+                   const char* unit = "ms") {
+    std::printf("BENCH\t%s\t%.2f\t%.2f\t%.2f\t%d\t%s\t%s\n", figure, t.median, t.min, t.cpu, t.runs,
+                unit, target);
     std::fflush(stdout);
 }
 

@@ -114,10 +114,12 @@ int main(int argc, char** argv) {
         journal.End(run);
     });
     ok = ok && !messages.failed && journal.RowsWritten() == kJournalSteps;
+    // Per step, in microseconds.
     const auto perStep = [](Timing t) {
-        t.median /= kJournalSteps;
-        t.min /= kJournalSteps;
-        t.cpu /= kJournalSteps;
+        constexpr double kScale = 1000.0 / kJournalSteps;
+        t.median *= kScale;
+        t.min *= kScale;
+        t.cpu *= kScale;
         return t;
     };
 
@@ -125,6 +127,7 @@ int main(int argc, char** argv) {
     Report("ReadDataFile (parse + apply), 4 x 88000 rows", read);
     Report("WriteCsvFile, 4 x 88000 rows", writeCsv);
     Report("MeasurementStore::ClearData, full store", clear);
-    Report("run journal: append + flush per 100 ms step, 4 units", perStep(journalRun), "< 0.2");
+    Report("run journal: append + flush per 100 ms step, 4 units", perStep(journalRun), "< 200",
+           "us");
     return ok ? 0 : 1;
 }
