@@ -48,20 +48,9 @@ unset WAYLAND_DISPLAY
 export HOME=$work XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 journal=$XDG_STATE_HOME/K12INC/current-run.zr5
 
-mkdir -p "$XDG_CONFIG_HOME/K12INC"
-cat >"$XDG_CONFIG_HOME/K12INC/K12INC.ini" <<INI
-[MeasInfo]
-Mflag1=True
-Mflag2=True
-Mflag3=False
-Mflag4=False
-CommPort1=1
-CommPort2=2
-CommPort3=3
-CommPort4=4
-TimerType=True
-IntervalTM=1000
-INI
+# Both units in use on COM1 and COM2, PC timer, one second: the demo's settings.
+. "$(dirname "$0")/../../scripts/demo-lib.sh"
+demo_settings "$XDG_CONFIG_HOME" True 1000
 "$bin/k12inc-unit-sim" --units 2 --com 1,2 --wave counter >"$work/sim.log" 2>&1 &
 pids+=($!)
 sim_ready() { [ "$(grep -c '^COM' "$work/sim.log")" -ge 2 ]; }

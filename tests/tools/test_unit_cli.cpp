@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The k12inc-unit program against simulated units on pseudo-terminals.
+#include "RunTool.h"
 #include "UnitSimulator.h"
 
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QTest>
@@ -21,11 +21,7 @@ std::vector<SimUnitConfig> units() {
     return u;
 }
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = k12::test::ToolResult;
 
 } // namespace
 
@@ -132,15 +128,7 @@ class TestUnitCli : public QObject {
 
   private:
     Result run(const QStringList& args, int timeoutMs = 15000) {
-        QProcess p;
-        p.start(program_, args);
-        if (!p.waitForFinished(timeoutMs)) {
-            p.kill();
-            p.waitForFinished();
-        }
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        return k12::test::RunTool(program_, args, {}, timeoutMs);
     }
 
     QString program_;

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // k12inc-unit ports, assign and unassign against the settings file of the test's private home
 // and a by-id folder the test makes.
+#include "RunTool.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QProcessEnvironment>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -12,11 +13,7 @@
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = k12::test::ToolResult;
 
 QSettings Settings() {
     return {QSettings::IniFormat, QSettings::UserScope, QStringLiteral("K12INC"),
@@ -139,18 +136,9 @@ class TestUnitPorts : public QObject {
     }
 
     Result run(const QStringList& args) {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("K12INC_SERIAL_BY_ID"), byId_);
-        p.setProcessEnvironment(env);
-        p.start(program_, args);
-        if (!p.waitForFinished(15000)) {
-            p.kill();
-            p.waitForFinished();
-        }
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()),
-                QString::fromUtf8(p.readAllStandardError())};
+        QProcessEnvironment byId;
+        byId.insert(QStringLiteral("K12INC_SERIAL_BY_ID"), byId_);
+        return k12::test::RunTool(program_, args, byId);
     }
 
     QString program_;
