@@ -8,6 +8,12 @@
 
 namespace k12::test {
 
+// A program the build put in K12_BIN_DIR.
+inline QString ToolPath(const QString& name) {
+    return QProcessEnvironment::systemEnvironment().value(QStringLiteral("K12_BIN_DIR")) +
+           QLatin1Char('/') + name;
+}
+
 struct ToolResult {
     int exitCode = -1; // -1 when the program crashed or had to be killed
     QString out;

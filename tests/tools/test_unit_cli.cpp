@@ -29,8 +29,7 @@ class TestUnitCli : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void initTestCase() {
-        program_ = QProcessEnvironment::systemEnvironment().value(QStringLiteral("K12_BIN_DIR")) +
-                   QStringLiteral("/k12inc-unit");
+        program_ = k12::test::ToolPath(QStringLiteral("k12inc-unit"));
         QVERIFY2(QFile::exists(program_), qPrintable(program_));
         sim_.start();
         // COM7 is the constant unit through the per-user settings file.

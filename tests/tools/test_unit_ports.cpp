@@ -26,8 +26,7 @@ class TestUnitPorts : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void initTestCase() {
-        program_ = QProcessEnvironment::systemEnvironment().value(QStringLiteral("K12_BIN_DIR")) +
-                   QStringLiteral("/k12inc-unit");
+        program_ = k12::test::ToolPath(QStringLiteral("k12inc-unit"));
         QVERIFY2(QFile::exists(program_), qPrintable(program_));
         QVERIFY(tmp_.isValid());
         const QDir root(tmp_.path());
