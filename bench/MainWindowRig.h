@@ -25,7 +25,7 @@ namespace k12 {
 
 // Reaches the window's private procedures.
 struct FormMainTestAccess {
-    static void DevTimerStep(FormMain& f) { f.DevTimerStep(); }
+    static void DevTimerStep(FormMain& f) { f.OnTimer2Tick(); }
     static void ScrollAxesX(FormMain& f) { f.ScrollAxesX(); }
     static void CmdDispClick(FormMain& f) { f.CmdDispClick(); }
 };
@@ -62,7 +62,8 @@ class MainWindowRig {
             datalist = list;
             return static_cast<QWidget*>(list);
         };
-        form = std::make_unique<FormMain>(FormMainServices{*md, chart, messages, settings, clock},
+        engine = std::make_unique<RunEngine>(*md, clock, journal);
+        form = std::make_unique<FormMain>(FormMainServices{*md, chart, messages, settings, *engine},
                                           std::move(dialogs));
         form->show();
         QApplication::processEvents();
@@ -134,7 +135,9 @@ class MainWindowRig {
     test::FakeClock clock;
     QcpChart chart;
     std::vector<test::FakeSerialPort*> ports;
+    RunJournal journal{QString(), messages};
     std::unique_ptr<ModuleData> md;
+    std::unique_ptr<RunEngine> engine;
     QPointer<DialogDatalist> datalist;
     std::unique_ptr<FormMain> form;
 };

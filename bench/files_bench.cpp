@@ -104,12 +104,15 @@ int main(int argc, char** argv) {
     RunJournal journal(journalDir.path(), messages, [&runMs] { return runMs; });
     MeasurementStore run;
     Fill(run);
-    run.SampleCount = kJournalSteps;
     const Timing journalRun = Measure(kJournalRuns, [&](int) {
         journal.Begin(run);
         for (int32_t k = 1; k <= kJournalSteps; ++k) {
             runMs += 100;
-            journal.Append(run, k);
+            run.SampleCount = k;
+            for (auto& unit : run.Units) {
+                unit.DataCount = k;
+            }
+            journal.Append(run);
         }
         journal.End(run);
     });

@@ -75,8 +75,8 @@ int main(int argc, char* argv[]) {
 
     // Each run's rows are kept on disk while it runs, so a crash loses at most about a second.
     RunJournal journal(RunJournal::DefaultFolder(), messages);
-    FormMain form(FormMainServices{md, chart, messages, settings, clock, &journal},
-                  std::move(dialogs));
+    RunEngine engine(md, clock, journal);
+    FormMain form(FormMainServices{md, chart, messages, settings, engine}, std::move(dialogs));
     messages.setParent(&form);
     moveTool = new MoveToolLauncher(&form);
     moveTool->setParent(&form);

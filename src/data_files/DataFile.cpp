@@ -10,7 +10,11 @@
 #include <QtEndian>
 #include <algorithm>
 #include <bit>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <limits>
+#include <unistd.h>
 
 namespace k12 {
 
@@ -80,13 +84,8 @@ DataFileError CutShort(const QString& name) {
     return Broken(name, QStringLiteral("ファイルが途中で終わっています（ヘッダーが不完全です）。"));
 }
 
-// `totalSize` is the size of the whole file, of which `bytes` may hold only the beginning.
-DataFileParse Parse(QByteArrayView bytes, qint64 totalSize, const QString& name) {
-    if (totalSize <= 0) {
-        return DataFileError{DataFileError::Kind::NoRows, NoDataMessage()};
-    }
-    Cursor in(bytes);
-    DataFileContent c;
+// The header fields up to and including the row count; the cursor stands after them.
+std::optional<DataFileError> ParseHeader(Cursor& in, DataFileContent& c, const QString& name) {
     auto version = in.Text();
     auto start = version ? in.Text() : std::nullopt;
     if (!start) {
@@ -125,6 +124,19 @@ DataFileParse Parse(QByteArrayView bytes, qint64 totalSize, const QString& name)
         return CutShort(name);
     }
     c.StoredCount = *count;
+    return std::nullopt;
+}
+
+// `totalSize` is the size of the whole file, of which `bytes` may hold only the beginning.
+DataFileParse Parse(QByteArrayView bytes, qint64 totalSize, const QString& name) {
+    if (totalSize <= 0) {
+        return DataFileError{DataFileError::Kind::NoRows, NoDataMessage()};
+    }
+    Cursor in(bytes);
+    DataFileContent c;
+    if (auto error = ParseHeader(in, c, name)) {
+        return *error;
+    }
 
     c.RowsInFile = (std::max<qint64>(totalSize, bytes.size()) - in.Pos()) / ROW_BYTES;
     if (c.RowsInFile == 0) {
@@ -146,26 +158,38 @@ QString NoDataMessage() {
     return QStringLiteral("データがありません。");
 }
 
-std::optional<QByteArray> DataFileHeader(const MeasurementStore& store, int32_t rows,
+DataFileHead DataFileHead::Of(const MeasurementStore& store) {
+    DataFileHead head;
+    head.StartTime = store.StartTime;
+    head.Memo = store.Memo;
+    head.TimerType = store.TimerType;
+    head.IntervalTM = store.IntervalTM;
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        head.ComPorts[u] = store.Units[u].ComPort;
+    }
+    return head;
+}
+
+std::optional<QByteArray> DataFileHeader(const DataFileHead& head, int32_t rows,
                                          const QString& path, std::optional<DataFileError>& error) {
     QByteArray out;
     PutText(out, QByteArray(DATA_FILE_VERSION));
-    auto start = files::EncodeField(store.StartTime, QStringLiteral("開始時刻"), path, true, error);
+    auto start = files::EncodeField(head.StartTime, QStringLiteral("開始時刻"), path, true, error);
     if (!start) {
         return std::nullopt;
     }
     PutText(out, *start);
     for (int i = 0; i < MEMO_COUNT; ++i) {
-        auto memo = files::EncodeField(store.Memo[i], files::MemoLabel(i), path, true, error);
+        auto memo = files::EncodeField(head.Memo[i], files::MemoLabel(i), path, true, error);
         if (!memo) {
             return std::nullopt;
         }
         PutText(out, *memo);
     }
-    Put<int16_t>(out, store.TimerType ? -1 : 0);
-    Put<int32_t>(out, store.IntervalTM);
-    for (const auto& unit : store.Units) {
-        Put<int16_t>(out, unit.ComPort);
+    Put<int16_t>(out, head.TimerType ? -1 : 0);
+    Put<int32_t>(out, head.IntervalTM);
+    for (const int16_t port : head.ComPorts) {
+        Put<int16_t>(out, port);
     }
     Put<int32_t>(out, rows);
     return out;
@@ -184,12 +208,121 @@ void AppendDataFileRows(QByteArray& out, const MeasurementStore& store, int32_t 
 std::optional<DataFileError> WriteDataFile(const MeasurementStore& store, const QString& path) {
     std::optional<DataFileError> error;
     const int32_t rows = std::clamp(store.SampleCount, 0, MAX_SAMPLES);
-    auto out = DataFileHeader(store, rows, path, error);
+    auto out = DataFileHeader(DataFileHead::Of(store), rows, path, error);
     if (!out) {
         return error;
     }
     AppendDataFileRows(*out, store, 0, rows);
     return files::SaveBytes(path, *out);
+}
+
+std::optional<DataFileHead> ReadDataFileHead(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return std::nullopt;
+    }
+    const QByteArray bytes = file.read(MAX_HEADER_BYTES);
+    Cursor in(bytes);
+    DataFileContent c;
+    if (ParseHeader(in, c, path)) {
+        return std::nullopt;
+    }
+    DataFileHead head;
+    head.StartTime = c.StartTime;
+    head.Memo = c.Memo;
+    head.TimerType = c.TimerType;
+    head.IntervalTM = c.IntervalTM;
+    head.ComPorts = c.ComPorts;
+    return head;
+}
+
+DataFileWriter::~DataFileWriter() {
+    Close();
+}
+
+std::optional<QString> DataFileWriter::Failure(int error) const {
+    return QStringLiteral("%1 に書き込めません（%2）。")
+        .arg(QDir::toNativeSeparators(path_), QString::fromLocal8Bit(std::strerror(error)));
+}
+
+std::optional<QString> DataFileWriter::Create(const QString& path, const DataFileHead& head) {
+    Close();
+    path_ = path;
+    rows_ = 0;
+    std::optional<DataFileError> error;
+    const auto header = DataFileHeader(head, 0, path, error);
+    if (!header) {
+        return error ? error->message : QString();
+    }
+    fd_ =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd_ < 0) {
+        return QStringLiteral("%1 を作成できません（%2）。")
+            .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
+    }
+    headerBytes_ = header->size();
+    return WriteAt(header->constData(), header->size(), 0);
+}
+
+std::optional<QString> DataFileWriter::AppendRows(const MeasurementStore& store, int32_t from,
+                                                  int32_t to) {
+    if (to <= from) {
+        return std::nullopt;
+    }
+    QByteArray rows;
+    AppendDataFileRows(rows, store, from, to);
+    if (auto error =
+            WriteAt(rows.constData(), rows.size(), headerBytes_ + qint64(rows_) * ROW_BYTES)) {
+        return error;
+    }
+    rows_ += to - from;
+    return std::nullopt;
+}
+
+std::optional<QString> DataFileWriter::WriteValue(int32_t row, int unit, float value) {
+    char bytes[4];
+    qToLittleEndian(std::bit_cast<uint32_t>(value), bytes);
+    return WriteAt(bytes, sizeof bytes, headerBytes_ + qint64(row) * ROW_BYTES + 4 * unit);
+}
+
+std::optional<QString> DataFileWriter::WriteRowCount() {
+    char bytes[4];
+    qToLittleEndian<int32_t>(rows_, bytes);
+    return WriteAt(bytes, sizeof bytes, headerBytes_ - 4);
+}
+
+std::optional<QString> DataFileWriter::Sync() {
+    if (fd_ >= 0 && ::fdatasync(fd_) != 0) {
+        return Failure(errno);
+    }
+    return std::nullopt;
+}
+
+void DataFileWriter::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+std::optional<QString> DataFileWriter::WriteAt(const char* data, qint64 size, qint64 offset) {
+    if (fd_ < 0) {
+        return Failure(EBADF);
+    }
+    while (size > 0) {
+        const ssize_t n = ::pwrite(fd_, data, size_t(size), offset);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            // A short write that cannot go on is a full disk.
+            return Failure(n < 0 ? errno : ENOSPC);
+        }
+        data += n;
+        size -= n;
+        offset += n;
+    }
+    return std::nullopt;
 }
 
 DataFileParse ParseDataFileBytes(QByteArrayView bytes, const QString& name) {

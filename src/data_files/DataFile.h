@@ -45,12 +45,64 @@ using DataFileParse = std::variant<DataFileContent, DataFileError>;
 
 inline constexpr int DATA_FILE_ROW_BYTES = 4 * UNIT_COUNT;
 
-// The header of a dedicated data file for the store, declaring `rows` rows; nullopt (and
-// `error` set) when a text cannot be written. The row count is its last four bytes.
-std::optional<QByteArray> DataFileHeader(const MeasurementStore& store, int32_t rows,
+// The fields of a dedicated data file's header, without the row count.
+struct DataFileHead {
+    QString StartTime;
+    std::array<QString, MEMO_COUNT> Memo;
+    bool TimerType = false;
+    int16_t IntervalTM = 0;
+    std::array<int16_t, UNIT_COUNT> ComPorts{};
+
+    static DataFileHead Of(const MeasurementStore& store);
+};
+
+// The header of a dedicated data file, declaring `rows` rows; nullopt (and `error` set) when a
+// text cannot be written.
+std::optional<QByteArray> DataFileHeader(const DataFileHead& head, int32_t rows,
                                          const QString& path, std::optional<DataFileError>& error);
 // Appends rows [from, to) of every unit as the file stores them.
 void AppendDataFileRows(QByteArray& out, const MeasurementStore& store, int32_t from, int32_t to);
+
+// Reads only the header of a dedicated data file (a file that holds no row yet included);
+// nullopt when it cannot be read or is not one.
+std::optional<DataFileHead> ReadDataFileHead(const QString& path);
+
+// A dedicated data file written while it grows: the header, rows appended, single values filled
+// in later, and the header's row count kept right. Every failure gives the system's reason.
+class DataFileWriter {
+  public:
+    DataFileWriter() = default;
+    ~DataFileWriter();
+    DataFileWriter(const DataFileWriter&) = delete;
+    DataFileWriter& operator=(const DataFileWriter&) = delete;
+
+    // Creates (or empties) the file and writes the header with no rows; the error text for the
+    // operator otherwise.
+    std::optional<QString> Create(const QString& path, const DataFileHead& head);
+    // Appends rows [from, to) of the store.
+    std::optional<QString> AppendRows(const MeasurementStore& store, int32_t from, int32_t to);
+    // Replaces unit `unit`'s value in row `row`, which the file already holds.
+    std::optional<QString> WriteValue(int32_t row, int unit, float value);
+    // Writes the rows the file holds as the header's row count.
+    std::optional<QString> WriteRowCount();
+    // Waits until what was written is on the disk.
+    std::optional<QString> Sync();
+    void Close();
+
+    bool IsOpen() const { return fd_ >= 0; }
+    int Handle() const { return fd_; }
+    int32_t Rows() const { return rows_; }
+    QString Path() const { return path_; }
+
+  private:
+    std::optional<QString> WriteAt(const char* data, qint64 size, qint64 offset);
+    std::optional<QString> Failure(int error) const;
+
+    QString path_;
+    int fd_ = -1;
+    qint64 headerBytes_ = 0;
+    int32_t rows_ = 0;
+};
 
 // Saves the store as a dedicated data file. The target is replaced only once the new file is
 // complete; nullopt on success.

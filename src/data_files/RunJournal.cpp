@@ -1,17 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data_files/RunJournal.h"
 
-#include "data_files/DataFile.h"
-
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QtEndian>
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
+#include <fcntl.h>
 #include <mutex>
 #include <thread>
 #include <unistd.h>
@@ -32,17 +30,21 @@ QString SystemError(int error = errno) {
 
 // The start time a journal's header names, also when no row follows it yet.
 QDateTime HeaderStartTime(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return {};
+    const auto head = ReadDataFileHead(path);
+    return head ? QDateTime::fromString(head->StartTime.trimmed(), QStringLiteral("yyyy/M/d H:m:s"))
+                : QDateTime();
+}
+
+// Makes the folder; the reason when it cannot.
+std::optional<QString> MakeFolder(const QString& folder) {
+    errno = 0;
+    if (QDir().mkpath(folder)) {
+        return std::nullopt;
     }
-    QByteArray bytes = file.read(1 << 20); // more than the largest header
-    bytes.append(QByteArray(DATA_FILE_ROW_BYTES, '\0'));
-    const DataFileParse parsed = ParseDataFileBytes(bytes, path);
-    const auto* content = std::get_if<DataFileContent>(&parsed);
-    return content == nullptr ? QDateTime()
-                              : QDateTime::fromString(content->StartTime.trimmed(),
-                                                      QStringLiteral("yyyy/M/d H:m:s"));
+    const int error = errno;
+    return error != 0 ? QStringLiteral("フォルダ %1 を作成できません（%2）。")
+                            .arg(folder, SystemError(error))
+                      : QStringLiteral("フォルダ %1 を作成できません。").arg(folder);
 }
 
 } // namespace
@@ -133,23 +135,45 @@ RunJournal::RunJournal(QString folder, MessageBox& messages, std::function<qint6
             return timer->elapsed();
         };
     }
-    if (!QDir().mkpath(folder_)) {
-        unavailable_ = QStringLiteral("フォルダ %1 を作成できません。").arg(folder_);
+    if (folder_.isEmpty()) {
+        // Off by choice: never mentioned to the operator.
+        unavailable_ = QStringLiteral("off");
+        unavailableTold_ = true;
         return;
     }
-    lock_ = std::make_unique<QLockFile>(folder_ + QStringLiteral("/journal.lock"));
+    if (const auto error = MakeFolder(folder_)) {
+        unavailable_ = *error;
+        return;
+    }
+    const QString lockPath = folder_ + QStringLiteral("/journal.lock");
+    lock_ = std::make_unique<QLockFile>(lockPath);
     // Held for the program's whole life: it must never count as stale while its owner runs.
     lock_->setStaleLockTime(0);
     if (!lock_->tryLock(0)) {
-        unavailable_ = lock_->error() == QLockFile::LockFailedError
-                           ? QStringLiteral("別の k12inc が一時保存を使用中です。")
-                           : QStringLiteral("ロックファイルを作成できません（%1）。").arg(folder_);
+        if (lock_->error() == QLockFile::LockFailedError) {
+            unavailable_ = QStringLiteral("別の k12inc が一時保存を使用中です。");
+        } else {
+            // QLockFile keeps the system's reason to itself: ask the system again.
+            const int fd = ::open(QFile::encodeName(lockPath).constData(),
+                                  O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+            const int error = fd < 0 ? errno : 0;
+            if (fd >= 0) {
+                ::close(fd);
+            }
+            unavailable_ =
+                QStringLiteral("ロックファイル %1 を作成できません（%2）。")
+                    .arg(lockPath, error != 0 ? SystemError(error) : QStringLiteral("不明な理由"));
+        }
         lock_.reset();
     }
 }
 
 RunJournal::~RunJournal() {
     Close();
+}
+
+QString RunJournal::FailureText(const QString& reason) {
+    return kCannotKeep + QLatin1Char('\n') + reason;
 }
 
 QString RunJournal::Path() const {
@@ -170,8 +194,8 @@ std::optional<RunJournal::Leftover> RunJournal::FindLeftover() {
     }
     // Nothing to read back, but nothing is deleted either.
     if (const auto error = MoveToUnsaved()) {
-        messages_.show(kCannotKeep + QLatin1Char('\n') + *error, QStringLiteral("Message"),
-                       MsgButtons::Ok, MsgIcon::Error);
+        messages_.show(FailureText(*error), QStringLiteral("Message"), MsgButtons::Ok,
+                       MsgIcon::Error);
     }
     return std::nullopt;
 }
@@ -207,6 +231,22 @@ std::optional<QString> RunJournal::MoveToUnsaved() {
     return QStringLiteral("%1 に空いている名前がありません。").arg(target);
 }
 
+void RunJournal::BeforeErase(const MeasurementStore& store) {
+    blocked_ = false;
+    if (!unavailable_.isEmpty() || !QFileInfo::exists(Path())) {
+        return;
+    }
+    if (Holds(store)) {
+        if (!QFile::remove(Path())) {
+            blocked_ = true;
+            Fail(QStringLiteral("%1 を削除できません。").arg(Path()));
+        }
+    } else if (const auto error = MoveToUnsaved()) {
+        blocked_ = true;
+        Fail(*error);
+    }
+}
+
 void RunJournal::Begin(const MeasurementStore& store) {
     Close();
     if (!unavailable_.isEmpty()) {
@@ -216,59 +256,45 @@ void RunJournal::Begin(const MeasurementStore& store) {
         }
         return;
     }
-    if (QFileInfo::exists(Path())) {
-        // The start asked before erasing the store's data, not data that only the journal holds.
-        if (current_) {
-            if (!QFile::remove(Path())) {
-                Fail(QStringLiteral("%1 を削除できません。").arg(Path()));
-                return;
-            }
-        } else if (const auto error = MoveToUnsaved()) {
-            Fail(*error);
-            return;
-        }
+    if (blocked_) {
+        return;
     }
-    current_ = true;
-    rowsWritten_ = 0;
+    heldData_ = store.DataId;
+    valuesWritten_ = {};
     dirty_ = false;
-
-    MeasurementStore head; // the header fields only: no sample arrays, empty memo lines
-    head.StartTime = store.StartTime;
-    head.TimerType = store.TimerType;
-    head.IntervalTM = store.IntervalTM;
-    for (int u = 0; u < UNIT_COUNT; ++u) {
-        head.Units[u].ComPort = store.Units[u].ComPort;
-    }
-    std::optional<DataFileError> error;
-    const auto header = DataFileHeader(head, 0, Path(), error);
-    if (!header) {
-        Fail(error ? error->message : QString());
-        return;
-    }
-    file_.setFileName(Path());
-    if (!file_.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
-        Fail(QStringLiteral("%1 を作成できません（%2）。").arg(Path(), file_.errorString()));
-        return;
-    }
-    countOffset_ = header->size() - 4;
-    if (WriteAll(*header)) {
+    if (Check(writer_.Create(Path(), DataFileHead::Of(store)))) {
         RequestSync();
     }
 }
 
-void RunJournal::Append(const MeasurementStore& store, int32_t finalRows) {
-    if (!file_.isOpen() || !CheckSync()) {
+void RunJournal::Append(const MeasurementStore& store) {
+    if (!writer_.IsOpen() || !CheckSync()) {
         return;
     }
-    finalRows = std::min({finalRows, store.SampleCount, MAX_SAMPLES});
-    if (finalRows > rowsWritten_) {
-        QByteArray rows;
-        AppendDataFileRows(rows, store, rowsWritten_, finalRows);
-        if (!WriteAll(rows)) {
+    // Values of units that reached rows the file already holds.
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        const UnitRecord& unit = store.Units[u];
+        const int32_t upTo = std::min(unit.DataCount, writer_.Rows());
+        for (int32_t r = valuesWritten_[u]; r < upTo; ++r) {
+            // The file holds the missing value there already.
+            if (unit.Data[r] != NO_DATA_VALUE) {
+                if (!Check(writer_.WriteValue(r, u, unit.Data[r]))) {
+                    return;
+                }
+                dirty_ = true;
+            }
+        }
+        valuesWritten_[u] = std::max(valuesWritten_[u], upTo);
+    }
+    const int32_t rows = std::min(store.SampleCount, MAX_SAMPLES);
+    if (rows > writer_.Rows()) {
+        if (!Check(writer_.AppendRows(store, writer_.Rows(), rows))) {
             return;
         }
-        rowsWritten_ = finalRows;
         dirty_ = true;
+        for (int u = 0; u < UNIT_COUNT; ++u) {
+            valuesWritten_[u] = std::min(store.Units[u].DataCount, rows);
+        }
     }
     if (dirty_ && nowMs_() - lastSyncMs_ >= kSyncPeriodMs) {
         RequestSync();
@@ -276,51 +302,57 @@ void RunJournal::Append(const MeasurementStore& store, int32_t finalRows) {
 }
 
 void RunJournal::End(const MeasurementStore& store) {
-    if (!file_.isOpen()) {
+    if (!writer_.IsOpen()) {
         return;
     }
-    Append(store, store.SampleCount);
-    if (!file_.isOpen()) {
+    Append(store);
+    if (!writer_.IsOpen()) {
         return;
     }
-    if (rowsWritten_ == 0) {
+    if (writer_.Rows() == 0) {
         // Nothing was measured: nothing to keep.
         Close();
         QFile::remove(Path());
         return;
     }
     // The finished journal carries its row count like any saved file.
-    char count[4];
-    qToLittleEndian<int32_t>(rowsWritten_, count);
-    if (::pwrite(file_.handle(), count, sizeof count, countOffset_) != qint64(sizeof count)) {
-        Fail(QStringLiteral("%1 に書き込めません（%2）。").arg(Path(), SystemError()));
+    if (!Check(writer_.WriteRowCount())) {
         return;
     }
     // The last flush waits: the run is over and its end must be on the disk.
     const int pending = flusher_ ? flusher_->Wait() : 0;
-    if (pending != 0 || ::fdatasync(file_.handle()) != 0) {
+    if (pending != 0) {
         Fail(QStringLiteral("%1 をディスクに書き込めません（%2）。")
-                 .arg(Path(), SystemError(pending != 0 ? pending : errno)));
+                 .arg(Path(), SystemError(pending)));
+        return;
+    }
+    if (!Check(writer_.Sync())) {
         return;
     }
     Close();
 }
 
-void RunJournal::DataSaved() {
-    if (current_ && !file_.isOpen()) {
+void RunJournal::DataSaved(const MeasurementStore& store) {
+    if (unavailable_.isEmpty() && Holds(store) && !writer_.IsOpen()) {
         QFile::remove(Path());
+    }
+}
+
+void RunJournal::DataDiscarded(const MeasurementStore& store) {
+    // Whatever cannot be moved stays where it is and is offered at the next start.
+    if (unavailable_.isEmpty() && Holds(store) && !writer_.IsOpen() && QFileInfo::exists(Path())) {
+        MoveToUnsaved();
     }
 }
 
 void RunJournal::Fail(const QString& reason) {
     Close();
-    messages_.notify(kCannotKeep + QLatin1Char('\n') + reason, QStringLiteral("Message"),
-                     MsgIcon::Error);
+    messages_.notify(FailureText(reason), QStringLiteral("Message"), MsgIcon::Error);
 }
 
-bool RunJournal::WriteAll(const QByteArray& bytes) {
-    if (file_.write(bytes) != bytes.size()) {
-        Fail(QStringLiteral("%1 に書き込めません（%2）。").arg(Path(), file_.errorString()));
+bool RunJournal::Check(const std::optional<QString>& error) {
+    if (error) {
+        Fail(*error);
         return false;
     }
     return true;
@@ -330,7 +362,7 @@ void RunJournal::RequestSync() {
     if (!flusher_) {
         flusher_ = std::make_unique<Flusher>();
     }
-    flusher_->Request(file_.handle());
+    flusher_->Request(writer_.Handle());
     ++syncRequests_;
     dirty_ = false;
     lastSyncMs_ = nowMs_();
@@ -346,12 +378,12 @@ bool RunJournal::CheckSync() {
 }
 
 void RunJournal::Close() {
-    if (file_.isOpen()) {
+    if (writer_.IsOpen()) {
         // Never leave a flush running on a descriptor that is about to be closed.
         if (flusher_) {
             flusher_->Wait();
         }
-        file_.close();
+        writer_.Close();
     }
 }
 

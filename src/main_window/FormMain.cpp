@@ -33,8 +33,7 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& cap
 
 FormMain::FormMain(FormMainServices services, FormMainDialogs dialogs, QWidget* parent)
     : QMainWindow(parent), md_(services.md), chart_(services.chart), messages_(services.messages),
-      settings_(services.settings), clock_(services.clock), journal_(services.journal),
-      dialogs_(std::move(dialogs)) {
+      settings_(services.settings), engine_(services.engine), dialogs_(std::move(dialogs)) {
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QStringLiteral("ZORV-K12INC"));
     BuildControls();
@@ -243,7 +242,7 @@ void FormMain::ClearCurrentData() {
 
 void FormMain::ShowUnitFaults() {
     for (int i = 0; i < UNIT_COUNT; ++i) {
-        MarkUnitLabel(i, md_.Units[i].Mflag && faults_.IsDown(i));
+        MarkUnitLabel(i, engine_.ShowsError(i));
     }
 }
 
@@ -251,7 +250,7 @@ void FormMain::MarkUnitLabel(int i, bool down) {
     QLabel* label = label1_[i];
     if (down) {
         label->setText(QStringLiteral("エラー"));
-        label->setToolTip(faults_.LastError(i));
+        label->setToolTip(engine_.LastError(i));
         QPalette red = label->palette();
         red.setColor(QPalette::WindowText, Qt::red);
         label->setPalette(red);
@@ -297,6 +296,8 @@ void FormMain::closeEvent(QCloseEvent* event) {
         return;
     }
     CloseDatalist();
+    // Agreed to erase: kept aside, not offered again at the next start.
+    engine_.DataDiscarded();
     md_.UnloadDrivers();
     event->accept();
 }
@@ -316,9 +317,6 @@ void FormMain::CmdSettingClick() {
     }
     if (md_.SampleCount > 0) {
         CloseDatalist();
-        if (journal_ != nullptr) {
-            journal_->DataReplaced();
-        }
         md_.ClearData();
         ClearCurrentData();
         cmdDisp_->setEnabled(md_.SampleCount >= 1);
@@ -359,8 +357,8 @@ void FormMain::CmdSaveClick() {
         Message(QStringLiteral("測定データがありません。"));
         return;
     }
-    if (dialogs_.saveData && dialogs_.saveData(this) && journal_ != nullptr) {
-        journal_->DataSaved();
+    if (dialogs_.saveData && dialogs_.saveData(this)) {
+        engine_.DataSaved();
     }
 }
 
@@ -383,9 +381,6 @@ bool FormMain::ReadFile(const QString& path) {
         }
         return false;
     }
-    if (journal_ != nullptr) {
-        journal_->DataReplaced();
-    }
     ClearCurrentData();
     cmdDisp_->setEnabled(true);
     const int32_t n = md_.SampleCount;
@@ -395,10 +390,7 @@ bool FormMain::ReadFile(const QString& path) {
 }
 
 void FormMain::OfferUnsavedRun() {
-    if (journal_ == nullptr) {
-        return;
-    }
-    const auto leftover = journal_->FindLeftover();
+    const auto leftover = engine_.FindLeftover();
     if (!leftover) {
         return;
     }
@@ -410,15 +402,14 @@ void FormMain::OfferUnsavedRun() {
     if (messages_.show(question, kAppTitle, MsgButtons::YesNo, MsgIcon::Question) !=
         MsgAnswer::Yes) {
         // Kept aside, never deleted by one click.
-        if (const auto error = journal_->MoveToUnsaved()) {
-            messages_.show(QStringLiteral("測定データの一時保存ができません。\n") + *error,
-                           kMessageTitle, MsgButtons::Ok, MsgIcon::Error);
+        if (const auto error = engine_.SetLeftoverAside()) {
+            messages_.show(*error, kMessageTitle, MsgButtons::Ok, MsgIcon::Error);
         }
         return;
     }
     // Read like any file; the journal stays until the rows are saved or replaced.
     if (ReadFile(leftover->path)) {
-        journal_->DataRecovered();
+        engine_.LeftoverRead();
     }
 }
 

@@ -1,11 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "data_files/RunJournal.h"
+#include "acquisition/RunEngine.h"
 #include "measurement/ModuleData.h"
-#include "measurement/RunFaults.h"
 #include "platform/Chart.h"
-#include "platform/Clock.h"
 #include "platform/MessageBox.h"
 #include "platform/SettingsStore.h"
 
@@ -46,13 +44,12 @@ struct FormMainServices {
     Chart& chart;
     MessageBox& messages;
     SettingsStore& settings;
-    const Clock& clock;
-    // Keeps each run's rows on disk while it runs; none in most tests.
-    RunJournal* journal = nullptr;
+    // Runs the measurements; the window shows them.
+    RunEngine& engine;
 };
 
-// The main window: command buttons, current values, chart and its visible range, and the run
-// control of both timing modes.
+// The main window: command buttons, current values, chart and its visible range; it starts,
+// paces and stops the run engine's runs and shows them.
 class FormMain : public QMainWindow {
     Q_OBJECT
   public:
@@ -117,32 +114,11 @@ class FormMain : public QMainWindow {
     void CmdStartClick();
     void CmdStopClick();
     void ClearChartLines();
-    void StopMeas();
-    // collect: take what the units' logs hold before stopping them (not after a failed take).
-    void StopRun(bool collect);
-    void CollectLastLogs();
-    std::array<int32_t, UNIT_COUNT> DataCounts() const;
-    void PcTimerStep();
-    void DevTimerStep();
-    bool CheckLogSpace() const;
-    // Rows every unit in use holds: the journal's rows that will not change any more.
-    int32_t FinalRows() const;
-    bool GetUnitLogs();
-    void UpdateSampleCount();
-    bool ReportPortFailure();
-
-    // A run that goes on through unit faults (ContinueOnError).
-    void PollUnitsThroughFaults();
-    void StoreReading(int i, double v);
-    void StoreMissedReading(int i, const DeviceError& error);
-    void DrainFailedUnits();
-    void TakeFailedUnitsDown();
-    void RestartDownUnits();
-    void PadMissedRows(int i);
-    void CountMissedAtEnd();
+    // Shows what a call of the engine reports: new rows, units in error, the end of the run.
+    void ShowRun(const RunReport& report);
+    void Show(const RunMessage& message);
     void ShowUnitFaults();
     void MarkUnitLabel(int i, bool down);
-    void ReportMissedReadings();
 
     void CmdSettingClick();
     void CmdMeasInfoClick();
@@ -158,8 +134,7 @@ class FormMain : public QMainWindow {
     Chart& chart_;
     MessageBox& messages_;
     SettingsStore& settings_;
-    const Clock& clock_;
-    RunJournal* journal_;
+    RunEngine& engine_;
     FormMainDialogs dialogs_;
 
     // What the last GrDrawData1 left in the chart, so that the next step of the same run writes
@@ -167,7 +142,7 @@ class FormMain : public QMainWindow {
     struct PlottedRows {
         bool valid = false;
         quint64 chartRevision = 0;
-        int64_t tick = 0;
+        quint64 dataId = 0;
         int32_t rows = 0;
         int16_t interval = 0;
         std::array<bool, UNIT_COUNT> inUse{};
@@ -178,9 +153,6 @@ class FormMain : public QMainWindow {
     QTimer timer1_;
     QTimer timer2_;
     bool inStep_ = false;
-    RunFaults faults_;
-    // The run's start on the monotonic clock: the time since then implies a streaming unit's row.
-    qint64 runStartMs_ = 0;
     std::array<bool, UNIT_COUNT> labelShowsError_{};
     // Lists opened by cmdDisp (a file read re-enables cmdDisp while one may be open).
     QList<QPointer<QWidget>> datalists_;

@@ -129,7 +129,7 @@ void FormMain::GrDrawData1() {
     PlottedRows& p = plotted_;
     p.valid = true;
     p.chartRevision = chart_.dataRevision();
-    p.tick = md_.DeviceTickCount;
+    p.dataId = md_.DataId;
     p.rows = n;
     p.interval = md_.IntervalTM;
     for (int i = 0; i < UNIT_COUNT; ++i) {
@@ -139,13 +139,13 @@ void FormMain::GrDrawData1() {
 }
 
 // Rows at the front of each unit that the last GrDrawData1 wrote and that are still in the chart
-// and the store as they were, so writing them again would change nothing. That holds only for the
-// next collection step of the same run (a start resets the step count), when nothing else has
-// changed the chart's points and the units and interval are the same: a unit's stored rows then
-// only grow at its end. Otherwise every row is written.
+// and the store as they were, so writing them again would change nothing. That holds while the
+// store holds the same data (nothing erased them since), nothing else has changed the chart's
+// points and the units and interval are the same: a unit's stored rows then only grow at its end.
+// Otherwise every row is written.
 std::array<int32_t, UNIT_COUNT> FormMain::RowsStillPlotted(int32_t n) const {
     const PlottedRows& p = plotted_;
-    if (!p.valid || chart_.dataRevision() != p.chartRevision || md_.DeviceTickCount != p.tick + 1 ||
+    if (!p.valid || chart_.dataRevision() != p.chartRevision || md_.DataId != p.dataId ||
         md_.IntervalTM != p.interval || n < p.rows) {
         return {};
     }

@@ -20,6 +20,7 @@ void MeasurementStore::ClearData() {
     Measuring = false;
     DeviceTickCount = 0;
     StartTime = QString(19, QLatin1Char(' '));
+    ++DataId;
 }
 
 void MeasurementStore::ClearMemo() {

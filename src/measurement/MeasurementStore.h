@@ -47,6 +47,9 @@ struct MeasurementStore {
     std::array<QString, MEMO_COUNT> Memo;
     bool SettingChanged = false;
     std::array<std::unique_ptr<ComDrv>, UNIT_COUNT> Drivers;
+    // Changes whenever ClearData erases the data (a start, a file read, a settings change), so
+    // whoever keeps a copy of the rows can tell whether they are still the store's.
+    quint64 DataId = 0;
 
     void InitDataArea();
     void ClearData();

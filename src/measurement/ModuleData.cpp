@@ -20,7 +20,7 @@ ComDrv& ModuleData::Driver(int i) {
     return *slot;
 }
 
-template <typename Action> bool ModuleData::ForEachUnitInUse(Action action) {
+template <typename Action> std::optional<QString> ModuleData::ForEachUnitInUse(Action action) {
     for (int i = 0; i < UNIT_COUNT; ++i) {
         if (!Units[static_cast<size_t>(i)].Mflag) {
             continue;
@@ -30,18 +30,48 @@ template <typename Action> bool ModuleData::ForEachUnitInUse(Action action) {
         } catch (const DeviceError& e) {
             // The description alone: the operator sees exactly what the link reported. A line
             // that failed is named with its unit, since its text names only the device.
-            const QString text =
-                e.number() == serial_error::LineFailed ? UnitFailureText(i, e) : e.description();
-            messages_.show(text, kAppTitle, MsgButtons::Ok, MsgIcon::None);
-            return false;
+            return e.number() == serial_error::LineFailed ? UnitFailureText(i, e) : e.description();
         }
     }
-    return true;
+    return std::nullopt;
+}
+
+bool ModuleData::Shown(const std::optional<QString>& failure) {
+    if (failure) {
+        messages_.show(*failure, kAppTitle, MsgButtons::Ok, MsgIcon::None);
+    }
+    return !failure;
+}
+
+std::optional<QString> ModuleData::OpenUnits() {
+    return ForEachUnitInUse(
+        [this](int i, ComDrv& drv) { drv.DevOpen(Units[static_cast<size_t>(i)].ComPort); });
+}
+
+std::optional<QString> ModuleData::PollUnits() {
+    return ForEachUnitInUse([this](int i, ComDrv& drv) {
+        const double v = drv.GetDegree();
+        UnitRecord& unit = Units[static_cast<size_t>(i)];
+        unit.Data.at(static_cast<size_t>(SampleCount)) = static_cast<float>(v);
+        ++unit.DataCount;
+    });
+}
+
+std::optional<QString> ModuleData::StartLogging() {
+    const auto steps = static_cast<int16_t>(IntervalTM / 100);
+    return ForEachUnitInUse([steps](int, ComDrv& drv) { drv.LogStart(steps); });
+}
+
+std::optional<QString> ModuleData::StopLogging(const std::array<bool, UNIT_COUNT>& skip) {
+    return ForEachUnitInUse([&skip](int i, ComDrv& drv) {
+        if (!skip[static_cast<size_t>(i)]) {
+            drv.LogStop();
+        }
+    });
 }
 
 bool ModuleData::DevOpenAll() {
-    return ForEachUnitInUse(
-        [this](int i, ComDrv& drv) { drv.DevOpen(Units[static_cast<size_t>(i)].ComPort); });
+    return Shown(OpenUnits());
 }
 
 void ModuleData::DevCloseAll() {
@@ -53,25 +83,15 @@ void ModuleData::DevCloseAll() {
 }
 
 bool ModuleData::GetDegreeAll() {
-    return ForEachUnitInUse([this](int i, ComDrv& drv) {
-        const double v = drv.GetDegree();
-        UnitRecord& unit = Units[static_cast<size_t>(i)];
-        unit.Data.at(static_cast<size_t>(SampleCount)) = static_cast<float>(v);
-        ++unit.DataCount;
-    });
+    return Shown(PollUnits());
 }
 
 bool ModuleData::LogStartAll() {
-    const auto steps = static_cast<int16_t>(IntervalTM / 100);
-    return ForEachUnitInUse([steps](int, ComDrv& drv) { drv.LogStart(steps); });
+    return Shown(StartLogging());
 }
 
 bool ModuleData::LogStopAll(const std::array<bool, UNIT_COUNT>& skip) {
-    return ForEachUnitInUse([&skip](int i, ComDrv& drv) {
-        if (!skip[static_cast<size_t>(i)]) {
-            drv.LogStop();
-        }
-    });
+    return Shown(StopLogging(skip));
 }
 
 bool ModuleData::SetPcTimer() {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 namespace k12 {
 
@@ -27,6 +28,13 @@ class ModuleData : public MeasurementStore {
     bool LogStartAll();
     // skip: units whose link is known to be closed (a unit down in a run that goes on).
     bool LogStopAll(const std::array<bool, UNIT_COUNT>& skip = {});
+
+    // The same without a message box: the text the operator is to see about the first failure,
+    // nullopt when every unit in use did it.
+    std::optional<QString> OpenUnits();
+    std::optional<QString> PollUnits();
+    std::optional<QString> StartLogging();
+    std::optional<QString> StopLogging(const std::array<bool, UNIT_COUNT>& skip = {});
     bool SetPcTimer();
     void UnloadDrivers();
 
@@ -35,9 +43,11 @@ class ModuleData : public MeasurementStore {
     MessageBox& Messages() { return messages_; }
 
   private:
-    // Runs action(i, driver) for every unit in use, in index order; the first DeviceError is
-    // shown to the operator and ends the loop with false.
-    template <typename Action> bool ForEachUnitInUse(Action action);
+    // Runs action(i, driver) for every unit in use, in index order; the first DeviceError ends
+    // the loop and gives its text for the operator.
+    template <typename Action> std::optional<QString> ForEachUnitInUse(Action action);
+    // Shows the failure text, if any; true when there was none.
+    bool Shown(const std::optional<QString>& failure);
 
     SerialPortFactory portFactory_;
     MessageBox& messages_;

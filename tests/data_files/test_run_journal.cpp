@@ -69,7 +69,7 @@ class TestRunJournal : public QObject {
                 }
             }
             s.SampleCount = k + 1;
-            journal->Append(s, s.SampleCount);
+            journal->Append(s);
             nowMs_ += 100;
             // Readable at every step, holding exactly the stored rows.
             MeasurementStore r;
@@ -86,30 +86,40 @@ class TestRunJournal : public QObject {
         QVERIFY(messages_.notified.isEmpty());
     }
 
-    void deviceTimerRowsBecomeFinalWhenEveryUnitHoldsThem() {
+    void deviceTimerJournalKeepsUpWithTheFastestUnit() {
         auto journal = Make(dir_.filePath(QStringLiteral("device")));
         MeasurementStore s;
         Started(s, false);
         journal->Begin(s);
-        // Units in use run at different speeds; unit 3 is not in use.
+        // Units 1 and 2 deliver at uneven speeds, unit 4 ten times slower; unit 3 is not in use.
         QRandomGenerator random(7);
         for (int step = 0; step < 200; ++step) {
             for (int u : {0, 1, 3}) {
                 UnitRecord& unit = s.Units[u];
-                for (int n = int(random.bounded(3 + u)); n > 0; --n) {
-                    unit.Data[unit.DataCount] = float(random.bounded(3600)) / 10.0f - 180.0f;
+                const int n = u == 3 ? (step % 10 == 9 ? 1 : 0) : int(random.bounded(3 + u));
+                for (int k = 0; k < n; ++k) {
+                    // Holes too: a hole the file already holds is never written twice.
+                    unit.Data[unit.DataCount] = random.bounded(8) == 0
+                                                    ? NO_DATA_VALUE
+                                                    : float(random.bounded(3600)) / 10.0f - 180.0f;
                     ++unit.DataCount;
                 }
                 s.SampleCount = std::max(s.SampleCount, unit.DataCount);
             }
-            const int32_t held =
-                std::min({s.Units[0].DataCount, s.Units[1].DataCount, s.Units[3].DataCount});
-            journal->Append(s, held);
-            QCOMPARE(journal->RowsWritten(), held);
+            journal->Append(s);
+            // Every row any unit has is on file, with every value that has arrived.
+            QCOMPARE(journal->RowsWritten(), s.SampleCount);
+            const auto parsed = ParseDataFile(journal->Path());
+            const auto* content = std::get_if<DataFileContent>(&parsed);
+            QCOMPARE(content != nullptr, s.SampleCount > 0);
+            for (int32_t r = 0; content != nullptr && r < s.SampleCount; ++r) {
+                for (int u = 0; u < UNIT_COUNT; ++u) {
+                    QCOMPARE(content->Rows[size_t(r)][u], s.Units[u].Data[r]);
+                }
+            }
         }
-        QVERIFY(s.Units[0].DataCount < s.SampleCount); // the slow unit has holes at the end
+        QVERIFY(s.Units[3].DataCount < s.SampleCount / 5);
         journal->End(s);
-        QCOMPARE(journal->RowsWritten(), s.SampleCount);
         QCOMPARE(ReadAll(journal->Path()), Saved(s, dir_.filePath(QStringLiteral("device.zr5"))));
     }
 
@@ -124,7 +134,7 @@ class TestRunJournal : public QObject {
                 u.DataCount += u.Mflag ? 1 : 0;
             }
             s.SampleCount = k + 1;
-            journal->Append(s, s.SampleCount);
+            journal->Append(s);
         }
         // As a crash leaves it: rows appended, the header's count still 0.
         const QByteArray whole = ReadAll(journal->Path());
@@ -169,7 +179,7 @@ class TestRunJournal : public QObject {
         QCOMPARE(messages_.notified.size(), 1);
         QVERIFY(messages_.notified.last().text.contains(blocker));
         s.SampleCount = 1;
-        journal->Append(s, 1); // the run goes on without it
+        journal->Append(s); // the run goes on without it
         journal->End(s);
         QCOMPARE(messages_.notified.size(), 1);
     }

@@ -22,9 +22,6 @@ namespace k12 {
 struct FormMainTestAccess {
     static void ScrollAxesX(FormMain& f) { f.ScrollAxesX(); }
     static void ReplayData(FormMain& f) { f.ReplayData(); }
-    static bool GetUnitLogs(FormMain& f) { return f.GetUnitLogs(); }
-    static void DevTimerStep(FormMain& f) { f.DevTimerStep(); }
-    static void PcTimerStep(FormMain& f) { f.PcTimerStep(); }
 };
 
 namespace test {
@@ -58,16 +55,15 @@ inline std::function<void(FakeSettingsStore&)> Units(std::initializer_list<int> 
 // message box, an in-memory settings store and a fixed clock.
 class MainWindowHarness {
   public:
-    // With a journal folder, the window keeps a run journal there (on the harness's own time).
+    // With a journal folder, the window keeps a run journal there (on the harness's own time);
+    // without one, none.
     explicit MainWindowHarness(std::function<void(FakeSettingsStore&)> presetSettings = {},
                                const QString& journalFolder = {}) {
         if (presetSettings) {
             presetSettings(settings);
         }
-        if (!journalFolder.isEmpty()) {
-            journal = std::make_unique<RunJournal>(journalFolder, messages,
-                                                   [this] { return journalNowMs; });
-        }
+        journal =
+            std::make_unique<RunJournal>(journalFolder, messages, [this] { return journalNowMs; });
         md = std::make_unique<ModuleData>(
             [this] {
                 auto port = test::MakeAnsweringPort();
@@ -75,8 +71,9 @@ class MainWindowHarness {
                 return port;
             },
             messages);
+        engine = std::make_unique<RunEngine>(*md, clock, *journal);
         form = std::make_unique<FormMain>(
-            FormMainServices{*md, chart, messages, settings, clock, journal.get()},
+            FormMainServices{*md, chart, messages, settings, *engine},
             FormMainDialogs{
                 [this](QWidget*) {
                     ++settingsDialogRuns;
@@ -157,6 +154,7 @@ class MainWindowHarness {
     qint64 journalNowMs = 0;
     std::unique_ptr<RunJournal> journal;
     std::unique_ptr<ModuleData> md;
+    std::unique_ptr<RunEngine> engine;
     std::unique_ptr<FormMain> form;
 };
 

@@ -52,7 +52,8 @@ class PtyRig {
         md = std::make_unique<ModuleData>(
             [this] { return std::make_unique<QtSerialPort>(settings); }, messages);
         const Clock& used = options.realClock ? static_cast<const Clock&>(systemClock) : clock;
-        form = std::make_unique<FormMain>(FormMainServices{*md, chart, messages, settings, used},
+        engine = std::make_unique<RunEngine>(*md, used, journal);
+        form = std::make_unique<FormMain>(FormMainServices{*md, chart, messages, settings, *engine},
                                           FormMainDialogs{});
     }
 
@@ -83,7 +84,9 @@ class PtyRig {
     FakeClock clock;
     SystemClock systemClock;
     FakeChart chart;
+    RunJournal journal{QString(), messages};
     std::unique_ptr<ModuleData> md;
+    std::unique_ptr<RunEngine> engine;
     std::unique_ptr<FormMain> form;
 };
 

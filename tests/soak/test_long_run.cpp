@@ -54,8 +54,9 @@ struct Rig {
         settings.values[QStringLiteral("MeasInfo/IntervalTM")] = QString::number(intervalMs);
         md = std::make_unique<ModuleData>(
             [this] { return std::make_unique<QtSerialPort>(settings); }, messages);
+        engine = std::make_unique<RunEngine>(*md, clock, journal);
         form = std::make_unique<FormMain>(
-            FormMainServices{*md, chart, messages, settings, clock},
+            FormMainServices{*md, chart, messages, settings, *engine},
             FormMainDialogs{
                 [](QWidget*) {},
                 [](QWidget*) { return false; },
@@ -94,7 +95,9 @@ struct Rig {
     FakeMessageBox messages;
     SystemClock clock;
     QcpChart chart;
+    RunJournal journal{QString(), messages};
     std::unique_ptr<ModuleData> md;
+    std::unique_ptr<RunEngine> engine;
     std::unique_ptr<FormMain> form;
 };
 

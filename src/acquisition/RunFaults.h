@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "MeasurementStore.h"
+#include "measurement/MeasurementStore.h"
 #include "platform/DeviceError.h"
 
 #include <QString>
@@ -11,12 +11,12 @@
 
 namespace k12 {
 
-// Rows a unit streaming since the start of a run has delivered after elapsedMs, at most
-// MAX_SAMPLES.
-int32_t ImpliedRowCount(qint64 elapsedMs, int16_t intervalTM);
+// Rows a unit streaming since the start of a run has delivered after elapsedMs: the row whose time
+// is nearest, at most MAX_SAMPLES.
+int32_t RowCountAt(qint64 elapsedMs, int16_t intervalTM);
 
-// The state of a run that goes on through unit faults: which units are down and why, when a
-// down unit may be tried again, and how many readings each unit missed.
+// The state of a run that goes on through unit faults: which units are down and why, and when a
+// down unit may be tried again.
 class RunFaults {
   public:
     // The device-timer mode tries a down unit again at most this often.
@@ -27,6 +27,8 @@ class RunFaults {
     // The unit failed, or an attempt to bring it back failed; nowMs counts as an attempt.
     void MarkDown(int unit, const DeviceError& error, qint64 nowMs);
     void MarkUp(int unit);
+    // The unit stays up but delivered no reading (the error the summary names).
+    void NoteError(int unit, const DeviceError& error);
     bool IsDown(int unit) const;
     std::array<bool, UNIT_COUNT> DownUnits() const;
     // The description of the unit's last error; empty when it never failed.
@@ -38,25 +40,26 @@ class RunFaults {
     std::optional<int32_t> PadTarget(int unit) const { return at(unit).padTarget; }
     std::optional<int32_t> TakePadTarget(int unit);
 
-    void CountMissed(int unit, int32_t n);
-    int32_t Missed(int unit) const;
-    // One line per unit that missed readings, e.g. "1台目: 12件（タイムアウト）"; empty when none
-    // did.
-    QString Summary() const;
-    void ClearMissed();
-
   private:
     struct Unit {
         bool down = false;
         std::optional<DeviceError> lastError;
         qint64 lastAttemptMs = 0;
         std::optional<int32_t> padTarget;
-        int32_t missed = 0;
     };
     Unit& at(int unit) { return units_.at(static_cast<size_t>(unit)); }
     const Unit& at(int unit) const { return units_.at(static_cast<size_t>(unit)); }
 
     std::array<Unit, UNIT_COUNT> units_;
 };
+
+// Readings each unit in use missed in the rows the store holds: the holes up to its own count,
+// and up to the store's row count for a unit that is down or waiting for its first value since it
+// came back (its rows there are holes in the saved file).
+std::array<int32_t, UNIT_COUNT> MissedReadings(const MeasurementStore& store,
+                                               const RunFaults& faults);
+
+// One line per unit that missed readings, e.g. "1台目: 12件（タイムアウト）"; empty when none did.
+QString MissedSummary(const std::array<int32_t, UNIT_COUNT>& missed, const RunFaults& faults);
 
 } // namespace k12

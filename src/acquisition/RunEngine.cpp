@@ -1,0 +1,407 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "acquisition/RunEngine.h"
+
+#include "measurement/Conversions.h"
+
+#include <algorithm>
+
+namespace k12 {
+
+namespace {
+
+const QString kMessageTitle = QStringLiteral("Message");
+
+RunMessage Plain(const QString& text) {
+    return {text, kMessageTitle, MsgIcon::None};
+}
+
+// A unit procedure's failure, as the unit-set procedures show it.
+RunMessage UnitMessage(const QString& text) {
+    return {text, kAppTitle, MsgIcon::None};
+}
+
+RunMessage OutOfMemory() {
+    return Plain(QStringLiteral("メモリー不足です。測定値が保存できません"));
+}
+
+DeviceError NoReadingError() {
+    return DeviceError(link_error::BadReply, QStringLiteral("リターン文字列不正"));
+}
+
+} // namespace
+
+RunEngine::RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal)
+    : md_(md), clock_(clock), journal_(journal) {}
+
+std::optional<RunMessage> RunEngine::StartRefusal() {
+    if (std::none_of(md_.Units.begin(), md_.Units.end(),
+                     [](const UnitRecord& u) { return u.Mflag; })) {
+        return RunMessage{QStringLiteral("使用ユニットにチェックが付いていません。"),
+                          QStringLiteral("エラーメッセージ"), MsgIcon::Error};
+    }
+    if (md_.TimerType && !md_.SetPcTimer()) {
+        return Plain(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
+    }
+    return std::nullopt;
+}
+
+std::optional<RunMessage> RunEngine::OpenUnits() {
+    if (const auto failure = md_.OpenUnits()) {
+        md_.DevCloseAll();
+        return UnitMessage(*failure);
+    }
+    return std::nullopt;
+}
+
+RunReport RunEngine::Start(const std::function<void()>& prepareView) {
+    journal_.BeforeErase(md_);
+    md_.ClearData();
+    md_.ClearMemo();
+    md_.Measuring = true;
+    if (prepareView) {
+        prepareView();
+    }
+    md_.StartTime = FormatStartTime(clock_.now());
+    runStartMs_ = clock_.monotonicMs();
+    faults_.Reset();
+    leadingHole_ = {};
+    journal_.Begin(md_);
+    RunReport report;
+    if (md_.TimerType) {
+        md_.PcTickCount = 0;
+    } else if (const auto failure = md_.StartLogging()) {
+        // Units that did start streaming are stopped; no run goes on without its timer.
+        report.beforeStop.push_back(UnitMessage(*failure));
+        return Finish(std::move(report), true);
+    }
+    return report;
+}
+
+RunReport RunEngine::PcTimerTick() {
+    if (!md_.Measuring || !md_.TimerType) {
+        return {};
+    }
+    md_.PcTickCount += 1;
+    if (md_.PcTickCount < md_.PcTicksPerSample) {
+        return {};
+    }
+    RunReport report = PcTimerStep();
+    md_.PcTickCount = 0;
+    return report;
+}
+
+RunReport RunEngine::DevTimerTick() {
+    if (!md_.Measuring || md_.TimerType) {
+        return {};
+    }
+    return DevTimerStep();
+}
+
+RunReport RunEngine::Stop() {
+    if (!md_.Measuring) {
+        return {};
+    }
+    return Finish({}, true);
+}
+
+RunReport RunEngine::PcTimerStep() {
+    RunReport report;
+    report.stepped = true;
+    if (md_.SampleCount >= MAX_SAMPLES) {
+        report.beforeStop.push_back(OutOfMemory());
+        return Finish(std::move(report), true);
+    }
+    // The first row marks the units in use in a saved file, so it must hold every unit.
+    if (md_.ContinueOnError && md_.SampleCount >= 1) {
+        PollUnitsThroughFaults();
+    } else {
+        if (auto ending = UnitEndingTheRun()) {
+            report.afterStop.push_back(std::move(*ending));
+            return Finish(std::move(report), true);
+        }
+        if (const auto failure = md_.PollUnits()) {
+            report.beforeStop.push_back(UnitMessage(*failure));
+            return Finish(std::move(report), true);
+        }
+    }
+    md_.SampleCount += 1;
+    journal_.Append(md_);
+    report.stored = true;
+    return report;
+}
+
+RunReport RunEngine::DevTimerStep() {
+    RunReport report;
+    report.stepped = true;
+    if (!CheckLogSpace()) {
+        report.beforeStop.push_back(OutOfMemory());
+        return Finish(std::move(report), true);
+    }
+    if (md_.ContinueOnError) {
+        DrainFailedUnits();
+    }
+    if (auto failure = GetUnitLogs()) {
+        report.beforeStop.push_back(std::move(*failure));
+        return Finish(std::move(report), false);
+    }
+    if (md_.ContinueOnError) {
+        TakeFailedUnitsDown();
+        RestartDownUnits();
+    }
+    journal_.Append(md_);
+    report.stored = true;
+    md_.DeviceTickCount += 1;
+    // What arrived before a unit failed is stored above; then the run ends.
+    if (auto ending = UnitEndingTheRun()) {
+        report.afterStop.push_back(std::move(*ending));
+        return Finish(std::move(report), true);
+    }
+    if (md_.SampleCount >= MAX_SAMPLES) {
+        report.afterStop.push_back(
+            Plain(QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。")));
+        return Finish(std::move(report), true);
+    }
+    return report;
+}
+
+RunReport RunEngine::Finish(RunReport report, bool collect) {
+    report.ended = true;
+    if (!md_.TimerType) {
+        // Values the units have already averaged belong to this run.
+        if (collect && md_.Measuring && CollectLastLogs(report)) {
+            report.stored = true;
+        }
+        // A down unit's link is closed: there is no stream to stop.
+        if (const auto failure = md_.StopLogging(faults_.DownUnits())) {
+            report.afterStop.push_back(UnitMessage(*failure));
+        }
+    }
+    md_.DevCloseAll();
+    journal_.End(md_);
+    md_.Measuring = false;
+    if (md_.ContinueOnError) {
+        const QString summary = MissedSummary(MissedReadings(md_, faults_), faults_);
+        if (!summary.isEmpty()) {
+            report.afterStop.push_back(Plain(summary));
+        }
+    }
+    return report;
+}
+
+bool RunEngine::CollectLastLogs(RunReport& report) {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag && md_.Drivers[i] && md_.Drivers[i]->Openflg()) {
+            // Lines already received but not yet taken by the driver's own tick.
+            md_.Drivers[i]->OnTimer1();
+        }
+    }
+    std::array<int32_t, UNIT_COUNT> before{};
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        before[i] = md_.Units[i].DataCount;
+    }
+    if (auto failure = GetUnitLogs()) {
+        report.beforeStop.push_back(std::move(*failure));
+        return false;
+    }
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].DataCount != before[i]) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool RunEngine::CheckLogSpace() const {
+    return std::none_of(md_.Units.begin(), md_.Units.end(),
+                        [](const UnitRecord& u) { return u.Mflag && u.DataCount >= MAX_SAMPLES; });
+}
+
+std::optional<RunMessage> RunEngine::GetUnitLogs() {
+    std::array<double, 201> buffer{};
+    try {
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            UnitRecord& u = md_.Units[i];
+            if (!u.Mflag) {
+                continue;
+            }
+            ComDrv& drv = md_.Driver(i);
+            const int n = drv.GetLogLen();
+            for (int k = 0; k < n; ++k) {
+                buffer[k] = drv.GetLog();
+            }
+            if (n >= 1) {
+                PadMissedRows(i);
+            }
+            for (int k = 0; k < n; ++k) {
+                const int32_t r = u.DataCount;
+                if (r >= MAX_SAMPLES) {
+                    break;
+                }
+                const bool hole = buffer[k] == double(NO_DATA_VALUE);
+                if (hole) {
+                    faults_.NoteError(i, NoReadingError());
+                    if (r == 0) {
+                        // Its row 0 would say the unit was not in use.
+                        leadingHole_[i] = true;
+                        break;
+                    }
+                }
+                u.Data[r] = static_cast<float>(buffer[k]);
+                u.DataCount = r + 1;
+                if (r >= MAX_SAMPLES - 1) {
+                    break;
+                }
+            }
+        }
+    } catch (const DeviceError& e) {
+        return UnitMessage(e.description());
+    }
+    UpdateSampleCount();
+    return std::nullopt;
+}
+
+void RunEngine::UpdateSampleCount() {
+    bool first = true;
+    for (const UnitRecord& u : md_.Units) {
+        if (!u.Mflag) {
+            continue;
+        }
+        if (first || u.DataCount > md_.SampleCount) {
+            md_.SampleCount = u.DataCount;
+            first = false;
+        }
+    }
+}
+
+std::optional<RunMessage> RunEngine::UnitEndingTheRun() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (!md_.Units[i].Mflag || !md_.Drivers[i]) {
+            continue;
+        }
+        if (leadingHole_[i]) {
+            return Plain(UnitFailureText(i, NoReadingError()));
+        }
+        // Going on through faults, a unit that has values is taken down instead.
+        if (md_.ContinueOnError && md_.Units[i].DataCount >= 1) {
+            continue;
+        }
+        if (const auto failure = md_.Drivers[i]->PortFailure()) {
+            return Plain(UnitFailureText(i, *failure));
+        }
+    }
+    return std::nullopt;
+}
+
+bool RunEngine::ShowsError(int unit) const {
+    const UnitRecord& u = md_.Units.at(static_cast<size_t>(unit));
+    if (!u.Mflag) {
+        return false;
+    }
+    if (faults_.IsDown(unit)) {
+        return true;
+    }
+    const int32_t newest = md_.TimerType ? md_.SampleCount - 1 : u.DataCount - 1;
+    return newest >= 0 && newest < static_cast<int32_t>(u.Data.size()) &&
+           u.Data[newest] == NO_DATA_VALUE;
+}
+
+std::optional<QString> RunEngine::SetLeftoverAside() {
+    if (const auto error = journal_.MoveToUnsaved()) {
+        return RunJournal::FailureText(*error);
+    }
+    return std::nullopt;
+}
+
+// ---- going on through unit faults ----
+
+void RunEngine::PollUnitsThroughFaults() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (!md_.Units[i].Mflag) {
+            continue;
+        }
+        ComDrv& drv = md_.Driver(i);
+        try {
+            const std::optional<DeviceError> failed = drv.PortFailure();
+            if (faults_.IsDown(i) && (failed || !drv.Openflg())) {
+                // Opened again by the path the COM number maps to now: a re-plugged adapter is
+                // found under its by-id name.
+                drv.DevClose();
+                drv.DevOpen(md_.Units[i].ComPort);
+            } else if (failed) {
+                throw *failed;
+            }
+            const double v = drv.GetDegree();
+            UnitRecord& u = md_.Units[i];
+            u.Data.at(static_cast<size_t>(md_.SampleCount)) = static_cast<float>(v);
+            ++u.DataCount;
+            faults_.MarkUp(i);
+        } catch (const DeviceError& e) {
+            StoreMissedReading(i, e);
+        }
+    }
+}
+
+void RunEngine::StoreMissedReading(int i, const DeviceError& error) {
+    UnitRecord& u = md_.Units[i];
+    u.Data.at(static_cast<size_t>(md_.SampleCount)) = NO_DATA_VALUE;
+    ++u.DataCount;
+    faults_.MarkDown(i, error, clock_.monotonicMs());
+}
+
+void RunEngine::DrainFailedUnits() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag && md_.Drivers[i] && md_.Drivers[i]->PortFailure()) {
+            // Lines received before the failure, not yet taken by the driver's own tick.
+            md_.Drivers[i]->OnTimer1();
+        }
+    }
+}
+
+void RunEngine::TakeFailedUnitsDown() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        // A unit without a value yet is left to UnitEndingTheRun, which ends the run.
+        if (!md_.Units[i].Mflag || !md_.Drivers[i] || md_.Units[i].DataCount < 1) {
+            continue;
+        }
+        if (const auto failure = md_.Drivers[i]->PortFailure()) {
+            faults_.MarkDown(i, *failure, clock_.monotonicMs());
+            md_.Drivers[i]->DevClose();
+        }
+    }
+}
+
+void RunEngine::RestartDownUnits() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const qint64 now = clock_.monotonicMs();
+        if (!md_.Units[i].Mflag || !faults_.IsDown(i) || !faults_.RetryDue(i, now)) {
+            continue;
+        }
+        ComDrv& drv = md_.Driver(i);
+        try {
+            drv.DevClose();
+            drv.DevOpen(md_.Units[i].ComPort);
+            drv.LogStart(static_cast<int16_t>(md_.IntervalTM / 100));
+        } catch (const DeviceError& e) {
+            drv.DevClose();
+            faults_.MarkDown(i, e, now);
+            continue;
+        }
+        faults_.MarkUp(i);
+        // Its first new value ends an interval from now: it belongs in the row whose time is
+        // nearest to that, and so on.
+        faults_.SetPadTarget(i, RowCountAt(clock_.monotonicMs() - runStartMs_, md_.IntervalTM));
+    }
+}
+
+void RunEngine::PadMissedRows(int i) {
+    const std::optional<int32_t> target = faults_.TakePadTarget(i);
+    UnitRecord& u = md_.Units[i];
+    if (!target || *target <= u.DataCount) {
+        return;
+    }
+    const int32_t end = std::min(*target, MAX_SAMPLES);
+    std::fill(u.Data.begin() + u.DataCount, u.Data.begin() + end, NO_DATA_VALUE);
+    u.DataCount = end;
+}
+
+} // namespace k12
