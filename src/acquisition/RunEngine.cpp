@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquisition/RunEngine.h"
 
+#include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
+
+#include <QDir>
 
 #include <algorithm>
 
@@ -24,6 +27,10 @@ RunMessage OutOfMemory() {
     return Plain(QStringLiteral("メモリー不足です。測定値が保存できません"));
 }
 
+RunMessage BufferFull() {
+    return Plain(QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。"));
+}
+
 DeviceError NoReadingError() {
     return DeviceError(link_error::BadReply, QStringLiteral("リターン文字列不正"));
 }
@@ -32,6 +39,17 @@ DeviceError NoReadingError() {
 
 RunEngine::RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal)
     : md_(md), clock_(clock), journal_(journal) {}
+
+RunEngine::~RunEngine() {
+    if (md_.Measuring) {
+        Finish({}, true);
+    }
+}
+
+QString RunEngine::PieceName(int n) const {
+    return runStart_.toString(QStringLiteral("yyyyMMdd-HHmmss")) +
+           QStringLiteral("-%1.zr5").arg(n, 3, 10, QLatin1Char('0'));
+}
 
 std::optional<RunMessage> RunEngine::StartRefusal() {
     if (std::none_of(md_.Units.begin(), md_.Units.end(),
@@ -61,10 +79,19 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
     if (prepareView) {
         prepareView();
     }
-    md_.StartTime = FormatStartTime(clock_.now());
+    runStart_ = clock_.now();
+    md_.StartTime = FormatStartTime(runStart_);
     runStartMs_ = clock_.monotonicMs();
     faults_.Reset();
     leadingHole_ = {};
+    piecesWritten_ = 0;
+    lastPiece_.clear();
+    fullSinceMs_.reset();
+    behind_ = {};
+    missedBefore_ = {};
+    for (auto& values : carry_) {
+        values.clear();
+    }
     journal_.Begin(md_);
     RunReport report;
     if (md_.TimerType) {
@@ -107,7 +134,7 @@ RunReport RunEngine::Stop() {
 RunReport RunEngine::PcTimerStep() {
     RunReport report;
     report.stepped = true;
-    if (md_.SampleCount >= MAX_SAMPLES) {
+    if (md_.SampleCount >= limit_) {
         report.beforeStop.push_back(OutOfMemory());
         return Finish(std::move(report), true);
     }
@@ -127,13 +154,17 @@ RunReport RunEngine::PcTimerStep() {
     md_.SampleCount += 1;
     journal_.Append(md_);
     report.stored = true;
-    return report;
+    if (md_.ContinueWhenFull && md_.SampleCount >= limit_ && !StoreFull(report)) {
+        return report;
+    }
+    return DurationOver() ? Finish(std::move(report), true) : report;
 }
 
 RunReport RunEngine::DevTimerStep() {
     RunReport report;
     report.stepped = true;
-    if (!CheckLogSpace()) {
+    // Going on into pieces, a full unit waits for the others; what it delivers is kept.
+    if (!md_.ContinueWhenFull && !CheckLogSpace()) {
         report.beforeStop.push_back(OutOfMemory());
         return Finish(std::move(report), true);
     }
@@ -156,12 +187,117 @@ RunReport RunEngine::DevTimerStep() {
         report.afterStop.push_back(std::move(*ending));
         return Finish(std::move(report), true);
     }
-    if (md_.SampleCount >= MAX_SAMPLES) {
-        report.afterStop.push_back(
-            Plain(QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。")));
-        return Finish(std::move(report), true);
+    if (md_.SampleCount >= limit_) {
+        if (!md_.ContinueWhenFull) {
+            report.afterStop.push_back(BufferFull());
+            return Finish(std::move(report), true);
+        }
+        if (!StoreFull(report)) {
+            return report;
+        }
     }
-    return report;
+    return DurationOver() ? Finish(std::move(report), true) : report;
+}
+
+bool RunEngine::DurationOver() const {
+    return md_.StopAfterMinutes > 0 &&
+           clock_.monotonicMs() - runStartMs_ >= qint64(md_.StopAfterMinutes) * 60000;
+}
+
+bool RunEngine::StoreFull(RunReport& report) {
+    const qint64 now = clock_.monotonicMs();
+    if (!fullSinceMs_) {
+        fullSinceMs_ = now;
+    }
+    if (!PieceComplete(now)) {
+        return true;
+    }
+    if (const auto failure = WritePiece(report)) {
+        // Kept nowhere: the run stops as a full store stops it, the rows still in memory.
+        report.beforeStop.push_back({*failure, kMessageTitle, MsgIcon::Error});
+        if (md_.TimerType) {
+            report.beforeStop.push_back(OutOfMemory());
+        } else {
+            report.afterStop.push_back(BufferFull());
+        }
+        report = Finish(std::move(report), false);
+        return false;
+    }
+    StartNextPiece(report);
+    return true;
+}
+
+bool RunEngine::PieceComplete(qint64 nowMs) const {
+    if (fullSinceMs_ && nowMs - *fullSinceMs_ >= PIECE_WAIT_MS) {
+        return true;
+    }
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = md_.Units[i];
+        if (u.Mflag && u.DataCount < limit_ && !faults_.IsDown(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<QString> RunEngine::WritePiece(RunReport& report) {
+    const QString name = PieceName(piecesWritten_ + 1);
+    QString written = QDir(md_.SaveFolder).filePath(name);
+    const std::optional<DataFileError> failed = WriteDataFile(md_, written);
+    if (failed) {
+        // The rows go where the journal keeps what it could not keep elsewhere.
+        const QString aside = journal_.UnsavedFolder();
+        if (aside.isEmpty() || !QDir().mkpath(aside)) {
+            return failed->message;
+        }
+        written = QDir(aside).filePath(name);
+        if (WriteDataFile(md_, written)) {
+            return failed->message;
+        }
+        report.notices.push_back({failed->message + QLatin1Char('\n') +
+                                      QStringLiteral("%1 に保存しました。").arg(written),
+                                  kMessageTitle, MsgIcon::Error});
+    }
+    ++piecesWritten_;
+    lastPiece_ = written;
+    report.pieceWritten = written;
+    const auto missed = MissedReadings(md_, faults_, limit_);
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        missedBefore_[i] += missed[i];
+    }
+    return std::nullopt;
+}
+
+void RunEngine::StartNextPiece(RunReport& report) {
+    // The journal holds only the current piece; the written one no longer needs it.
+    journal_.End(md_);
+    journal_.DataSaved(md_);
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const UnitRecord& u = md_.Units[i];
+        // A unit that lags has its missing rows in the piece written; what it still delivers
+        // for them is dropped. A unit away is placed by its time when it returns.
+        if (u.Mflag && !faults_.IsDown(i) && !faults_.PadTarget(i)) {
+            behind_[i] += std::max(0, limit_ - u.DataCount);
+        }
+    }
+    md_.ClearData();
+    md_.Measuring = true;
+    md_.StartTime =
+        FormatStartTime(runStart_.addMSecs(qint64(limit_) * piecesWritten_ * md_.IntervalTM));
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        UnitRecord& u = md_.Units[i];
+        const auto n = static_cast<int32_t>(std::min<size_t>(carry_[i].size(), size_t(limit_)));
+        std::copy_n(carry_[i].begin(), n, u.Data.begin());
+        u.DataCount = n;
+        carry_[i].clear();
+    }
+    md_.SampleCount = 0;
+    UpdateSampleCount();
+    fullSinceMs_.reset();
+    journal_.Begin(md_);
+    journal_.Append(md_);
+    report.pieceStarted = true;
+    report.stored = true;
 }
 
 RunReport RunEngine::Finish(RunReport report, bool collect) {
@@ -179,8 +315,22 @@ RunReport RunEngine::Finish(RunReport report, bool collect) {
     md_.DevCloseAll();
     journal_.End(md_);
     md_.Measuring = false;
+    // The last piece, however the run ended; the store still holds it. A store the run could not
+    // keep anywhere has said so already.
+    if (md_.ContinueWhenFull && md_.SampleCount >= 1 && !report.pieceWritten.has_value() &&
+        report.beforeStop.empty()) {
+        if (const auto failure = WritePiece(report)) {
+            report.afterStop.push_back({*failure, kMessageTitle, MsgIcon::Error});
+        } else {
+            journal_.DataSaved(md_);
+        }
+    }
     if (md_.ContinueOnError) {
-        const QString summary = MissedSummary(MissedReadings(md_, faults_), faults_);
+        auto missed = MissedReadings(md_, faults_, limit_);
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            missed[i] += missedBefore_[i];
+        }
+        const QString summary = MissedSummary(missed, faults_);
         if (!summary.isEmpty()) {
             report.afterStop.push_back(Plain(summary));
         }
@@ -233,24 +383,30 @@ std::optional<RunMessage> RunEngine::GetUnitLogs() {
                 PadMissedRows(i);
             }
             for (int k = 0; k < n; ++k) {
-                const int32_t r = u.DataCount;
-                if (r >= MAX_SAMPLES) {
-                    break;
-                }
-                const bool hole = buffer[k] == double(NO_DATA_VALUE);
-                if (hole) {
+                const float v = static_cast<float>(buffer[k]);
+                if (v == NO_DATA_VALUE) {
                     faults_.NoteError(i, NoReadingError());
-                    if (r == 0) {
-                        // Its row 0 would say the unit was not in use.
-                        leadingHole_[i] = true;
-                        break;
-                    }
                 }
-                u.Data[r] = static_cast<float>(buffer[k]);
-                u.DataCount = r + 1;
-                if (r >= MAX_SAMPLES - 1) {
+                if (behind_[i] > 0) {
+                    // It belongs to a piece already written.
+                    --behind_[i];
+                    continue;
+                }
+                const int32_t r = u.DataCount;
+                if (r >= limit_) {
+                    // Kept for the next piece; without pieces, the rest of this step is dropped.
+                    if (md_.ContinueWhenFull) {
+                        carry_[i].push_back(v);
+                    }
+                    continue;
+                }
+                if (v == NO_DATA_VALUE && r == 0 && piecesWritten_ == 0) {
+                    // Its row 0 would say the unit was not in use.
+                    leadingHole_[i] = true;
                     break;
                 }
+                u.Data[r] = v;
+                u.DataCount = r + 1;
             }
         }
     } catch (const DeviceError& e) {
@@ -395,13 +551,27 @@ void RunEngine::RestartDownUnits() {
 
 void RunEngine::PadMissedRows(int i) {
     const std::optional<int32_t> target = faults_.TakePadTarget(i);
-    UnitRecord& u = md_.Units[i];
-    if (!target || *target <= u.DataCount) {
+    if (!target) {
         return;
     }
-    const int32_t end = std::min(*target, MAX_SAMPLES);
+    // The target counts rows from the run's start; the store holds the current piece.
+    const qint64 row = *target - qint64(piecesWritten_) * limit_;
+    UnitRecord& u = md_.Units[i];
+    if (row < 0) {
+        // Its first values belong to a piece already written.
+        behind_[i] = static_cast<int32_t>(-row);
+        return;
+    }
+    behind_[i] = 0;
+    if (row <= u.DataCount) {
+        return;
+    }
+    const auto end = static_cast<int32_t>(std::min<qint64>(row, limit_));
     std::fill(u.Data.begin() + u.DataCount, u.Data.begin() + end, NO_DATA_VALUE);
     u.DataCount = end;
+    if (md_.ContinueWhenFull && row > limit_) {
+        carry_[i].assign(size_t(row - limit_), NO_DATA_VALUE);
+    }
 }
 
 } // namespace k12

@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
 
+#include <QDateTime>
 #include <QString>
 #include <array>
 #include <functional>
@@ -34,6 +35,12 @@ struct RunReport {
     // after it, the summary of missed readings last.
     std::vector<RunMessage> beforeStop;
     std::vector<RunMessage> afterStop;
+    // A full store was saved as a piece (its file) and the run goes on in an empty one: the
+    // chart starts over.
+    std::optional<QString> pieceWritten;
+    bool pieceStarted = false;
+    // Notes that must not hold the run up (shown without a modal box).
+    std::vector<RunMessage> notices;
 };
 
 // One measurement run from start to stop, in both timing modes: it opens and starts the units,
@@ -44,8 +51,14 @@ struct RunReport {
 class RunEngine {
   public:
     static constexpr int DEVICE_STEP_MS = 100;
+    // Going on into pieces, a full store waits at most this long for units that lag behind.
+    static constexpr qint64 PIECE_WAIT_MS = 10000;
 
     RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal);
+    // A run still going (the program ends) is stopped as 停止 would, keeping its last piece.
+    ~RunEngine();
+    RunEngine(const RunEngine&) = delete;
+    RunEngine& operator=(const RunEngine&) = delete;
 
     // ---- starting, in this order ----
     // Why a start cannot go ahead at all, found before anything is asked, erased or opened.
@@ -66,6 +79,13 @@ class RunEngine {
     RunReport Stop();
 
     bool Measuring() const { return md_.Measuring; }
+    // Pieces of the current (or last) run written so far, and the file of the last one.
+    int PiecesWritten() const { return piecesWritten_; }
+    QString LastPiece() const { return lastPiece_; }
+    // The file name of the run's piece n (1, 2, ...): "<start yyyyMMdd-HHmmss>-<nnn>.zr5".
+    QString PieceName(int n) const;
+    // A store limit (and piece size) of `rows` instead of MAX_SAMPLES; for tests only.
+    void SetPieceRowsForTest(int32_t rows) { limit_ = rows; }
     // The unit's current value is an error: it is down, or its newest value is a hole.
     bool ShowsError(int unit) const;
     // The description of the unit's last error in this run; empty when there was none.
@@ -91,6 +111,17 @@ class RunEngine {
     bool CollectLastLogs(RunReport& report);
 
     bool CheckLogSpace() const;
+    // The run has gone on for its set duration.
+    bool DurationOver() const;
+    // The store is full: a piece is due (or the run ends). False when the run ended.
+    bool StoreFull(RunReport& report);
+    // Every unit in use has delivered the piece's last row, or the others waited long enough.
+    bool PieceComplete(qint64 nowMs) const;
+    // Saves the store as the run's next piece (elsewhere if the folder fails); the reason when it
+    // could be kept nowhere.
+    std::optional<QString> WritePiece(RunReport& report);
+    // After a piece: the store starts over with the values that belong to the next piece.
+    void StartNextPiece(RunReport& report);
     // Moves every pending logged value into the store; the message when that failed.
     std::optional<RunMessage> GetUnitLogs();
     void UpdateSampleCount();
@@ -112,6 +143,17 @@ class RunEngine {
     RunFaults faults_;
     // The run's start on the monotonic clock: the time since then implies a streaming unit's row.
     qint64 runStartMs_ = 0;
+    QDateTime runStart_;
+    int32_t limit_ = MAX_SAMPLES;
+    int piecesWritten_ = 0;
+    QString lastPiece_;
+    // When the store first held a full piece's rows while other units still lagged.
+    std::optional<qint64> fullSinceMs_;
+    // Per unit: values still to come that belong to a piece already written (dropped), values
+    // that belong to the next piece (kept for it), and holes in pieces already written.
+    std::array<int32_t, UNIT_COUNT> behind_{};
+    std::array<std::vector<float>, UNIT_COUNT> carry_;
+    std::array<int32_t, UNIT_COUNT> missedBefore_{};
     // Per unit: its first value was not a reading, so no saved file could tell it was in use.
     std::array<bool, UNIT_COUNT> leadingHole_{};
 };

@@ -64,7 +64,7 @@ std::optional<int32_t> RunFaults::TakePadTarget(int unit) {
 }
 
 std::array<int32_t, UNIT_COUNT> MissedReadings(const MeasurementStore& store,
-                                               const RunFaults& faults) {
+                                               const RunFaults& faults, int32_t fullRows) {
     std::array<int32_t, UNIT_COUNT> missed{};
     for (int i = 0; i < UNIT_COUNT; ++i) {
         const UnitRecord& u = store.Units[i];
@@ -72,7 +72,8 @@ std::array<int32_t, UNIT_COUNT> MissedReadings(const MeasurementStore& store,
             continue;
         }
         // A unit that is up and merely a row behind the others has not missed its last rows.
-        const bool away = faults.IsDown(i) || faults.PadTarget(i).has_value();
+        const bool away =
+            faults.IsDown(i) || faults.PadTarget(i).has_value() || store.SampleCount >= fullRows;
         const int32_t end = std::min<int32_t>(away ? store.SampleCount : u.DataCount,
                                               static_cast<int32_t>(u.Data.size()));
         missed[i] = static_cast<int32_t>(

@@ -12,7 +12,7 @@
 namespace k12 {
 
 // Rows a unit streaming since the start of a run has delivered after elapsedMs: the row whose time
-// is nearest, at most MAX_SAMPLES.
+// is nearest.
 int32_t RowCountAt(qint64 elapsedMs, int16_t intervalTM);
 
 // The state of a run that goes on through unit faults: which units are down and why, and when a
@@ -54,10 +54,12 @@ class RunFaults {
 };
 
 // Readings each unit in use missed in the rows the store holds: the holes up to its own count,
-// and up to the store's row count for a unit that is down or waiting for its first value since it
-// came back (its rows there are holes in the saved file).
+// and up to the store's row count for a unit that is down, waiting for its first value since it
+// came back, or behind in a full store of `fullRows` rows (its rows there are holes in the saved
+// file).
 std::array<int32_t, UNIT_COUNT> MissedReadings(const MeasurementStore& store,
-                                               const RunFaults& faults);
+                                               const RunFaults& faults,
+                                               int32_t fullRows = MAX_SAMPLES);
 
 // One line per unit that missed readings, e.g. "1台目: 12件（タイムアウト）"; empty when none did.
 QString MissedSummary(const std::array<int32_t, UNIT_COUNT>& missed, const RunFaults& faults);

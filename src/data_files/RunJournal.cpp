@@ -181,7 +181,7 @@ QString RunJournal::Path() const {
 }
 
 QString RunJournal::UnsavedFolder() const {
-    return folder_ + QStringLiteral("/unsaved");
+    return folder_.isEmpty() ? QString() : folder_ + QStringLiteral("/unsaved");
 }
 
 std::optional<RunJournal::Leftover> RunJournal::FindLeftover() {

@@ -37,6 +37,7 @@ class RunJournal {
 
     QString Folder() const { return folder_; }
     QString Path() const;
+    // Where rows that could not be kept elsewhere go; empty without a journal folder.
     QString UnsavedFolder() const;
 
     // A journal an earlier program left with at least one row, for the start-up question.

@@ -15,6 +15,8 @@ inline constexpr int UNIT_COUNT = 4;
 inline constexpr int32_t MAX_SAMPLES = 88000;
 inline constexpr float NO_DATA_VALUE = -999.0f;
 inline constexpr int MEMO_COUNT = 5;
+// The longest run duration that can be set: a year, in minutes.
+inline constexpr int32_t MAX_RUN_MINUTES = 527040;
 
 struct UnitRecord {
     std::vector<float> Data; // MAX_SAMPLES slots once InitDataArea ran
@@ -34,6 +36,11 @@ struct MeasurementStore {
     int16_t IntervalTM = 0; // milliseconds
     // A run goes on through unit faults, leaving gaps where readings are missing.
     bool ContinueOnError = false;
+    // A full store is saved as a piece into SaveFolder and the run goes on in an empty one.
+    bool ContinueWhenFull = false;
+    QString SaveFolder;
+    // A run stops by itself after this many minutes; 0: no limit.
+    int32_t StopAfterMinutes = 0;
     QString StartTime;
     int32_t ViewWidth = 0;
     int32_t ViewStart = 0;

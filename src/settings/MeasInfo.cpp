@@ -16,6 +16,9 @@ QString PortKey(int i) {
 const QString kTimerTypeKey = QStringLiteral("TimerType");
 const QString kIntervalKey = QStringLiteral("IntervalTM");
 const QString kContinueOnErrorKey = QStringLiteral("ContinueOnError");
+const QString kContinueWhenFullKey = QStringLiteral("ContinueWhenFull");
+const QString kSaveFolderKey = QStringLiteral("SaveFolder");
+const QString kStopAfterMinutesKey = QStringLiteral("StopAfterMinutes");
 
 // "True"/"False" in any letter case, or a number (non-zero is true).
 std::optional<bool> TextToBool(const QString& text) {
@@ -51,10 +54,21 @@ QString BoolText(bool v) {
 
 void LoadOptions(MeasurementStore& store, const SettingsStore& settings) {
     store.ContinueOnError = ReadBool(settings, kContinueOnErrorKey, 0, kOptionsSection);
+    store.ContinueWhenFull = ReadBool(settings, kContinueWhenFullKey, 0, kOptionsSection);
+    store.SaveFolder = settings.read(kOptionsSection, kSaveFolderKey, QString());
+    // A duration out of range counts as none rather than as some other limit.
+    bool ok = false;
+    const int minutes = settings.read(kOptionsSection, kStopAfterMinutesKey, QStringLiteral("0"))
+                            .trimmed()
+                            .toInt(&ok);
+    store.StopAfterMinutes = ok && minutes >= 0 && minutes <= MAX_RUN_MINUTES ? minutes : 0;
 }
 
 void WriteOptions(const MeasurementStore& store, SettingsStore& settings) {
     settings.write(kOptionsSection, kContinueOnErrorKey, BoolText(store.ContinueOnError));
+    settings.write(kOptionsSection, kContinueWhenFullKey, BoolText(store.ContinueWhenFull));
+    settings.write(kOptionsSection, kSaveFolderKey, store.SaveFolder);
+    settings.write(kOptionsSection, kStopAfterMinutesKey, QString::number(store.StopAfterMinutes));
 }
 
 void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings) {

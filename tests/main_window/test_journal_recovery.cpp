@@ -22,12 +22,24 @@ void Click(MainWindowHarness& h, const char* name) {
 
 // A PC-timer run of `rows` rows whose program then ends without stopping it, as a crash would.
 void CrashAfter(const QString& folder, int rows) {
-    MainWindowHarness h(Units({0, 1}, true, 1000), folder);
-    Click(h, "cmdStart");
-    for (int k = 0; k < rows; ++k) {
-        h.form->OnTimer1Tick();
+    QString path;
+    QByteArray atCrash;
+    {
+        MainWindowHarness h(Units({0, 1}, true, 1000), folder);
+        Click(h, "cmdStart");
+        for (int k = 0; k < rows; ++k) {
+            h.form->OnTimer1Tick();
+        }
+        QCOMPARE(h.md->SampleCount, rows);
+        path = h.journal->Path();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        atCrash = file.readAll();
     }
-    QCOMPARE(h.md->SampleCount, rows);
+    // A crash leaves the journal as it was; an orderly end would have finished the run.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(atCrash), atCrash.size());
 }
 
 QStringList Unsaved(const QString& folder) {
