@@ -57,6 +57,7 @@ void ComDrv::DevOpen(int16_t port) {
     }
     // A line half received in an earlier session must not be glued to this session's first one.
     RcvBuf_.clear();
+    RcvNoise_ = false;
     // Serial-layer errors (missing device, port in use, bad settings) pass through unchanged.
     port_->setPortNumber(port);
     port_->setSettings(QStringLiteral("115200,n,8,1"));
@@ -120,21 +121,35 @@ void ComDrv::SendCommand(const QString& text) {
     }
 }
 
+void ComDrv::Collect(QByteArray& line, bool& noise, char c) {
+    if (noise) {
+        return;
+    }
+    if (line.size() >= MAX_LINE_LENGTH) {
+        line.clear();
+        noise = true;
+        return;
+    }
+    line.append(c);
+}
+
 QString ComDrv::ReceiveLine() {
     QByteArray collected;
+    bool noise = false;
     for (int cycle = 0; cycle < RECEIVE_CYCLES; ++cycle) {
         port_->sleep1ms();
         while (port_->inBufferCount() > 0) {
             const char c = port_->takeChar();
             if (c != '\n') {
-                collected.append(c);
+                Collect(collected, noise, c);
                 continue;
             }
-            if (collected.size() > 2 && collected.endsWith('\r')) {
+            if (!noise && collected.size() > 2 && collected.endsWith('\r')) {
                 collected.chop(1);
                 return QString::fromLatin1(collected);
             }
             collected.clear();
+            noise = false;
         }
         // A failed port delivers nothing more; waiting out the cycles would only hide the cause.
         if (port_->failure()) {
@@ -247,13 +262,18 @@ void ComDrv::OnTimer1() {
     while (port_->inBufferCount() > 0) {
         const char c = port_->takeChar();
         if (c != '\n') {
-            RcvBuf_.append(c);
+            Collect(RcvBuf_, RcvNoise_, c);
             continue;
         }
-        if (RcvBuf_.size() > 2 && RcvBuf_.endsWith('\r')) {
+        ++LinesReceived_;
+        if (!RcvNoise_ && RcvBuf_.size() > 2 && RcvBuf_.endsWith('\r')) {
             ProcessLine(QString::fromLatin1(RcvBuf_.chopped(1)));
+        } else if (Streaming()) {
+            // Not a line the unit meant, but it took the unit's period all the same.
+            TakePeriod(std::nullopt);
         }
         RcvBuf_.clear();
+        RcvNoise_ = false;
     }
 }
 
@@ -264,18 +284,26 @@ void ComDrv::ProcessLine(const QString& line) {
         return;
     }
     const std::optional<double> value = ReadNumber(line);
-    if (!value) {
+    // A unit that cannot measure (e.g. "   ERROR") still streams once a period; skipping its
+    // lines would shift every later value to an earlier row.
+    if (value || Streaming()) {
+        TakePeriod(value);
+    }
+}
+
+void ComDrv::TakePeriod(std::optional<double> v) {
+    if (v && AvgCount_ == 1) {
+        PutLog(*v);
         return;
     }
-    if (AvgCount_ == 1) {
-        PutLog(*value);
+    if (v) {
+        AddAverage(*v);
+    }
+    ++AvgPeriods_;
+    if (AvgPeriods_ < AvgCount_) {
         return;
     }
-    AddAverage(*value);
-    if (AvgNum_ < AvgCount_) {
-        return;
-    }
-    PutLog(GetAverage());
+    PutLog(AvgNum_ > 0 ? GetAverage() : LOG_NO_READING);
     ClearAverage();
 }
 
@@ -309,6 +337,7 @@ void ComDrv::ClearAverage() {
     SumCos_ = 0.0;
     SumSin_ = 0.0;
     AvgNum_ = 0;
+    AvgPeriods_ = 0;
 }
 
 void ComDrv::PutLog(double v) {

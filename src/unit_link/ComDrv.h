@@ -15,6 +15,10 @@
 namespace k12 {
 
 inline constexpr int LOG_CAPACITY = 100;
+// Logged for an averaging window in which the unit streamed no reading: the store's "no data".
+inline constexpr double LOG_NO_READING = -999.0;
+// Longest line the driver assembles; no reply comes near it, so a longer one is line noise.
+inline constexpr int MAX_LINE_LENGTH = 64;
 
 // Errors raised by the unit link (numbers and the operator's descriptions).
 namespace link_error {
@@ -45,6 +49,10 @@ class ComDrv : public QObject {
     // The receive timer's tick handler (public so tests can drive it without waiting).
     void OnTimer1();
 
+    // Complete lines (every LF) the tick handler has taken since the driver was made, whatever
+    // they held; a streaming unit that falls silent stops changing it.
+    quint64 LinesReceived() const { return LinesReceived_; }
+
     // Set when the open port failed (hang-up, read or write error); empty otherwise.
     std::optional<DeviceError> PortFailure() const;
 
@@ -54,12 +62,16 @@ class ComDrv : public QObject {
     bool Stopflg() const { return Stopflg_; }
     int16_t PortNo() const { return PortNo_; }
     int16_t AvgCount() const { return AvgCount_; }
+    qsizetype RcvBufSize() const { return RcvBuf_.size(); }
     bool TimerActive() const { return Timer1_.isActive(); }
     SerialPort& Port() { return *port_; }
 
   private:
     void SendCommand(const QString& text);
     QString ReceiveLine();
+    // Adds c (not LF) to the line being assembled; a line that grows past MAX_LINE_LENGTH is
+    // emptied and the rest of it, up to its LF, skipped (noise set).
+    static void Collect(QByteArray& line, bool& noise, char c);
     bool CheckConnect();
     double ParseDegree(const QString& line) const;
     // The number check shared by ParseDegree and ProcessLine; empty when not a number.
@@ -68,6 +80,10 @@ class ComDrv : public QObject {
     void ThrowIfPortFailed() const;
 
     void ProcessLine(const QString& line);
+    // One stream period, with its reading or without one.
+    void TakePeriod(std::optional<double> v);
+    // Every streamed line is a period while logging; otherwise only readings count.
+    bool Streaming() const { return Logflg_ && !Stopflg_; }
     void AddAverage(double v);
     double GetAverage() const;
     void ClearAverage();
@@ -82,6 +98,8 @@ class ComDrv : public QObject {
     int16_t PortNo_ = 0;
     bool Stopflg_ = false;
     QByteArray RcvBuf_;
+    bool RcvNoise_ = false; // the line in RcvBuf_ grew too long: skipped up to its LF
+    quint64 LinesReceived_ = 0;
     std::array<double, LOG_CAPACITY> LogBuf_{};
     int16_t LogWp_ = 0;
     int16_t LogRp_ = 0;
@@ -90,6 +108,7 @@ class ComDrv : public QObject {
     double SumSin_ = 0.0;
     int16_t AvgCount_ = 0;
     int16_t AvgNum_ = 0;
+    int16_t AvgPeriods_ = 0; // stream periods in the window, with or without a reading
 
     std::unique_ptr<SerialPort> port_;
     QTimer Timer1_;

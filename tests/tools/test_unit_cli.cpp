@@ -18,6 +18,7 @@ std::vector<SimUnitConfig> units() {
     u[Counter].waveform = k12::Waveform::Counter;
     u[Silent].silent = true;
     u[Garbage].garbage = true;
+    u[Garbage].crOnly = true; // its stream never ends a line: no values while logging
     return u;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/QtSerialPort.h"
 #include "unit_link/ComDrv.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 #include <memory>
 
@@ -185,6 +186,62 @@ class TestUnitLinkSim : public QObject {
         QVERIFY(values.size() <= 8);
         for (int k = 0; k < values.size(); ++k)
             QCOMPARE(values[k], double(k + 1));
+    }
+
+    // Streaming faults at a unit period slower than the simulator's: clock readings, given in
+    // the unit's periods after the first value.
+    void streamingFaults_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QList<double>>("periods");
+        const double hole = k12::LOG_NO_READING;
+        QTest::newRow("error spell")
+            << "error-spell" << QList<double>{0, 1, 2, hole, hole, hole, hole, 7, 8};
+        QTest::newRow("power cut") << "power-cut" << QList<double>{0, 1, 2, 3};
+        QTest::newRow("CR only") << "cr-only" << QList<double>{};
+    }
+    void streamingFaults() {
+        QFETCH(QString, fault);
+        QFETCH(QList<double>, periods);
+        SimUnitConfig c;
+        c.waveform = k12::Waveform::Clock;
+        const int period = 4 * StreamPeriodMs;
+        c.streamPeriodMs = period;
+        c.errorAfterLines = fault == QLatin1String("error-spell") ? 3 : -1;
+        c.errorForReadings = 4;
+        c.powerCutAfterLines = fault == QLatin1String("power-cut") ? 4 : -1;
+        c.crOnly = fault == QLatin1String("cr-only");
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        Rig rig(c);
+        rig.drv->DevOpen(1);
+        rig.drv->LogStart(1);
+        QVector<double> values;
+        const auto take = [&] {
+            while (rig.drv->GetLogLen() > 0)
+                values.append(rig.drv->GetLog());
+            return values.size();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(take() >= periods.size(), 10000);
+        const quint64 lines = rig.drv->LinesReceived();
+        QTest::qWait(15 * period);
+        take();
+        for (int k = 0; k < periods.size(); ++k)
+            QCOMPARE(values[k],
+                     periods[k] == k12::LOG_NO_READING ? periods[k] : values[0] + periods[k]);
+        // A clock reading is never due before that many of the unit's own periods have passed.
+        QVERIFY(values.isEmpty() || values.last() * period <= sinceStart.elapsed() + period);
+        if (fault == QLatin1String("error-spell"))
+            return;
+        // Not one more line reaches the driver.
+        QCOMPARE(values.size(), periods.size());
+        QCOMPARE(rig.drv->LinesReceived(), lines);
+        if (c.crOnly)
+            return;
+        // The line stayed open: the unit answers the probe and streams after a new start.
+        rig.drv->DevClose();
+        rig.drv->DevOpen(1);
+        rig.drv->LogStart(1);
+        QTRY_VERIFY_WITH_TIMEOUT(take() > periods.size(), 10000);
     }
 };
 

@@ -38,6 +38,7 @@ void TestComDrvLink::getDegreeReplies_data() {
     QTest::newRow("one-char line dropped, next taken") << QByteArray("5\r\n12.0\r\n") << 0 << 12.0;
     QTest::newRow("bare LF dropped") << QByteArray("99\n12.0\r\n") << 0 << 12.0;
     QTest::newRow("CR inside bare-LF text") << QByteArray("9\r9\n3.0\r\n") << 0 << 3.0;
+    QTest::newRow("noise line dropped") << QByteArray(5000, '9') + "\r\n3.0\r\n" << 0 << 3.0;
     QTest::newRow("OK is not a reading") << QByteArray("OK\r\n") << 604 << 0.0;
     QTest::newRow("two points") << QByteArray("1.2.3\r\n") << 604 << 0.0;
     QTest::newRow("sign only") << QByteArray("-.\r\n") << 604 << 0.0;

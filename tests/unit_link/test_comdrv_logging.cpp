@@ -37,6 +37,8 @@ class TestComDrvLogging : public QObject {
     void logStartBadReply();
     void averaging_data();
     void averaging();
+    void everyLineIsAPeriod_data();
+    void everyLineIsAPeriod();
     void ringKeepsOldestHundred();
     void emptyRing();
     void stopSequence();
@@ -139,6 +141,46 @@ void TestComDrvLogging::averaging() {
     }
 }
 
+void TestComDrvLogging::everyLineIsAPeriod_data() {
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QList<double>>("logged");
+    const double hole = k12::LOG_NO_READING;
+    QTest::newRow("interval 1: an error line is a hole")
+        << 1 << QByteArray("10.0\r\n   ERROR\r\n20.0\r\n") << QList<double>{10, hole, 20};
+    QTest::newRow("interval 3: errors within windows")
+        << 3 << QByteArray("10\r\n   ERROR\r\n20\r\n30\r\nNG\r\n   ERROR\r\n")
+        << QList<double>{15, 30};
+    QTest::newRow("interval 3: a window of only errors")
+        << 3 << QByteArray("   ERROR\r\n   ERROR\r\n   ERROR\r\n40\r\n50\r\n60\r\n")
+        << QList<double>{hole, 50};
+    QTest::newRow("bare LF, one character, no CR")
+        << 1 << QByteArray("\n7\r\nab\n5.5\r\n") << QList<double>{hole, hole, hole, 5.5};
+    QTest::newRow("noise: a line too long to be a reply")
+        << 1 << QByteArray(5000, '1') + "\r\n12.5\r\n"
+        << QList<double>{hole, 12.5};
+}
+
+void TestComDrvLogging::everyLineIsAPeriod() {
+    QFETCH(int, interval);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QList<double>, logged);
+
+    ComDrvRig rig;
+    rig.startLogging(int16_t(interval));
+    rig.port->feed(bytes);
+    rig.drv->OnTimer1();
+    QCOMPARE(rig.drv->LinesReceived(), quint64(bytes.count('\n')));
+    const QList<double> got = takeAll(rig);
+    QCOMPARE(got.size(), logged.size());
+    for (qsizetype i = 0; i < got.size(); ++i) {
+        QVERIFY2(qAbs(got[i] - logged[i]) < 1e-9, qPrintable(QString::number(got[i])));
+    }
+    rig.port->feed(QByteArray(5000, '7')); // noise without LF does not grow the line
+    rig.drv->OnTimer1();
+    QVERIFY(rig.drv->RcvBufSize() <= k12::MAX_LINE_LENGTH);
+}
+
 void TestComDrvLogging::ringKeepsOldestHundred() {
     // Readings of two or more characters: a one-character line is not a line.
     auto values = [](int first, int last) {
@@ -174,10 +216,10 @@ void TestComDrvLogging::stopSequence() {
     ComDrvRig rig;
     rig.startLogging(1);
 
-    // "OK" while not stopping is neither a stop nor a reading.
+    // "OK" while not stopping is no stop: a period without a reading.
     rig.port->feed("OK\r\n");
     rig.drv->OnTimer1();
-    QCOMPARE(rig.drv->GetLogLen(), int16_t(0));
+    QCOMPARE(takeAll(rig), QList<double>{k12::LOG_NO_READING});
     QVERIFY(rig.drv->Logflg());
     QVERIFY(rig.drv->TimerActive());
 
@@ -188,8 +230,9 @@ void TestComDrvLogging::stopSequence() {
     K12_EXPECT_DEVICE_ERROR(rig.drv->LogStart(1), 605, "連続取り込み動作中");
     K12_EXPECT_DEVICE_ERROR(rig.drv->GetDegree(), 605, "連続取り込み動作中");
 
-    // The acknowledgement stops the timer; the tick still takes what is behind it.
-    rig.port->feed("3.0\r\nOK\r\n4.0\r\n");
+    // The acknowledgement stops the timer; the tick still takes the readings behind it. From the
+    // stop on, other lines are no periods.
+    rig.port->feed("3.0\r\n   ERROR\r\nOK\r\n   ERROR\r\n4.0\r\n");
     rig.drv->OnTimer1();
     QVERIFY(!rig.drv->TimerActive());
     QVERIFY(!rig.drv->Logflg());
@@ -217,7 +260,7 @@ void TestComDrvLogging::tickKeepsPartialLine() {
     QCOMPARE(rig.drv->GetLogLen(), int16_t(0));
     rig.port->feed("\nx\r\n7\n6.5\r\n");
     rig.drv->OnTimer1();
-    QCOMPARE(takeAll(rig), (QList<double>{12.5, 6.5}));
+    QCOMPARE(takeAll(rig), (QList<double>{12.5, k12::LOG_NO_READING, k12::LOG_NO_READING, 6.5}));
 }
 
 void TestComDrvLogging::partialLineEndsWithTheSession() {

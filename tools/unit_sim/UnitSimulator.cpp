@@ -119,6 +119,8 @@ struct UnitSimulator::Unit {
     bool streaming = false;
     long long nextStreamMs = 0;
     long long readingIndex = 0;
+    int streamedLines = 0;
+    bool powerCut = false;
     bool hangUpPending = false;
     long long hangUpDeadlineMs = 0;
     std::mt19937 random;
@@ -291,7 +293,7 @@ QByteArray UnitSimulator::nextReading(Unit& unit, long long atMs) {
         v = double(k + 1);
         break;
     case Waveform::Clock:
-        v = double((atMs - startMs_) / periodMs_);
+        v = double((atMs - startMs_) / periodOf(unit));
         break;
     }
     // A reading is eight characters: three decimals while they fit, fewer for large counters.
@@ -303,19 +305,44 @@ QByteArray UnitSimulator::nextReading(Unit& unit, long long atMs) {
     return QByteArray(text);
 }
 
-void UnitSimulator::queueLine(Unit& unit, QByteArray text) {
+int UnitSimulator::periodOf(const Unit& unit) const {
+    return std::max(1, unit.config.streamPeriodMs.value_or(periodMs_));
+}
+
+void UnitSimulator::queueLine(Unit& unit, QByteArray text, bool streamed) {
     if (unit.hangUpPending || unit.out.size() > MaxPendingOutput)
         return;
     if (unit.config.oneCharReplies && text.size() > 1)
         text.truncate(1);
     unit.out += text;
-    unit.out += unit.config.bareLf ? QByteArrayLiteral("\n") : QByteArrayLiteral("\r\n");
+    if (unit.config.bareLf)
+        unit.out += '\n';
+    else if (unit.config.crOnly && streamed)
+        unit.out += '\r';
+    else
+        unit.out += "\r\n";
     std::lock_guard lock(mutex_);
     ++unit.linesSent;
     // One hang-up: a unit that came back stays.
     if (unit.config.hangUpAfterLines >= 0 && unit.linesSent >= unit.config.hangUpAfterLines &&
         !unit.hungUp)
         unit.hangUpPending = true;
+}
+
+void UnitSimulator::streamReading(Unit& unit) {
+    QByteArray text = nextReading(unit, unit.nextStreamMs);
+    const int spell = unit.config.errorAfterLines;
+    if (spell >= 0 && unit.streamedLines >= spell &&
+        unit.streamedLines < spell + unit.config.errorForReadings)
+        text = QByteArrayLiteral("   ERROR");
+    queueLine(unit, text, true);
+    unit.nextStreamMs += periodOf(unit);
+    ++unit.streamedLines;
+    const int cut = unit.config.powerCutAfterLines;
+    if (cut >= 0 && !unit.powerCut && unit.streamedLines >= cut) {
+        unit.powerCut = true;
+        unit.streaming = false;
+    }
 }
 
 void UnitSimulator::handleCommand(Unit& unit, const QByteArray& line, long long now) {
@@ -339,7 +366,7 @@ void UnitSimulator::handleCommand(Unit& unit, const QByteArray& line, long long 
     } else if (line == "RUN00") {
         reply = QByteArrayLiteral("OK");
         unit.streaming = true;
-        unit.nextStreamMs = due + periodMs_;
+        unit.nextStreamMs = due + periodOf(unit);
     } else if (line == "STP") {
         reply = QByteArrayLiteral("OK");
         unit.streaming = false;
@@ -360,10 +387,8 @@ void UnitSimulator::serve(Unit& unit, long long now) {
         unit.replies.pop_front();
     }
     // Catch up on missed periods so that a slow loop loses no readings.
-    while (unit.streaming && unit.replies.empty() && unit.nextStreamMs <= now) {
-        queueLine(unit, nextReading(unit, unit.nextStreamMs));
-        unit.nextStreamMs += periodMs_;
-    }
+    while (unit.streaming && unit.replies.empty() && unit.nextStreamMs <= now)
+        streamReading(unit);
     while (!unit.out.isEmpty()) {
         const ssize_t n = ::write(unit.master, unit.out.constData(), size_t(unit.out.size()));
         if (n <= 0)

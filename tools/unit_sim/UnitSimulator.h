@@ -27,8 +27,22 @@ struct SimUnitConfig {
     bool oneCharReplies = false; // every line cut to its first character
     bool bareLf = false;         // lines end with LF alone
     bool garbage = false;        // readings are not numbers
-    int replyDelayMs = 0;        // delay before each answer to a command
-    int hangUpAfterLines = -1;   // close the line after sending this many lines; < 0: never
+    // Streamed lines end with CR alone (answers to commands keep CR LF, so the unit opens and
+    // starts, and then no streamed line ever ends).
+    bool crOnly = false;
+    // A spell of a sensor out of range: after this many streamed lines, the next
+    // errorForReadings streamed readings are "   ERROR" (the waveform goes on underneath);
+    // < 0: never.
+    int errorAfterLines = -1;
+    int errorForReadings = 0;
+    // This unit's stream period; empty: the simulator's.
+    std::optional<int> streamPeriodMs;
+    // The unit's own power is cut while its line stays open: after this many streamed lines it
+    // stops streaming and comes back idle (answers commands, streams only after a new "RUN00");
+    // once; < 0: never.
+    int powerCutAfterLines = -1;
+    int replyDelayMs = 0;      // delay before each answer to a command
+    int hangUpAfterLines = -1; // close the line after sending this many lines; < 0: never
     // After a hang-up, come back this many ms later on a new pseudo-terminal; < 0: only when
     // bringBack() is called.
     int returnAfterMs = -1;
@@ -46,9 +60,9 @@ struct SimUnitConfig {
 // "K12INC", "GET" with one reading, "RUN00" with "OK" and then a reading every stream period,
 // "STP" with "OK" (streaming stops); anything else with "NG". Readings are eight characters,
 // e.g. "  12.500" ("88001.00" once three decimals no longer fit). Counter readings are 1, 2, 3,
-// ... over GET and streamed readings alike. Clock readings are the number of stream periods since
-// start() at the moment of the reading (a streamed reading: the moment it was due), so they tell
-// where a reading belongs in time.
+// ... over GET and streamed readings alike. Clock readings are the number of the unit's stream
+// periods since start() at the moment of the reading (a streamed reading: the moment it was due),
+// so they tell where a reading belongs in time.
 class UnitSimulator {
   public:
     explicit UnitSimulator(std::vector<SimUnitConfig> units, int streamPeriodMs = 100);
@@ -78,7 +92,9 @@ class UnitSimulator {
     void run();
     void serve(Unit& unit, long long nowMs);
     void handleCommand(Unit& unit, const QByteArray& line, long long nowMs);
-    void queueLine(Unit& unit, QByteArray text);
+    void queueLine(Unit& unit, QByteArray text, bool streamed = false);
+    void streamReading(Unit& unit);
+    int periodOf(const Unit& unit) const;
     QByteArray nextReading(Unit& unit, long long atMs);
     void hangUp(Unit& unit, long long nowMs);
     void comeBack(Unit& unit);

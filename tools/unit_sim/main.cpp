@@ -24,6 +24,20 @@ bool expandList(const QString& text, int n, QStringList& out) {
     return std::none_of(out.begin(), out.end(), [](const QString& s) { return s.isEmpty(); });
 }
 
+// "none" or "AFTER:COUNT" with both not negative; "none" leaves after and count as they are.
+bool parseSpell(const QString& text, int& after, int& count) {
+    if (text == QLatin1String("none"))
+        return true;
+    const QStringList parts = text.split(QLatin1Char(':'));
+    bool afterOk = false;
+    bool countOk = false;
+    if (parts.size() == 2) {
+        after = parts[0].toInt(&afterOk);
+        count = parts[1].toInt(&countOk);
+    }
+    return afterOk && countOk && after >= 0 && count >= 0;
+}
+
 int fail(const QString& message) {
     std::fprintf(stderr, "k12inc-unit-sim: %s\n", qPrintable(message));
     return 2;
@@ -52,18 +66,20 @@ int main(int argc, char* argv[]) {
     const QCommandLineOption waveOpt(
         QStringLiteral("wave"),
         QStringLiteral("Waveform per unit: constant, sine, ramp, noise, counter (1, 2, 3, ...), "
-                       "clock (stream periods since the start) (default constant)."),
+                       "clock (the unit's stream periods since the start) (default constant)."),
         QStringLiteral("LIST"), QStringLiteral("constant"));
     const QCommandLineOption levelOpt(
         QStringLiteral("level"),
         QStringLiteral("Constant reading, sine offset or noise centre per unit (default 12.5)."),
         QStringLiteral("LIST"), QStringLiteral("12.5"));
     const QCommandLineOption periodOpt(
-        QStringLiteral("period"), QStringLiteral("Streaming period in milliseconds (default 100)."),
-        QStringLiteral("MS"), QStringLiteral("100"));
+        QStringLiteral("period"),
+        QStringLiteral("Streaming period in milliseconds per unit (default 100)."),
+        QStringLiteral("LIST"), QStringLiteral("100"));
     const QCommandLineOption faultOpt(
         QStringLiteral("fault"),
-        QStringLiteral("Fault per unit: none, silent, one-char, bare-lf, garbage (default none)."),
+        QStringLiteral("Fault per unit: none, silent, one-char, bare-lf, garbage, cr-only "
+                       "(streamed lines end with CR alone) (default none)."),
         QStringLiteral("LIST"), QStringLiteral("none"));
     const QCommandLineOption delayOpt(
         QStringLiteral("delay"),
@@ -83,6 +99,16 @@ int main(int argc, char* argv[]) {
         QStringLiteral("AFTER:COUNT per unit: after answering AFTER commands, answer none of the "
                        "next COUNT, then answer again (default none)."),
         QStringLiteral("LIST"), QStringLiteral("none"));
+    const QCommandLineOption errorSpellOpt(
+        QStringLiteral("error-spell"),
+        QStringLiteral("AFTER:COUNT per unit: after streaming AFTER lines, stream \"   ERROR\" in "
+                       "place of the next COUNT readings (default none)."),
+        QStringLiteral("LIST"), QStringLiteral("none"));
+    const QCommandLineOption powerCutOpt(
+        QStringLiteral("power-cut-after"),
+        QStringLiteral("Lose power after streaming this many lines, with the line left open: "
+                       "stop streaming until the next RUN00, per unit (default -1: never)."),
+        QStringLiteral("LIST"), QStringLiteral("-1"));
     const QCommandLineOption linkOpt(
         QStringLiteral("link"),
         QStringLiteral("Give unit n the symbolic link DIR/unit<n> to its device, the way a "
@@ -91,7 +117,7 @@ int main(int argc, char* argv[]) {
                        "printed and registered with --com instead of the devices."),
         QStringLiteral("DIR"));
     parser.addOptions({unitsOpt, comOpt, waveOpt, levelOpt, periodOpt, faultOpt, delayOpt, hangOpt,
-                       returnOpt, spellOpt, linkOpt});
+                       returnOpt, spellOpt, errorSpellOpt, powerCutOpt, linkOpt});
     parser.process(app);
     if (!parser.positionalArguments().isEmpty())
         return fail(QStringLiteral("unexpected argument %1").arg(parser.positionalArguments()[0]));
@@ -100,18 +126,18 @@ int main(int argc, char* argv[]) {
     const int n = parser.value(unitsOpt).toInt(&ok);
     if (!ok || n < 1 || n > 16)
         return fail(QStringLiteral("--units must be 1..16"));
-    const int period = parser.value(periodOpt).toInt(&ok);
-    if (!ok || period < 1)
-        return fail(QStringLiteral("--period must be a positive number of milliseconds"));
 
-    QStringList waves, levels, faults, delays, hangs, returns, spells;
+    QStringList waves, levels, periods, faults, delays, hangs, returns, spells, errorSpells, cuts;
     if (!expandList(parser.value(waveOpt), n, waves) ||
         !expandList(parser.value(levelOpt), n, levels) ||
+        !expandList(parser.value(periodOpt), n, periods) ||
         !expandList(parser.value(faultOpt), n, faults) ||
         !expandList(parser.value(delayOpt), n, delays) ||
         !expandList(parser.value(hangOpt), n, hangs) ||
         !expandList(parser.value(returnOpt), n, returns) ||
-        !expandList(parser.value(spellOpt), n, spells))
+        !expandList(parser.value(spellOpt), n, spells) ||
+        !expandList(parser.value(errorSpellOpt), n, errorSpells) ||
+        !expandList(parser.value(powerCutOpt), n, cuts))
         return fail(QStringLiteral("empty item in a list"));
     QString linkDir;
     if (parser.isSet(linkOpt)) {
@@ -151,6 +177,8 @@ int main(int argc, char* argv[]) {
             c.bareLf = true;
         else if (fault == QLatin1String("garbage"))
             c.garbage = true;
+        else if (fault == QLatin1String("cr-only"))
+            c.crOnly = true;
         else if (fault != QLatin1String("none"))
             return fail(QStringLiteral("unknown fault %1").arg(fault));
         c.replyDelayMs = delays[i].toInt(&ok);
@@ -162,17 +190,17 @@ int main(int argc, char* argv[]) {
         c.returnAfterMs = returns[i].toInt(&ok);
         if (!ok)
             return fail(QStringLiteral("bad return time %1").arg(returns[i]));
-        if (spells[i] != QLatin1String("none")) {
-            const QStringList parts = spells[i].split(QLatin1Char(':'));
-            bool countOk = false;
-            if (parts.size() == 2) {
-                c.silentAfterCommands = parts[0].toInt(&ok);
-                c.silentForCommands = parts[1].toInt(&countOk);
-            }
-            if (parts.size() != 2 || !ok || !countOk || c.silentAfterCommands < 0 ||
-                c.silentForCommands < 0)
-                return fail(QStringLiteral("bad silent spell %1 (AFTER:COUNT)").arg(spells[i]));
-        }
+        const int period = periods[i].toInt(&ok);
+        if (!ok || period < 1)
+            return fail(QStringLiteral("--period must be a positive number of milliseconds"));
+        c.streamPeriodMs = period;
+        if (!parseSpell(spells[i], c.silentAfterCommands, c.silentForCommands))
+            return fail(QStringLiteral("bad silent spell %1 (AFTER:COUNT)").arg(spells[i]));
+        if (!parseSpell(errorSpells[i], c.errorAfterLines, c.errorForReadings))
+            return fail(QStringLiteral("bad error spell %1 (AFTER:COUNT)").arg(errorSpells[i]));
+        c.powerCutAfterLines = cuts[i].toInt(&ok);
+        if (!ok)
+            return fail(QStringLiteral("bad line count %1").arg(cuts[i]));
         if (!linkDir.isEmpty())
             c.linkPath = QStringLiteral("%1/unit%2").arg(linkDir).arg(i + 1);
     }
@@ -184,7 +212,7 @@ int main(int argc, char* argv[]) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    k12::UnitSimulator sim(configs, period);
+    k12::UnitSimulator sim(configs);
     try {
         sim.start();
     } catch (const std::exception& e) {
