@@ -69,14 +69,8 @@ class TestDialogSettingDevices : public QObject {
 
     // k12inc-unit assigns COM2 while the program runs: the next 取込設定 shows it.
     void showsAssignmentsMadeSinceStartUp() {
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QString present = tmp.filePath("ttyUSB0");
-        QFile file(present);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
         QtSettingsStore settings;
-        QVERIFY(test::ReplaceSettingsFile(settings.fileName(), "[Ports]\nCOM2=/dev/k12-missing\n"));
+        const QString present = settings.fileName(); // any path that exists
         MeasurementStore store;
         store.Units[0].ComPort = 2;
         test::FakeMessageBox box;
@@ -85,9 +79,9 @@ class TestDialogSettingDevices : public QObject {
                             [&settings](int port) { return PortDevice(settings, port); });
             return d.findChild<QLabel*>(QStringLiteral("lblDevice_0"))->toolTip();
         };
+        QVERIFY(test::ReplaceSettingsFile(present, "[Ports]\nCOM2=/dev/k12-missing\n"));
         QCOMPARE(shown(), QStringLiteral("/dev/k12-missing（なし）"));
-        QVERIFY(test::ReplaceSettingsFile(settings.fileName(),
-                                          "[Ports]\nCOM2=" + present.toUtf8() + "\n"));
+        QVERIFY(test::ReplaceSettingsFile(present, "[Ports]\nCOM2=" + present.toUtf8() + "\n"));
         QCOMPARE(shown(), present);
     }
 

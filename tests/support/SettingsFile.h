@@ -29,9 +29,4 @@ inline bool ReplaceSettingsFile(const QString& fileName, const QByteArray& ini) 
            written.setFileTime(stamp, QFileDevice::FileModificationTime);
 }
 
-inline QByteArray ReadSettingsFile(const QString& fileName) {
-    QFile file(fileName);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
 } // namespace k12::test

@@ -126,10 +126,7 @@ class TestUnitPorts : public QObject {
         QTest::addColumn<QString>("problem");
         QTest::newRow("ports extra")
             << QStringList{"ports", "1"} << "ports: unexpected argument \"1\"";
-        QTest::newRow("assign nothing") << QStringList{"assign"} << "assign: missing N and DEVICE";
         QTest::newRow("assign no device") << QStringList{"assign", "1"} << "assign: missing DEVICE";
-        QTest::newRow("assign extra")
-            << QStringList{"assign", "1", "/dev/null", "x"} << "assign: unexpected argument \"x\"";
         QTest::newRow("assign 0") << QStringList{"assign", "0", "/dev/null"}
                                   << "assign: \"0\" is not a COM number (1..256)";
         QTest::newRow("assign 257") << QStringList{"assign", "257", "/dev/null"}
