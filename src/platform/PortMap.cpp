@@ -20,12 +20,14 @@ QString DefaultPortDevice(int port) {
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
 }
 
-QString PortDevice(const SettingsStore& store, int port) {
+QString PortDevice(SettingsStore& store, int port) {
+    store.reread();
     const QString mapped = store.read(kSection, Key(port), QString()).trimmed();
     return mapped.isEmpty() ? DefaultPortDevice(port) : mapped;
 }
 
-std::vector<PortAssignment> AssignedPorts(const SettingsStore& store) {
+std::vector<PortAssignment> AssignedPorts(SettingsStore& store) {
+    store.reread();
     static const QRegularExpression comKey(QStringLiteral("^COM([1-9][0-9]{0,2})$"));
     std::vector<PortAssignment> found;
     for (const QString& key : store.keys(kSection)) {

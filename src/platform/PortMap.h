@@ -20,11 +20,13 @@ struct PortAssignment {
 
 // "/dev/ttyS<n-1>": what COM number port stands for without an assignment.
 QString DefaultPortDevice(int port);
+// Both lookups reread the store first: k12inc-unit may change the assignments while the program
+// runs, and they take effect at the next open or 取込設定.
 // The device COM number port stands for: key "COM<n>" of section "Ports", else the default.
-QString PortDevice(const SettingsStore& store, int port);
+QString PortDevice(SettingsStore& store, int port);
 // The assignments of COM numbers 1..256 in ascending order; other keys of the section are left
 // out.
-std::vector<PortAssignment> AssignedPorts(const SettingsStore& store);
+std::vector<PortAssignment> AssignedPorts(SettingsStore& store);
 void AssignPort(SettingsStore& store, int port, const QString& device);
 // Returns whether there was an assignment to remove.
 bool UnassignPort(SettingsStore& store, int port);

@@ -21,7 +21,7 @@ bool isLineFailure(QSerialPort::SerialPortError error) {
 
 } // namespace
 
-QtSerialPort::QtSerialPort(const SettingsStore& store)
+QtSerialPort::QtSerialPort(SettingsStore& store)
     : QtSerialPort([&store](int16_t port) { return DeviceFor(store, port); }) {}
 
 QtSerialPort::QtSerialPort(DeviceMapper mapper) : mapper_(std::move(mapper)) {
@@ -43,7 +43,7 @@ QString QtSerialPort::DefaultDevice(int16_t port) {
     return DefaultPortDevice(port);
 }
 
-QString QtSerialPort::DeviceFor(const SettingsStore& store, int16_t port) {
+QString QtSerialPort::DeviceFor(SettingsStore& store, int16_t port) {
     return PortDevice(store, port);
 }
 

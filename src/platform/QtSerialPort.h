@@ -17,9 +17,9 @@ class QtSerialPort final : public SerialPort {
     // COM number -> device path.
     using DeviceMapper = std::function<QString(int16_t port)>;
 
-    // Maps through key "COM<n>" of section "Ports" in the store, read at each open(); the store
-    // must outlive the port.
-    explicit QtSerialPort(const SettingsStore& store);
+    // Maps through key "COM<n>" of section "Ports" in the store, reread from the file at each
+    // open(); the store must outlive the port.
+    explicit QtSerialPort(SettingsStore& store);
     explicit QtSerialPort(DeviceMapper mapper);
     // Always opens this device, whatever the port number; descriptions name the device only.
     static std::unique_ptr<QtSerialPort> ForDevice(const QString& devicePath);
@@ -27,7 +27,7 @@ class QtSerialPort final : public SerialPort {
 
     // DefaultPortDevice() and PortDevice() of PortMap.h.
     static QString DefaultDevice(int16_t port);
-    static QString DeviceFor(const SettingsStore& store, int16_t port);
+    static QString DeviceFor(SettingsStore& store, int16_t port);
 
     void setPortNumber(int16_t port) override;
     void setSettings(const QString& settings) override;

@@ -40,4 +40,11 @@ QString QtSettingsStore::sync() {
     return {};
 }
 
+void QtSettingsStore::reread() {
+    // QSettings keeps the file in memory and reads it again only in sync(), when its size or
+    // time stamp changed. The program writes only right before a sync, so this writes nothing
+    // of its own (after a failed save it tries that save again).
+    settings_.sync();
+}
+
 } // namespace k12

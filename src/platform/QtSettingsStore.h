@@ -17,6 +17,7 @@ class QtSettingsStore final : public SettingsStore {
     QStringList keys(const QString& section) const override;
     void remove(const QString& section, const QString& key) override;
     QString sync() override;
+    void reread() override;
     QString fileName() const { return settings_.fileName(); }
 
   private:

@@ -20,6 +20,10 @@ class SettingsStore {
     // Flushes pending writes; returns an empty string on success, else a description of the
     // failure that can be shown to the operator.
     virtual QString sync() = 0;
+    // Takes in what other programs (k12inc-unit) changed in the file since this store last read
+    // or wrote it, so that read() and keys() give what is stored now. Writes not synced yet are
+    // kept and go on overriding the file's values.
+    virtual void reread() = 0;
 };
 
 } // namespace k12

@@ -132,16 +132,30 @@ class TestZr5Tool : public QObject {
 
     void badUsage_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("nothing") << QStringList();
-        QTest::newRow("unknown command") << QStringList{"dump", "x.zr5"};
-        QTest::newRow("csv without output") << QStringList{"csv", "x.zr5"};
-        QTest::newRow("info with extra") << QStringList{"info", "a", "b"};
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("nothing") << QStringList() << "missing command";
+        QTest::newRow("unknown command")
+            << QStringList{"dump", "x.zr5"} << "unknown command \"dump\"";
+        QTest::newRow("csv without output") << QStringList{"csv", "x.zr5"} << "csv: missing OUT";
+        QTest::newRow("info with extra")
+            << QStringList{"info", "a", "b"} << "info: unexpected argument \"b\"";
     }
     void badUsage() {
         QFETCH(QStringList, args);
+        QFETCH(QString, problem);
         const Run r = Tool(args);
         QCOMPARE(r.exitCode, 2);
-        QVERIFY(r.err.contains(QStringLiteral("usage")));
+        QCOMPARE(r.err.section(QLatin1Char('\n'), 0, 0), "k12inc-zr5: " + problem);
+        QVERIFY(r.err.section(QLatin1Char('\n'), 1).startsWith(QStringLiteral("usage: ")));
+    }
+
+    void help() {
+        for (const QString& option : {QStringLiteral("-h"), QStringLiteral("--help")}) {
+            const Run r = Tool({option});
+            QCOMPARE(r.exitCode, 0);
+            QVERIFY(r.out.startsWith(QStringLiteral("usage: k12inc-zr5 info FILE\n")));
+            QCOMPARE(r.err, QString());
+        }
     }
 };
 

@@ -2,7 +2,9 @@
 // COM number assignments in the settings store, and the serial devices found through a by-id
 // folder.
 #include "FakeSettingsStore.h"
+#include "SettingsFile.h"
 #include "platform/PortMap.h"
+#include "platform/QtSettingsStore.h"
 #include "platform/SerialDevices.h"
 
 #include <QDir>
@@ -31,6 +33,37 @@ class TestPortMap : public QObject {
         QCOMPARE(assigned[1].port, 12);
         // An empty value assigns nothing: the default applies.
         QCOMPARE(PortDevice(store, 7), QStringLiteral("/dev/ttyS6"));
+    }
+
+    // k12inc-unit assigns COM2 and unassigns COM4 while the program runs; lookUp: the program
+    // looks at the mapping before it saves.
+    void seesWhatOtherProgramsWrite_data() {
+        QTest::addColumn<bool>("lookUp");
+        QTest::newRow("looked up, then saved") << true;
+        QTest::newRow("saved without a look") << false;
+    }
+    void seesWhatOtherProgramsWrite() {
+        QFETCH(bool, lookUp);
+        const QString file = QtSettingsStore().fileName();
+        QVERIFY(test::ReplaceSettingsFile(file, "[MeasInfo]\nIntervalTM=500\n\n"
+                                                "[Ports]\nCOM4=/dev/ttyUSB4\n"));
+        QtSettingsStore store;
+        store.write("MeasInfo", "IntervalTM", "1000"); // the program's own, not synced yet
+        QVERIFY(test::ReplaceSettingsFile(file, "[MeasInfo]\nIntervalTM=500\n\n"
+                                                "[Ports]\nCOM2=/dev/ttyUSB2\n"));
+        if (lookUp) {
+            QCOMPARE(PortDevice(store, 2), QStringLiteral("/dev/ttyUSB2"));
+            QCOMPARE(PortDevice(store, 4), QStringLiteral("/dev/ttyS3"));
+            QCOMPARE(AssignedPorts(store).size(), size_t(1));
+            QCOMPARE(store.read("MeasInfo", "IntervalTM", {}), QStringLiteral("1000"));
+        }
+        QCOMPARE(store.sync(), QString());
+        QFile saved(file);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray text = saved.readAll();
+        QVERIFY2(text.contains("COM2=/dev/ttyUSB2") && !text.contains("COM4") &&
+                     text.contains("IntervalTM=1000"),
+                 text.constData());
     }
 
     void findsDevicesThroughByIdLinks() {

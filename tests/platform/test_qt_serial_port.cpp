@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeSettingsStore.h"
+#include "SettingsFile.h"
 #include "UnitSimulator.h"
 #include "platform/QtSerialPort.h"
+#include "platform/QtSettingsStore.h"
 
 #include <QTest>
 #include <sys/stat.h>
@@ -100,6 +102,30 @@ class TestQtSerialPort : public QObject {
         auto direct = QtSerialPort::ForDevice(QStringLiteral("/dev/k12-missing"));
         QCOMPARE(openError(*direct, &description), serial_error::NotFound);
         QCOMPARE(description, QStringLiteral("/dev/k12-missing が見つかりません。"));
+    }
+
+    // k12inc-unit assigns COM9 while the program runs: the next open, a reopen during a run
+    // included, uses the device assigned at that moment.
+    void opensTheDeviceAssignedNow() {
+        k12::UnitSimulator sim({k12::SimUnitConfig{}});
+        sim.start();
+        k12::QtSettingsStore store;
+        const auto assign = [&store](const QString& device) {
+            return k12::test::ReplaceSettingsFile(store.fileName(),
+                                                  "[Ports]\nCOM9=" + device.toUtf8() + "\n");
+        };
+        QVERIFY(assign("/dev/k12-missing"));
+        QtSerialPort port(store);
+        port.setPortNumber(9);
+        QString description;
+        QCOMPARE(openError(port, &description), serial_error::NotFound);
+        QVERIFY(assign(sim.devicePath(0)));
+        QCOMPARE(openError(port, &description), 0);
+        QVERIFY(port.isOpen());
+        port.close();
+        QVERIFY(assign("/dev/k12-gone"));
+        QCOMPARE(openError(port, &description), serial_error::NotFound);
+        QCOMPARE(description, QStringLiteral("COM9 (/dev/k12-gone) が見つかりません。"));
     }
 
     void reportsPermissionDenied() {

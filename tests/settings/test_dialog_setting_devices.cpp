@@ -2,7 +2,9 @@
 // The settings dialog's device text beside each port box.
 #include "FakeMessageBox.h"
 #include "FakeSettingsStore.h"
+#include "SettingsFile.h"
 #include "platform/PortMap.h"
+#include "platform/QtSettingsStore.h"
 #include "settings/DialogSetting.h"
 
 #include <QFile>
@@ -63,6 +65,24 @@ class TestDialogSettingDevices : public QObject {
         QTest::keyClicks(box3, QStringLiteral("1"));
         QCOMPARE(label(3)->toolTip(), present);
         QVERIFY(label(3)->isEnabled());
+    }
+
+    // k12inc-unit assigns COM2 while the program runs: the next 取込設定 shows it.
+    void showsAssignmentsMadeSinceStartUp() {
+        QtSettingsStore settings;
+        const QString present = settings.fileName(); // any path that exists
+        MeasurementStore store;
+        store.Units[0].ComPort = 2;
+        test::FakeMessageBox box;
+        const auto shown = [&] {
+            DialogSetting d(store, box, nullptr,
+                            [&settings](int port) { return PortDevice(settings, port); });
+            return d.findChild<QLabel*>(QStringLiteral("lblDevice_0"))->toolTip();
+        };
+        QVERIFY(test::ReplaceSettingsFile(present, "[Ports]\nCOM2=/dev/k12-missing\n"));
+        QCOMPARE(shown(), QStringLiteral("/dev/k12-missing（なし）"));
+        QVERIFY(test::ReplaceSettingsFile(present, "[Ports]\nCOM2=" + present.toUtf8() + "\n"));
+        QCOMPARE(shown(), present);
     }
 
     void shortensLongNamesInTheMiddle() {

@@ -31,6 +31,7 @@ class FakeSettingsStore final : public SettingsStore {
         values.remove(section + QLatin1Char('/') + key);
     }
     QString sync() override { return syncError; }
+    void reread() override {}
 
     QMap<QString, QString> values; // "Section/Key" -> text
     QStringList writes;            // keys in write order

@@ -109,20 +109,34 @@ class TestUnitCli : public QObject {
 
     void badUsage_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("nothing") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"reset", "1"};
-        QTest::newRow("no port") << QStringList{"get"};
-        QTest::newRow("bad port") << QStringList{"probe", "COM1"};
-        QTest::newRow("port out of range") << QStringList{"probe", "257"};
-        QTest::newRow("bad count") << QStringList{"get", "1", "0"};
-        QTest::newRow("probe extra") << QStringList{"probe", "1", "2"};
-        QTest::newRow("log too short") << QStringList{"log", "1", "1"};
-        QTest::newRow("log bad wait") << QStringList{"log", "--wait", "x", "1", "1", "1"};
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("nothing") << QStringList{} << "missing command";
+        QTest::newRow("unknown command")
+            << QStringList{"reset", "1"} << "unknown command \"reset\"";
+        QTest::newRow("no port") << QStringList{"get"} << "get: missing PORT";
+        QTest::newRow("bad port")
+            << QStringList{"probe", "COM1"}
+            << "probe: PORT \"COM1\" is neither a COM number (1..256) nor a device path";
+        QTest::newRow("port out of range")
+            << QStringList{"probe", "257"}
+            << "probe: PORT \"257\" is neither a COM number (1..256) nor a device path";
+        QTest::newRow("bad count")
+            << QStringList{"get", "1", "0"} << "get: COUNT \"0\" is not a positive number";
+        QTest::newRow("probe extra")
+            << QStringList{"probe", "1", "2"} << "probe: unexpected argument \"2\"";
+        QTest::newRow("log too short") << QStringList{"log", "1", "1"} << "log: missing COUNT";
+        QTest::newRow("log bad interval")
+            << QStringList{"log", "1", "x", "1"} << "log: INTERVAL \"x\" is not a number";
+        QTest::newRow("log bad wait") << QStringList{"log", "--wait", "x", "1", "1", "1"}
+                                      << "log: --wait \"x\" is not a positive number of seconds";
     }
     void badUsage() {
         QFETCH(QStringList, args);
+        QFETCH(QString, problem);
         const Result r = run(args);
-        QVERIFY(r.err.startsWith(QStringLiteral("usage: k12inc-unit")));
+        QCOMPARE(r.err.section(QLatin1Char('\n'), 0, 0), "k12inc-unit: " + problem);
+        QVERIFY2(r.err.section(QLatin1Char('\n'), 1).startsWith("usage: k12inc-unit"),
+                 qPrintable(r.err));
         QCOMPARE(r.exitCode, 2);
     }
 

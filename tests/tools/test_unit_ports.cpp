@@ -2,6 +2,7 @@
 // k12inc-unit ports, assign and unassign against the settings file of the test's private home
 // and a by-id folder the test makes.
 #include "RunTool.h"
+#include "UnitSimulator.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,7 +35,10 @@ class TestUnitPorts : public QObject {
         QFile file(root.filePath("dev/ttyUSB9"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        device_ = QFileInfo(file).canonicalFilePath();
+        plainFile_ = QFileInfo(file).canonicalFilePath();
+        // A pseudo-terminal stands in for the adapter: a character device like the real one.
+        sim_.start();
+        device_ = QFileInfo(sim_.devicePath(0)).canonicalFilePath();
         byId_ = root.filePath("by-id");
         link_ = byId_ + "/usb-Maker_Adapter_A1-if00-port0";
         QVERIFY(QFile::link(device_, link_));
@@ -95,33 +99,55 @@ class TestUnitPorts : public QObject {
         QVERIFY2(r.out.contains("k12inc-unit assign 2 " + link_ + "\n"), qPrintable(r.out));
     }
 
-    void assignRefusesAMissingDeviceUnlessForced() {
-        Result r = run({"assign", "5", "/dev/k12-missing"});
+    void assignRefusesUnlessForced_data() {
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "/dev/k12-missing"
+                                 << "does not exist";
+        QTest::newRow("folder") << QDir::tempPath() << "is not a character device";
+        QTest::newRow("plain file") << plainFile_ << "is not a character device";
+    }
+    void assignRefusesUnlessForced() {
+        QFETCH(QString, device);
+        QFETCH(QString, reason);
+        Result r = run({"assign", "5", device});
         QCOMPARE(r.exitCode, 1);
-        QCOMPARE(r.err, QStringLiteral("k12inc-unit: /dev/k12-missing does not exist (assign it "
-                                       "anyway with --force)\n"));
+        QCOMPARE(r.err,
+                 "k12inc-unit: " + device + " " + reason + " (assign it anyway with --force)\n");
         QVERIFY(!Settings().contains("Ports/COM5"));
 
-        r = run({"assign", "--force", "5", "/dev/k12-missing"});
+        r = run({"assign", "--force", "5", device});
         QCOMPARE(r.exitCode, 0);
-        QCOMPARE(Settings().value("Ports/COM5").toString(), QStringLiteral("/dev/k12-missing"));
+        QCOMPARE(Settings().value("Ports/COM5").toString(), device);
     }
 
     void badUsage_data() {
         QTest::addColumn<QStringList>("args");
-        QTest::newRow("ports extra") << QStringList{"ports", "1"};
-        QTest::newRow("assign no device") << QStringList{"assign", "1"};
-        QTest::newRow("assign 0") << QStringList{"assign", "0", "/dev/null"};
-        QTest::newRow("assign 257") << QStringList{"assign", "257", "/dev/null"};
-        QTest::newRow("assign COM1") << QStringList{"assign", "COM1", "/dev/null"};
-        QTest::newRow("relative device") << QStringList{"assign", "1", "ttyUSB0"};
-        QTest::newRow("unassign nothing") << QStringList{"unassign"};
-        QTest::newRow("unassign 257") << QStringList{"unassign", "257"};
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("ports extra")
+            << QStringList{"ports", "1"} << "ports: unexpected argument \"1\"";
+        QTest::newRow("assign no device") << QStringList{"assign", "1"} << "assign: missing DEVICE";
+        QTest::newRow("assign 0") << QStringList{"assign", "0", "/dev/null"}
+                                  << "assign: \"0\" is not a COM number (1..256)";
+        QTest::newRow("assign 257") << QStringList{"assign", "257", "/dev/null"}
+                                    << "assign: \"257\" is not a COM number (1..256)";
+        QTest::newRow("assign COM1") << QStringList{"assign", "COM1", "/dev/null"}
+                                     << "assign: \"COM1\" is not a COM number (1..256)";
+        QTest::newRow("relative device") << QStringList{"assign", "1", "ttyUSB0"}
+                                         << "assign: DEVICE \"ttyUSB0\" is not an absolute path";
+        QTest::newRow("unassign nothing") << QStringList{"unassign"} << "unassign: missing N";
+        QTest::newRow("unassign 0")
+            << QStringList{"unassign", "0"} << "unassign: \"0\" is not a COM number (1..256)";
+        QTest::newRow("unassign 257")
+            << QStringList{"unassign", "257"} << "unassign: \"257\" is not a COM number (1..256)";
     }
     void badUsage() {
         QFETCH(QStringList, args);
+        QFETCH(QString, problem);
         const Result r = run(args);
-        QVERIFY2(r.err.startsWith(QStringLiteral("usage: k12inc-unit")), qPrintable(r.err));
+        QCOMPARE(r.err.section(QLatin1Char('\n'), 0, 0), "k12inc-unit: " + problem);
+        QVERIFY2(r.err.section(QLatin1Char('\n'), 1).startsWith("usage: k12inc-unit"),
+                 qPrintable(r.err));
         QCOMPARE(r.exitCode, 2);
         QCOMPARE(Settings().childGroups(), (QStringList{"MeasInfo", "Options"}));
     }
@@ -142,6 +168,8 @@ class TestUnitPorts : public QObject {
 
     QString program_;
     QTemporaryDir tmp_;
+    k12::UnitSimulator sim_{{k12::SimUnitConfig{}}};
+    QString plainFile_;
     QString device_;
     QString byId_;
     QString link_;

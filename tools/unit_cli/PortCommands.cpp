@@ -5,8 +5,10 @@
 #include "platform/SerialDevices.h"
 #include "platform/SettingsStore.h"
 
+#include <QFile>
 #include <QTextStream>
 #include <cstdio>
+#include <sys/stat.h>
 
 namespace k12 {
 
@@ -20,9 +22,43 @@ std::optional<int> ComNumber(const QString& text) {
     return n;
 }
 
-int Refuse(const QString& message) {
+void Say(const QString& message) {
     QTextStream(stderr) << "k12inc-unit: " << message << "\n";
+}
+
+int Refuse(const QString& message) {
+    Say(message);
     return 1;
+}
+
+// The caller adds the usage text.
+int BadUsage(const QString& message) {
+    Say(message);
+    return 2;
+}
+
+// Checks that args holds exactly the names given; else says what is missing or too much.
+std::optional<int> CountArgs(const QString& command, const QStringList& args,
+                             const QStringList& names) {
+    if (args.size() < names.size())
+        return BadUsage(QStringLiteral("%1: missing %2")
+                            .arg(command, names.mid(args.size()).join(QStringLiteral(" and "))));
+    if (args.size() > names.size())
+        return BadUsage(
+            QStringLiteral("%1: unexpected argument \"%2\"").arg(command, args[names.size()]));
+    return std::nullopt;
+}
+
+int NotAComNumber(const QString& command, const QString& text) {
+    return BadUsage(QStringLiteral("%1: \"%2\" is not a COM number (%3..%4)")
+                        .arg(command, text)
+                        .arg(MIN_COM_PORT)
+                        .arg(MAX_COM_PORT));
+}
+
+bool IsCharacterDevice(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
 int Sync(SettingsStore& store) {
@@ -30,7 +66,7 @@ int Sync(SettingsStore& store) {
     return error.isEmpty() ? 0 : Refuse(error);
 }
 
-int Ports(const SettingsStore& store, const QString& settingsFile, const QString& byIdFolder) {
+int Ports(SettingsStore& store, const QString& settingsFile, const QString& byIdFolder) {
     QTextStream out(stdout);
     out << "Serial devices:\n";
     const auto devices = ListSerialDevices(byIdFolder);
@@ -60,19 +96,27 @@ int Ports(const SettingsStore& store, const QString& settingsFile, const QString
     return 0;
 }
 
-std::optional<int> Assign(QStringList args, SettingsStore& store, const QString& byIdFolder) {
+int Assign(QStringList args, SettingsStore& store, const QString& byIdFolder) {
     const bool force = !args.isEmpty() && args[0] == QLatin1String("--force");
     if (force)
         args.removeFirst();
-    if (args.size() != 2)
-        return std::nullopt;
+    if (const auto rc = CountArgs(QStringLiteral("assign"), args, {"N", "DEVICE"}))
+        return *rc;
     const auto port = ComNumber(args[0]);
     const QString device = args[1];
-    if (!port || !device.startsWith(QLatin1Char('/')))
-        return std::nullopt;
+    if (!port)
+        return NotAComNumber(QStringLiteral("assign"), args[0]);
+    if (!device.startsWith(QLatin1Char('/')))
+        return BadUsage(
+            QStringLiteral("assign: DEVICE \"%1\" is not an absolute path").arg(device));
     if (!force && !DeviceExists(device))
         return Refuse(
             QStringLiteral("%1 does not exist (assign it anyway with --force)").arg(device));
+    // A folder or a plain file given by mistake would only fail at the next start.
+    if (!force && !IsCharacterDevice(device))
+        return Refuse(QStringLiteral("%1 is not a character device (assign it anyway with "
+                                     "--force)")
+                          .arg(device));
 
     AssignPort(store, *port, device);
     if (const int rc = Sync(store))
@@ -89,10 +133,12 @@ std::optional<int> Assign(QStringList args, SettingsStore& store, const QString&
     return 0;
 }
 
-std::optional<int> Unassign(const QStringList& args, SettingsStore& store) {
-    const auto port = args.size() == 1 ? ComNumber(args[0]) : std::nullopt;
+int Unassign(const QStringList& args, SettingsStore& store) {
+    if (const auto rc = CountArgs(QStringLiteral("unassign"), args, {"N"}))
+        return *rc;
+    const auto port = ComNumber(args[0]);
     if (!port)
-        return std::nullopt;
+        return NotAComNumber(QStringLiteral("unassign"), args[0]);
     const bool removed = UnassignPort(store, *port);
     if (const int rc = Sync(store))
         return rc;
@@ -107,16 +153,16 @@ std::optional<int> Unassign(const QStringList& args, SettingsStore& store) {
 std::optional<int> RunPortCommand(const QString& command, const QStringList& args,
                                   SettingsStore& store, const QString& settingsFile,
                                   const QString& byIdFolder) {
-    std::optional<int> rc;
-    if (command == QLatin1String("ports"))
-        rc = args.isEmpty() ? std::optional(Ports(store, settingsFile, byIdFolder)) : std::nullopt;
-    else if (command == QLatin1String("assign"))
-        rc = Assign(args, store, byIdFolder);
-    else if (command == QLatin1String("unassign"))
-        rc = Unassign(args, store);
-    else
-        return std::nullopt;
-    return rc.value_or(2);
+    if (command == QLatin1String("ports")) {
+        if (const auto rc = CountArgs(command, args, {}))
+            return *rc;
+        return Ports(store, settingsFile, byIdFolder);
+    }
+    if (command == QLatin1String("assign"))
+        return Assign(args, store, byIdFolder);
+    if (command == QLatin1String("unassign"))
+        return Unassign(args, store);
+    return std::nullopt;
 }
 
 } // namespace k12

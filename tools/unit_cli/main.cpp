@@ -36,18 +36,25 @@ constexpr const char* Usage =
     "  ports     list the serial devices present with their /dev/serial/by-id names, then the\n"
     "            COM numbers assigned in [Ports] and whether their devices exist now\n"
     "  assign    make COM number N (1..256) stand for DEVICE, an absolute path (best a\n"
-    "            /dev/serial/by-id name); refuses a DEVICE that does not exist unless --force\n"
+    "            /dev/serial/by-id name); refuses a DEVICE that does not exist or is not a\n"
+    "            character device (a folder, a plain file) unless --force\n"
     "  unassign  remove the assignment of COM number N, which then stands for /dev/ttyS<N-1>\n"
     "\n"
     "PORT is a COM number 1..256 (key COM<n> of section [Ports] in\n"
     "~/.config/K12INC/K12INC.ini, else /dev/ttyS<n-1>) or a device path starting with /.\n"
     "Testing aid: K12INC_SERIAL_BY_ID names a folder to use instead of /dev/serial/by-id.\n"
     "Exit status: 0 success, 1 device error (\"error <number>: <description>\" on stderr) or\n"
-    "refused assignment, 2 bad usage.\n";
+    "refused assignment, 2 bad usage (what is wrong on stderr, then this text).\n";
 
 int usage() {
     std::fputs(Usage, stderr);
     return 2;
+}
+
+// What is wrong in one line, then the usage.
+int badUsage(const QString& problem) {
+    std::fprintf(stderr, "k12inc-unit: %s\n", qPrintable(problem));
+    return usage();
 }
 
 std::optional<int> positive(const QString& text) {
@@ -109,9 +116,11 @@ void logValues(k12::ComDrv& drv, int interval, int count, int waitSeconds) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty() || args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help")) {
-        std::fputs(Usage, args.isEmpty() ? stderr : stdout);
-        return args.isEmpty() ? 2 : 0;
+    if (args.isEmpty())
+        return badUsage(QStringLiteral("missing command"));
+    if (args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help")) {
+        std::fputs(Usage, stdout);
+        return 0;
     }
     const QString command = args.takeFirst();
     k12::QtSettingsStore store;
@@ -120,16 +129,31 @@ int main(int argc, char* argv[]) {
     if (const auto rc = k12::RunPortCommand(command, args, store, store.fileName(), byIdFolder))
         return *rc == 2 ? usage() : *rc;
 
+    static const QStringList driverCommands{QStringLiteral("probe"), QStringLiteral("get"),
+                                            QStringLiteral("log")};
+    if (!driverCommands.contains(command))
+        return badUsage(QStringLiteral("unknown command \"%1\"").arg(command));
+    // "get: missing PORT", "log: unexpected argument \"x\"" and the like.
+    const auto problem = [&command](const QString& text) {
+        return badUsage(command + QStringLiteral(": ") + text);
+    };
+    const auto unexpected = [&problem](const QString& arg) {
+        return problem(QStringLiteral("unexpected argument \"%1\"").arg(arg));
+    };
+
     std::optional<int> waitSeconds;
     if (command == QLatin1String("log") && !args.isEmpty() && args[0] == QLatin1String("--wait")) {
-        const auto w = args.size() > 1 ? positive(args[1]) : std::nullopt;
+        if (args.size() < 2)
+            return problem(QStringLiteral("missing SECONDS after --wait"));
+        const auto w = positive(args[1]);
         if (!w)
-            return usage();
+            return problem(
+                QStringLiteral("--wait \"%1\" is not a positive number of seconds").arg(args[1]));
         waitSeconds = *w;
         args.remove(0, 2);
     }
     if (args.isEmpty())
-        return usage();
+        return problem(QStringLiteral("missing PORT"));
 
     // PORT: a device path, or a COM number mapped through the settings store.
     const QString portText = args.takeFirst();
@@ -140,36 +164,44 @@ int main(int argc, char* argv[]) {
     } else {
         const auto n = positive(portText);
         if (!n || *n > 256)
-            return usage();
+            return problem(
+                QStringLiteral("PORT \"%1\" is neither a COM number (1..256) nor a device path")
+                    .arg(portText));
         portNo = static_cast<int16_t>(*n);
         port = std::make_unique<k12::QtSerialPort>(store);
     }
 
     int count = 1;
     int interval = 0;
+    const auto notCount = [&problem](const QString& arg) {
+        return problem(QStringLiteral("COUNT \"%1\" is not a positive number").arg(arg));
+    };
     if (command == QLatin1String("probe")) {
         if (!args.isEmpty())
-            return usage();
+            return unexpected(args[0]);
     } else if (command == QLatin1String("get")) {
         if (args.size() > 1)
-            return usage();
+            return unexpected(args[1]);
         if (args.size() == 1) {
             const auto c = positive(args[0]);
             if (!c)
-                return usage();
+                return notCount(args[0]);
             count = *c;
         }
-    } else if (command == QLatin1String("log")) {
-        if (args.size() != 2)
-            return usage();
+    } else {
+        if (args.size() < 2)
+            return problem(args.isEmpty() ? QStringLiteral("missing INTERVAL and COUNT")
+                                          : QStringLiteral("missing COUNT"));
+        if (args.size() > 2)
+            return unexpected(args[2]);
         bool ok = false;
         interval = args[0].toShort(&ok); // the range is the driver's to check
+        if (!ok)
+            return problem(QStringLiteral("INTERVAL \"%1\" is not a number").arg(args[0]));
         const auto c = positive(args[1]);
-        if (!ok || !c)
-            return usage();
+        if (!c)
+            return notCount(args[1]);
         count = *c;
-    } else {
-        return usage();
     }
 
     k12::ComDrv drv(std::move(port));

@@ -10,9 +10,21 @@
 
 namespace {
 
-void Usage() {
-    QTextStream(stderr) << "usage: k12inc-zr5 info FILE\n"
-                           "       k12inc-zr5 csv FILE OUT\n";
+constexpr const char* UsageText =
+    "usage: k12inc-zr5 info FILE\n"
+    "       k12inc-zr5 csv FILE OUT\n"
+    "       k12inc-zr5 --help\n"
+    "\n"
+    "  info  show what the data file FILE holds\n"
+    "  csv   write FILE as the CSV file OUT, as the program exports it\n"
+    "\n"
+    "Exit status: 0 success, 1 refused file or write failure (the\n"
+    "reason on stderr), 2 bad usage.\n";
+
+// What is wrong in one line, then the usage.
+int BadUsage(const QString& problem) {
+    QTextStream(stderr) << "k12inc-zr5: " << problem << "\n" << UsageText;
+    return 2;
 }
 
 int Fail(const QString& message) {
@@ -95,12 +107,30 @@ int Csv(const QString& path, const QString& outPath) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.size() == 2 && args[0] == QLatin1String("info")) {
-        return Info(args[1]);
+    if (args.isEmpty()) {
+        return BadUsage(QStringLiteral("missing command"));
     }
-    if (args.size() == 3 && args[0] == QLatin1String("csv")) {
-        return Csv(args[1], args[2]);
+    const QString& command = args[0];
+    if (command == QLatin1String("-h") || command == QLatin1String("--help")) {
+        QTextStream(stdout) << UsageText;
+        return 0;
     }
-    Usage();
-    return 2;
+    QStringList names;
+    if (command == QLatin1String("info")) {
+        names = {QStringLiteral("FILE")};
+    } else if (command == QLatin1String("csv")) {
+        names = {QStringLiteral("FILE"), QStringLiteral("OUT")};
+    } else {
+        return BadUsage(QStringLiteral("unknown command \"%1\"").arg(command));
+    }
+    const QStringList rest = args.mid(1);
+    if (rest.size() < names.size()) {
+        return BadUsage(QStringLiteral("%1: missing %2")
+                            .arg(command, names.mid(rest.size()).join(QStringLiteral(" and "))));
+    }
+    if (rest.size() > names.size()) {
+        return BadUsage(
+            QStringLiteral("%1: unexpected argument \"%2\"").arg(command, rest[names.size()]));
+    }
+    return command == QLatin1String("info") ? Info(rest[0]) : Csv(rest[0], rest[1]);
 }
