@@ -12,7 +12,8 @@ namespace {
 
 void Usage() {
     QTextStream(stderr) << "usage: k12inc-zr5 info FILE\n"
-                           "       k12inc-zr5 csv FILE OUT\n";
+                           "       k12inc-zr5 csv FILE OUT\n"
+                           "       k12inc-zr5 csv --join OUT FILE...\n";
 }
 
 int Fail(const QString& message) {
@@ -90,6 +91,14 @@ int Csv(const QString& path, const QString& outPath) {
     return 0;
 }
 
+// One CSV of the pieces in the order given; the reason on one line when they do not join.
+int Join(const QString& outPath, const QStringList& pieces) {
+    if (auto error = k12::WriteJoinedCsvFile(pieces, outPath)) {
+        return Fail(error->message.replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -97,6 +106,13 @@ int main(int argc, char** argv) {
     const QStringList args = app.arguments().mid(1);
     if (args.size() == 2 && args[0] == QLatin1String("info")) {
         return Info(args[1]);
+    }
+    if (args.size() >= 4 && args[0] == QLatin1String("csv") && args[1] == QLatin1String("--join")) {
+        return Join(args[2], args.mid(3));
+    }
+    if (args.size() == 3 && args[0] == QLatin1String("csv") && args[1] == QLatin1String("--join")) {
+        Usage();
+        return 2;
     }
     if (args.size() == 3 && args[0] == QLatin1String("csv")) {
         return Csv(args[1], args[2]);
