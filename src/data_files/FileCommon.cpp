@@ -4,7 +4,6 @@
 #include "measurement/Conversions.h"
 
 #include <QDir>
-#include <QSaveFile>
 
 namespace k12::files {
 
@@ -40,22 +39,40 @@ QString MemoLabel(int i) {
     return QStringLiteral("メモ") + QChar(0xFF11 + i);
 }
 
-std::optional<DataFileError> SaveBytes(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+std::optional<DataFileError> SaveStream::Open() {
+    if (!file_.open(QIODevice::WriteOnly)) {
         return SaveFailure(
-            path, QStringLiteral("ファイルを作成できません（%1）。").arg(file.errorString()));
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return SaveFailure(path, QStringLiteral("書き込みに失敗しました（%1）。").arg(reason));
-    }
-    if (!file.commit()) {
-        return SaveFailure(
-            path, QStringLiteral("書き込みを完了できません（%1）。").arg(file.errorString()));
+            path_, QStringLiteral("ファイルを作成できません（%1）。").arg(file_.errorString()));
     }
     return std::nullopt;
+}
+
+std::optional<DataFileError> SaveStream::Write(const QByteArray& bytes) {
+    if (file_.write(bytes) != bytes.size()) {
+        const QString reason = file_.errorString();
+        file_.cancelWriting();
+        return SaveFailure(path_, QStringLiteral("書き込みに失敗しました（%1）。").arg(reason));
+    }
+    return std::nullopt;
+}
+
+std::optional<DataFileError> SaveStream::Commit() {
+    if (!file_.commit()) {
+        return SaveFailure(
+            path_, QStringLiteral("書き込みを完了できません（%1）。").arg(file_.errorString()));
+    }
+    return std::nullopt;
+}
+
+std::optional<DataFileError> SaveBytes(const QString& path, const QByteArray& bytes) {
+    SaveStream file(path);
+    if (auto error = file.Open()) {
+        return error;
+    }
+    if (auto error = file.Write(bytes)) {
+        return error;
+    }
+    return file.Commit();
 }
 
 } // namespace k12::files

@@ -4,6 +4,7 @@
 #include "data_files/DataFile.h"
 
 #include <QByteArray>
+#include <QSaveFile>
 #include <QString>
 #include <optional>
 
@@ -19,6 +20,20 @@ std::optional<QByteArray> EncodeField(const QString& text, const QString& what, 
 
 // The label of memo line i (0..4): "メモ１" to "メモ５".
 QString MemoLabel(int i);
+
+// A file written in parts to a temporary file in the target's folder; it replaces `path` only on
+// Commit(), and is dropped when destroyed before, so a failure leaves any existing file as it was.
+class SaveStream {
+  public:
+    explicit SaveStream(const QString& path) : path_(path), file_(path) {}
+    std::optional<DataFileError> Open();
+    std::optional<DataFileError> Write(const QByteArray& bytes);
+    std::optional<DataFileError> Commit();
+
+  private:
+    QString path_;
+    QSaveFile file_;
+};
 
 // Writes `bytes` to a temporary file in the target's folder and renames it over `path` only
 // once complete, so a failure leaves any existing file as it was.

@@ -247,6 +247,11 @@ QString FormatStartTime(const QDateTime& t) {
         .arg(tm.second());
 }
 
+std::optional<QDateTime> ParseStartTime(const QString& text) {
+    const QDateTime t = QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy/M/d H:m:s"));
+    return t.isValid() ? std::optional<QDateTime>(t) : std::nullopt;
+}
+
 std::optional<QByteArray> EncodeCp932(const QString& text) {
     if (!QStringView(text).isValidUtf16()) {
         return std::nullopt; // a lone surrogate would otherwise turn into a replacement

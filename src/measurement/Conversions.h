@@ -37,6 +37,9 @@ QString CsvDouble(double v);
 
 // Start time "yyyy/m/d h:m:s": 24-hour clock, no zero padding.
 QString FormatStartTime(const QDateTime& t);
+// The local time such a text names (padding and blanks around it allowed); nullopt when it names
+// none.
+std::optional<QDateTime> ParseStartTime(const QString& text);
 
 // Code page 932 through iconv("CP932"). Encoding fails (nullopt) on a character CP932 cannot
 // represent; decoding fails on bytes that are not valid CP932.

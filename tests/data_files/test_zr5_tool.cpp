@@ -2,7 +2,9 @@
 #include "ZrBytes.h"
 #include "data_files/CsvFile.h"
 #include "data_files/DataFile.h"
+#include "measurement/Conversions.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -59,6 +61,42 @@ class TestZr5Tool : public QObject {
         s.SampleCount = 4;
         const QString path = Path("sample.zr5");
         return WriteDataFile(s, path) ? QString() : path;
+    }
+
+    // Rows [first, first + count) of one device-timer run at 500 ms that started just before
+    // midnight: unit 1 rising with row 5 missing, unit 2 not in use, unit 4 falling. The memo
+    // names the piece, so a header taken from the wrong piece shows.
+    QString Piece(const QString& name, int first, int count, const QString& fault = {}) {
+        MeasurementStore s;
+        s.InitDataArea();
+        s.ClearData();
+        const QDateTime runStart(QDate(2024, 3, 5), QTime(23, 59, 58));
+        s.StartTime = FormatStartTime(runStart.addMSecs(500LL * first + (fault == "gap") * 1000));
+        s.Memo[0] = QStringLiteral("piece from row %1").arg(first);
+        s.TimerType = fault == "timer";
+        s.IntervalTM = fault == "interval" ? 1000 : 500;
+        for (int u = 0; u < UNIT_COUNT; ++u) {
+            s.Units[u].ComPort = int16_t(u + 1);
+        }
+        for (int k = 0; k < count; ++k) {
+            s.Units[0].Data[k] = first + k == 5 ? NO_DATA_VALUE : 0.25f * float(first + k);
+            s.Units[3].Data[k] = -1.5f * float(first + k);
+        }
+        s.Units[1].Data[0] = fault == "units" ? 1.0f : NO_DATA_VALUE;
+        if (fault == "start text") {
+            s.StartTime = QStringLiteral("2024/3/6 25:0:0");
+        }
+        s.SampleCount = count;
+        const QString path = Path(name);
+        if (WriteDataFile(s, path)) {
+            return {};
+        }
+        if (fault == "cut") {
+            WriteAll(path, ReadAll(path).left(20));
+        } else if (fault == "missing") {
+            QFile::remove(path);
+        }
+        return path;
     }
 
   private Q_SLOTS:
@@ -130,6 +168,73 @@ class TestZr5Tool : public QObject {
         QVERIFY(r.err.contains(QStringLiteral("保存できませんでした")));
     }
 
+    void join_data() {
+        QTest::addColumn<QList<int>>("sizes");
+        QTest::newRow("one piece, as csv FILE OUT") << QList<int>{3};
+        QTest::newRow("two pieces") << QList<int>{4, 4};
+        QTest::newRow("three pieces across midnight") << QList<int>{4, 4, 2};
+        // 1.5 s a piece: the start times hold only the whole seconds.
+        QTest::newRow("pieces between seconds") << QList<int>{3, 3, 1};
+    }
+    void join() {
+        QFETCH(QList<int>, sizes);
+        QStringList args{"csv", "--join", Path("joined.csv")};
+        int total = 0;
+        for (const int size : sizes) {
+            args << Piece(QStringLiteral("piece%1.zr5").arg(total), total, size);
+            total += size;
+        }
+        MeasurementStore whole;
+        whole.InitDataArea();
+        QVERIFY(!ReadDataFile(whole, Piece("whole.zr5", 0, total)));
+        QVERIFY(!WriteCsvFile(whole, Path("whole.csv")));
+
+        const Run r = Tool(args);
+        QCOMPARE(r.exitCode, 0);
+        QCOMPARE(ReadAll(Path("joined.csv")), ReadAll(Path("whole.csv")));
+    }
+
+    void joinRefused_data() {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("units differ") << "units"
+                                      << "使用ユニット（1, 2, 4）";
+        QTest::newRow("timer differs") << "timer"
+                                       << "タイマー（PCタイマー）";
+        QTest::newRow("interval differs") << "interval"
+                                          << "測定間隔（1000 ms）";
+        QTest::newRow("start time gap") << "gap"
+                                        << "続き（2024/3/6 0:0:0）";
+        QTest::newRow("start time unreadable") << "start text"
+                                               << "読み取れません";
+        QTest::newRow("file cut short") << "cut"
+                                        << "途中で終わって";
+        QTest::newRow("file missing") << "missing"
+                                      << "データがありません";
+    }
+    void joinRefused() {
+        QFETCH(QString, fault);
+        QFETCH(QString, reason);
+        const QStringList pieces{Piece("a.zr5", 0, 2), Piece("b.zr5", 2, 2),
+                                 Piece("c.zr5", 4, 2, fault)};
+        const QString out = Path("refused.csv");
+        for (const bool existing : {false, true}) {
+            QFile::remove(out);
+            if (existing) {
+                QVERIFY(WriteAll(out, "old"));
+            }
+            const Run r = Tool(QStringList{"csv", "--join", out} + pieces);
+            QCOMPARE(r.exitCode, 1);
+            QVERIFY2(r.err.contains(reason) && r.err.contains("c.zr5"), qPrintable(r.err));
+            QCOMPARE(r.err.count(QLatin1Char('\n')), 1);
+            QCOMPARE(QFile::exists(out), existing);
+            QCOMPARE(QDir(dir_.path()).entryList({"refused.csv*"}).size(), existing ? 1 : 0);
+            if (existing) {
+                QCOMPARE(ReadAll(out), QByteArray("old"));
+            }
+        }
+    }
+
     void badUsage_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("problem");
@@ -139,6 +244,8 @@ class TestZr5Tool : public QObject {
         QTest::newRow("csv without output") << QStringList{"csv", "x.zr5"} << "csv: missing OUT";
         QTest::newRow("info with extra")
             << QStringList{"info", "a", "b"} << "info: unexpected argument \"b\"";
+        QTest::newRow("join without pieces")
+            << QStringList{"csv", "--join", "out.csv"} << "csv --join: missing FILE";
     }
     void badUsage() {
         QFETCH(QStringList, args);

@@ -143,6 +143,11 @@ class TestConversions : public QObject {
                  QStringLiteral("2024/3/5 9:7:2"));
         QCOMPARE(FormatStartTime(QDateTime(QDate(2023, 12, 31), QTime(23, 59, 58))),
                  QStringLiteral("2023/12/31 23:59:58"));
+        const QDateTime t(QDate(2024, 3, 5), QTime(9, 7, 2));
+        QCOMPARE(ParseStartTime(FormatStartTime(t)), t);
+        QCOMPARE(ParseStartTime(QStringLiteral(" 2024/03/05 09:07:02 ")), t);
+        QVERIFY(!ParseStartTime(QStringLiteral("2024/2/30 9:7:2")));
+        QVERIFY(!ParseStartTime(QStringLiteral("                   ")));
     }
 
     void cp932_data() {

@@ -13,10 +13,12 @@ namespace {
 constexpr const char* UsageText =
     "usage: k12inc-zr5 info FILE\n"
     "       k12inc-zr5 csv FILE OUT\n"
+    "       k12inc-zr5 csv --join OUT FILE...\n"
     "       k12inc-zr5 --help\n"
     "\n"
     "  info  show what the data file FILE holds\n"
-    "  csv   write FILE as the CSV file OUT, as the program exports it\n"
+    "  csv   write FILE as the CSV file OUT, as the program exports it;\n"
+    "        with --join, the files (a long run's pieces) as one CSV file\n"
     "\n"
     "Exit status: 0 success, 1 refused file or write failure (the\n"
     "reason on stderr), 2 bad usage.\n";
@@ -102,6 +104,14 @@ int Csv(const QString& path, const QString& outPath) {
     return 0;
 }
 
+// One CSV of the pieces in the order given; the reason on one line when they do not join.
+int Join(const QString& outPath, const QStringList& pieces) {
+    if (auto error = k12::WriteJoinedCsvFile(pieces, outPath)) {
+        return Fail(error->message.replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -114,6 +124,14 @@ int main(int argc, char** argv) {
     if (command == QLatin1String("-h") || command == QLatin1String("--help")) {
         QTextStream(stdout) << UsageText;
         return 0;
+    }
+    if (command == QLatin1String("csv") && args.size() >= 2 && args[1] == QLatin1String("--join")) {
+        if (args.size() < 4) {
+            return BadUsage(QStringLiteral("csv --join: missing %1")
+                                .arg(args.size() < 3 ? QStringLiteral("OUT and FILE")
+                                                     : QStringLiteral("FILE")));
+        }
+        return Join(args[2], args.mid(3));
     }
     QStringList names;
     if (command == QLatin1String("info")) {
