@@ -35,6 +35,13 @@ DeviceError NoReadingError() {
     return DeviceError(link_error::BadReply, QStringLiteral("リターン文字列不正"));
 }
 
+DeviceError SilenceError() {
+    return DeviceError(link_error::Timeout, QStringLiteral("タイムアウト"));
+}
+
+static_assert(LOG_NO_READING == double(NO_DATA_VALUE),
+              "a window without a reading is stored as a hole");
+
 } // namespace
 
 RunEngine::RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal)
@@ -101,6 +108,9 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
         report.beforeStop.push_back(UnitMessage(*failure));
         return Finish(std::move(report), true);
     }
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        ResetSilenceWatch(i, runStartMs_);
+    }
     return report;
 }
 
@@ -154,10 +164,14 @@ RunReport RunEngine::PcTimerStep() {
     md_.SampleCount += 1;
     journal_.Append(md_);
     report.stored = true;
-    if (md_.ContinueWhenFull && md_.SampleCount >= limit_ && !StoreFull(report)) {
-        return report;
+    // A run that ends now keeps its full store as its last piece.
+    if (DurationOver()) {
+        return Finish(std::move(report), true);
     }
-    return DurationOver() ? Finish(std::move(report), true) : report;
+    if (md_.ContinueWhenFull && md_.SampleCount >= limit_) {
+        StoreFull(report);
+    }
+    return report;
 }
 
 RunReport RunEngine::DevTimerStep() {
@@ -175,6 +189,7 @@ RunReport RunEngine::DevTimerStep() {
         report.beforeStop.push_back(std::move(*failure));
         return Finish(std::move(report), false);
     }
+    WatchForSilence();
     if (md_.ContinueOnError) {
         TakeFailedUnitsDown();
         RestartDownUnits();
@@ -187,16 +202,17 @@ RunReport RunEngine::DevTimerStep() {
         report.afterStop.push_back(std::move(*ending));
         return Finish(std::move(report), true);
     }
+    if (DurationOver()) {
+        return Finish(std::move(report), true);
+    }
     if (md_.SampleCount >= limit_) {
         if (!md_.ContinueWhenFull) {
             report.afterStop.push_back(BufferFull());
             return Finish(std::move(report), true);
         }
-        if (!StoreFull(report)) {
-            return report;
-        }
+        StoreFull(report);
     }
-    return DurationOver() ? Finish(std::move(report), true) : report;
+    return report;
 }
 
 bool RunEngine::DurationOver() const {
@@ -261,9 +277,13 @@ std::optional<QString> RunEngine::WritePiece(RunReport& report) {
     ++piecesWritten_;
     lastPiece_ = written;
     report.pieceWritten = written;
-    const auto missed = MissedReadings(md_, faults_, limit_);
     for (int i = 0; i < UNIT_COUNT; ++i) {
-        missedBefore_[i] += missed[i];
+        const UnitRecord& u = md_.Units[i];
+        if (u.Mflag && u.DataCount < md_.SampleCount && !faults_.IsDown(i) &&
+            !faults_.PadTarget(i)) {
+            // Too late for this piece: its missing rows are holes.
+            faults_.NoteError(i, SilenceError());
+        }
     }
     return std::nullopt;
 }
@@ -279,6 +299,10 @@ void RunEngine::StartNextPiece(RunReport& report) {
         if (u.Mflag && !faults_.IsDown(i) && !faults_.PadTarget(i)) {
             behind_[i] += std::max(0, limit_ - u.DataCount);
         }
+    }
+    const auto missed = MissedReadings(md_, faults_, limit_);
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        missedBefore_[i] += missed[i];
     }
     md_.ClearData();
     md_.Measuring = true;
@@ -325,7 +349,7 @@ RunReport RunEngine::Finish(RunReport report, bool collect) {
             journal_.DataSaved(md_);
         }
     }
-    if (md_.ContinueOnError) {
+    if (md_.ContinueOnError || md_.ContinueWhenFull) {
         auto missed = MissedReadings(md_, faults_, limit_);
         for (int i = 0; i < UNIT_COUNT; ++i) {
             missed[i] += missedBefore_[i];
@@ -437,6 +461,9 @@ std::optional<RunMessage> RunEngine::UnitEndingTheRun() {
         if (leadingHole_[i]) {
             return Plain(UnitFailureText(i, NoReadingError()));
         }
+        if (lineWatch_[i].silent) {
+            return Plain(UnitFailureText(i, SilenceError()));
+        }
         // Going on through faults, a unit that has values is taken down instead.
         if (md_.ContinueOnError && md_.Units[i].DataCount >= 1) {
             continue;
@@ -543,9 +570,43 @@ void RunEngine::RestartDownUnits() {
             continue;
         }
         faults_.MarkUp(i);
+        ResetSilenceWatch(i, now);
         // Its first new value ends an interval from now: it belongs in the row whose time is
         // nearest to that, and so on.
         faults_.SetPadTarget(i, RowCountAt(clock_.monotonicMs() - runStartMs_, md_.IntervalTM));
+    }
+}
+
+void RunEngine::ResetSilenceWatch(int i, qint64 nowMs) {
+    LineWatch& watch = lineWatch_[i];
+    watch.lines = md_.Drivers[i] ? md_.Drivers[i]->LinesReceived() : 0;
+    watch.sinceMs = nowMs;
+    watch.silent = false;
+}
+
+void RunEngine::WatchForSilence() {
+    const qint64 now = clock_.monotonicMs();
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (!md_.Units[i].Mflag || !md_.Drivers[i] || faults_.IsDown(i)) {
+            continue;
+        }
+        ComDrv& drv = *md_.Drivers[i];
+        LineWatch& watch = lineWatch_[i];
+        if (drv.LinesReceived() != watch.lines) {
+            ResetSilenceWatch(i, now);
+            continue;
+        }
+        if (now - watch.sinceMs < SILENCE_MS) {
+            continue;
+        }
+        // A unit whose power came back waits for "RUN00"; it is started again like a unit
+        // whose line failed.
+        if (md_.ContinueOnError && md_.Units[i].DataCount >= 1) {
+            faults_.MarkDown(i, SilenceError(), now);
+            drv.DevClose();
+        } else {
+            watch.silent = true;
+        }
     }
 }
 

@@ -51,6 +51,8 @@ struct RunReport {
 class RunEngine {
   public:
     static constexpr int DEVICE_STEP_MS = 100;
+    // A streaming unit that delivers no line at all for this long has timed out.
+    static constexpr qint64 SILENCE_MS = 3000;
     // Going on into pieces, a full store waits at most this long for units that lag behind.
     static constexpr qint64 PIECE_WAIT_MS = 10000;
 
@@ -136,6 +138,9 @@ class RunEngine {
     void TakeFailedUnitsDown();
     void RestartDownUnits();
     void PadMissedRows(int i);
+    // Notices streaming units that fell silent: taken down, or marked to end the run.
+    void WatchForSilence();
+    void ResetSilenceWatch(int i, qint64 nowMs);
 
     ModuleData& md_;
     const Clock& clock_;
@@ -156,6 +161,13 @@ class RunEngine {
     std::array<int32_t, UNIT_COUNT> missedBefore_{};
     // Per unit: its first value was not a reading, so no saved file could tell it was in use.
     std::array<bool, UNIT_COUNT> leadingHole_{};
+    // Per unit: the lines its driver had received when that count last changed, and when.
+    struct LineWatch {
+        quint64 lines = 0;
+        qint64 sinceMs = 0;
+        bool silent = false;
+    };
+    std::array<LineWatch, UNIT_COUNT> lineWatch_{};
 };
 
 } // namespace k12

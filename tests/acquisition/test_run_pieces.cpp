@@ -1,0 +1,261 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Runs cut into pieces when the store is full, and runs of a set duration, on a small store.
+#include "EngineRig.h"
+#include "data_files/DataFile.h"
+#include "measurement/Conversions.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace k12;
+using namespace k12::test;
+
+namespace {
+
+constexpr int32_t kPiece = 10;
+
+// What unit u reads for row r of the run (0-based): the same value whichever piece it lands in.
+double Value(int u, int r) {
+    return 100.0 * (u + 1) + r;
+}
+
+// A rig going on into pieces of kPiece rows in `folder`.
+std::unique_ptr<EngineRig> PieceRig(const RunSetup& setup, const QString& folder,
+                                    const QString& journal = {}) {
+    auto rig = std::make_unique<EngineRig>(setup, journal);
+    rig->md.ContinueWhenFull = true;
+    rig->md.SaveFolder = folder;
+    rig->engine.SetPieceRowsForTest(kPiece);
+    return rig;
+}
+
+// The PC-timer units answer each poll with their next value.
+void ScriptPolls(EngineRig& rig, int rows) {
+    for (int u : {0, 1}) {
+        FakeSerialPort& port = rig.port(u);
+        port.clearReplies();
+        port.reply("", "K12INC\r\n", 0, true);
+        for (int r = 0; r < rows; ++r) {
+            port.reply("GET", ReadingLine(Value(u, r)));
+        }
+    }
+}
+
+QStringList Texts(const std::vector<RunMessage>& messages) {
+    QStringList texts;
+    for (const RunMessage& m : messages) {
+        texts << m.text;
+    }
+    return texts;
+}
+
+DataFileContent Piece(const QString& path) {
+    auto parsed = ParseDataFile(path);
+    auto* content = std::get_if<DataFileContent>(&parsed);
+    return content ? *content : DataFileContent{};
+}
+
+} // namespace
+
+class TestRunPieces : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    int folders_ = 0;
+    QString NewFolder() {
+        const QString f = dir_.filePath(QStringLiteral("f%1").arg(++folders_));
+        QDir().mkpath(f);
+        return f;
+    }
+
+  private Q_SLOTS:
+    void everyValueInItsPieceAndRow_data();
+    void everyValueInItsPieceAndRow();
+    void aLaggingUnitDoesNotHoldTheRunUp();
+    void aPieceThatCannotBeWritten();
+    void theLastPieceAtEveryEnd_data();
+    void theLastPieceAtEveryEnd();
+};
+
+void TestRunPieces::everyValueInItsPieceAndRow_data() {
+    QTest::addColumn<bool>("pcTimer");
+    QTest::addColumn<int>("lag"); // rows unit 2 delivers later than unit 1
+    QTest::newRow("PC timer") << true << 0;
+    QTest::newRow("device timer, in step") << false << 0;
+    QTest::newRow("device timer, out of step") << false << 3;
+}
+
+void TestRunPieces::everyValueInItsPieceAndRow() {
+    QFETCH(bool, pcTimer);
+    QFETCH(int, lag);
+    const QString folder = NewFolder();
+    const QString state = NewFolder();
+    constexpr int kRows = 25;
+    auto rig = PieceRig({{0, 1}, pcTimer, pcTimer ? 1000 : 100}, folder, state);
+    rig->start();
+    if (pcTimer) {
+        ScriptPolls(*rig, kRows);
+    }
+    int pieces = 0;
+    for (int k = 0; k < kRows + lag; ++k) {
+        RunReport report;
+        if (pcTimer) {
+            rig->clock.advance(1000);
+            report = rig->engine.PcTimerTick();
+        } else {
+            if (k < kRows) {
+                rig->receive(0, {Value(0, k)});
+            }
+            if (k >= lag) {
+                rig->receive(1, {Value(1, k - lag)});
+            }
+            report = rig->step();
+        }
+        QVERIFY(!report.ended);
+        if (report.pieceWritten) {
+            ++pieces;
+            QVERIFY(report.pieceStarted);
+            // The journal holds the current piece only.
+            QCOMPARE(Piece(rig->journal.Path()).Rows.size(), size_t(rig->md.SampleCount));
+        }
+    }
+    QCOMPARE(pieces, 2);
+    rig->engine.Stop();
+    QVERIFY(!QFileInfo::exists(rig->journal.Path())); // every row is in a piece
+    const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
+    QCOMPARE(names, (QStringList{"20240305-090702-001.zr5", "20240305-090702-002.zr5",
+                                 "20240305-090702-003.zr5"}));
+    const QDateTime start(QDate(2024, 3, 5), QTime(9, 7, 2));
+    for (int p = 0; p < 3; ++p) {
+        const DataFileContent piece = Piece(QDir(folder).filePath(names[p]));
+        QCOMPARE(piece.StartTime,
+                 FormatStartTime(start.addMSecs(qint64(p) * kPiece * (pcTimer ? 1000 : 100))));
+        QCOMPARE(piece.Rows.size(), size_t(p < 2 ? kPiece : kRows - 2 * kPiece));
+        for (size_t j = 0; j < piece.Rows.size(); ++j) {
+            for (int u : {0, 1}) {
+                QCOMPARE(piece.Rows[j][u], float(Value(u, p * kPiece + int(j))));
+            }
+        }
+    }
+    QCOMPARE(rig->engine.PiecesWritten(), 3);
+    QCOMPARE(rig->md.SampleCount, 5); // the store still holds the last piece
+}
+
+void TestRunPieces::aLaggingUnitDoesNotHoldTheRunUp() {
+    const QString folder = NewFolder();
+    auto rig = PieceRig({{0, 1}, false, 100}, folder);
+    rig->start();
+    // Unit 2 delivers its first four rows, then one every two seconds: the full store waits ten
+    // seconds for it.
+    RunReport report;
+    int k = 0;
+    int delivered = 0;
+    while (!report.pieceWritten && k < 200) {
+        rig->receive(0, {Value(0, k)});
+        if (k < 4 || k % 20 == 0) {
+            rig->receive(1, {Value(1, delivered++)});
+        }
+        report = rig->step();
+        ++k;
+    }
+    QVERIFY(report.pieceWritten);
+    QCOMPARE(k, kPiece + RunEngine::PIECE_WAIT_MS / RunEngine::DEVICE_STEP_MS);
+    const DataFileContent piece = Piece(*report.pieceWritten);
+    QCOMPARE(piece.Rows.size(), size_t(kPiece));
+    QCOMPARE(piece.Rows[8][1], float(Value(1, 8)));
+    QCOMPARE(piece.Rows[9][1], NO_DATA_VALUE);
+    QVERIFY(!report.ended);
+    // Its value for that row comes too late and is dropped; the next one opens the next piece.
+    for (; k <= 140; ++k) {
+        rig->receive(0, {Value(0, k)});
+        if (k % 20 == 0) {
+            rig->receive(1, {Value(1, delivered++)});
+        }
+        rig->step();
+    }
+    QCOMPARE(rig->md.Units[1].Data[0], float(Value(1, 10)));
+    // The summary counts the holes the pieces hold.
+    const QStringList summary = Texts(rig->engine.Stop().afterStop);
+    int holes = 0;
+    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
+        for (const auto& row : Piece(QDir(folder).filePath(name)).Rows) {
+            holes += row[1] == NO_DATA_VALUE ? 1 : 0;
+        }
+    }
+    QCOMPARE(summary, QStringList{QStringLiteral("2台目: %1件（タイムアウト）").arg(holes)});
+}
+
+void TestRunPieces::aPieceThatCannotBeWritten() {
+    // The folder is gone: the piece goes where the journal keeps rows aside, with a note, and
+    // the run goes on.
+    const QString state = NewFolder();
+    auto rig = PieceRig({{0}, true, 1000}, dir_.filePath(QStringLiteral("gone")), state);
+    rig->start();
+    RunReport report;
+    for (int k = 0; k < kPiece; ++k) {
+        rig->clock.advance(1000);
+        report = rig->engine.PcTimerTick();
+    }
+    QVERIFY(!report.ended);
+    QCOMPARE(report.notices.size(), size_t(1));
+    QVERIFY(report.notices[0].text.contains(QStringLiteral("gone")));
+    QCOMPARE(*report.pieceWritten,
+             rig->journal.UnsavedFolder() + QStringLiteral("/20240305-090702-001.zr5"));
+    QCOMPARE(Piece(*report.pieceWritten).Rows.size(), size_t(kPiece));
+
+    // Kept nowhere (no journal either): the run stops as a full store stops it.
+    auto nowhere = PieceRig({{0}, true, 1000}, dir_.filePath(QStringLiteral("gone")));
+    nowhere->start();
+    for (int k = 0; k < kPiece; ++k) {
+        nowhere->clock.advance(1000);
+        report = nowhere->engine.PcTimerTick();
+    }
+    QVERIFY(report.ended);
+    QCOMPARE(report.beforeStop.size(), size_t(2));
+    QCOMPARE(report.beforeStop[1].text, QStringLiteral("メモリー不足です。測定値が保存できません"));
+    QCOMPARE(nowhere->md.SampleCount, kPiece); // the rows are still in memory
+}
+
+void TestRunPieces::theLastPieceAtEveryEnd_data() {
+    QTest::addColumn<QString>("end");
+    QTest::newRow("stop") << "stop";
+    QTest::newRow("run duration") << "duration";
+    QTest::newRow("a fault that ends the run") << "fault";
+    QTest::newRow("the program ends") << "quit";
+}
+
+void TestRunPieces::theLastPieceAtEveryEnd() {
+    QFETCH(QString, end);
+    const QString folder = NewFolder();
+    auto rig = PieceRig({{0}, true, 1000}, folder);
+    rig->md.StopAfterMinutes = end == QLatin1String("duration") ? 1 : 0;
+    rig->start();
+    RunReport report;
+    for (int k = 1; k <= 65 && !report.ended; ++k) {
+        if (end == QLatin1String("fault") && k == 13) {
+            rig->port(0).setFailure(DeviceError(706, QStringLiteral("切断")));
+        }
+        rig->clock.advance(1000);
+        report = rig->engine.PcTimerTick();
+    }
+    if (end == QLatin1String("stop")) {
+        report = rig->engine.Stop();
+    } else if (end == QLatin1String("quit")) {
+        rig.reset();
+    }
+    const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
+    const int rows = end == QLatin1String("duration") ? 60
+                     : end == QLatin1String("fault")  ? 12
+                                                      : 65;
+    QCOMPARE(names.size(), (rows + kPiece - 1) / kPiece);
+    QCOMPARE(Piece(QDir(folder).filePath(names.last())).Rows.size(),
+             size_t(rows - (names.size() - 1) * kPiece));
+    if (rig) {
+        QVERIFY(report.ended);
+        QCOMPARE(rig->md.SampleCount, rows - (names.size() - 1) * kPiece);
+    }
+}
+
+QTEST_GUILESS_MAIN(TestRunPieces)
+#include "test_run_pieces.moc"
