@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <algorithm>
 #include <utility>
 
@@ -179,6 +180,13 @@ void FormMain::BuildControls() {
     connect(cmdPrint_, &QPushButton::clicked, this, &FormMain::CmdPrintClick);
     connect(cmdEnd_, &QPushButton::clicked, this, &QWidget::close);
 
+    // The status line of a run going on into pieces, below every other control.
+    lblPieces_ = new QLabel(this);
+    lblPieces_->setObjectName(QStringLiteral("lblPieces"));
+    statusBar()->addWidget(lblPieces_);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setVisible(false);
+
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer2_.setObjectName(QStringLiteral("Timer2"));
     connect(&timer1_, &QTimer::timeout, this, &FormMain::OnTimer1Tick);
@@ -321,6 +329,7 @@ void FormMain::CmdSettingClick() {
         ClearCurrentData();
         cmdDisp_->setEnabled(md_.SampleCount >= 1);
     }
+    ShowPieceStatus();
     ResetGraph();
 }
 

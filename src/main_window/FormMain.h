@@ -101,6 +101,8 @@ class FormMain : public QMainWindow {
     void ResetGraph();
     void EnableScaleY(bool p);
     void ScrollAxesX();
+    // The X range of a new run: from row 1, as wide as the scroll mode says.
+    void ResetViewX();
     std::array<int32_t, UNIT_COUNT> RowsStillPlotted(int32_t n) const;
     int32_t DisplayCount() const;
     void SelectMode(int index);
@@ -119,6 +121,10 @@ class FormMain : public QMainWindow {
     void Show(const RunMessage& message);
     void ShowUnitFaults();
     void MarkUnitLabel(int i, bool down);
+    // The chart starts over for the next piece of a run, as at a start.
+    void ShowNextPiece();
+    // The status line of a run going on into pieces; hidden without that option.
+    void ShowPieceStatus();
 
     void CmdSettingClick();
     void CmdMeasInfoClick();
@@ -178,6 +184,7 @@ class FormMain : public QMainWindow {
     QPushButton* cmdSave_ = nullptr;
     QPushButton* cmdPrint_ = nullptr;
     QPushButton* cmdEnd_ = nullptr;
+    QLabel* lblPieces_ = nullptr;
     std::array<QPushButton*, 4> cmdMove_{};
 };
 

@@ -198,29 +198,7 @@ bool FormMain::SetGraphParam() {
         md_.YMax = *hi;
         md_.YMin = *low;
         EnableScaleY(true);
-        md_.ViewStart = 1;
-        switch (md_.XScaleMode) {
-        case 0:
-            cmdLeft_->setEnabled(false);
-            cmdRight_->setEnabled(false);
-            combo1_->setEnabled(false);
-            md_.ViewWidth = md_.ViewEnd = 100;
-            break;
-        case 1:
-            md_.ViewWidth = DisplayCount();
-            md_.ViewEnd = md_.ViewWidth;
-            cmdLeft_->setEnabled(false);
-            cmdRight_->setEnabled(false);
-            combo1_->setEnabled(true);
-            break;
-        default:
-            md_.ViewWidth = DisplayCount();
-            md_.ViewEnd = md_.ViewWidth;
-            cmdLeft_->setEnabled(true);
-            cmdRight_->setEnabled(true);
-            combo1_->setEnabled(true);
-            break;
-        }
+        ResetViewX();
         SetAxesY(md_.YMin, md_.YMax);
         SetAxesX(md_.ViewStart, md_.ViewEnd);
     } else {
@@ -231,6 +209,32 @@ bool FormMain::SetGraphParam() {
     }
     chart_.resetLabels();
     return true;
+}
+
+void FormMain::ResetViewX() {
+    md_.ViewStart = 1;
+    switch (md_.XScaleMode) {
+    case 0:
+        cmdLeft_->setEnabled(false);
+        cmdRight_->setEnabled(false);
+        combo1_->setEnabled(false);
+        md_.ViewWidth = md_.ViewEnd = 100;
+        break;
+    case 1:
+        md_.ViewWidth = DisplayCount();
+        md_.ViewEnd = md_.ViewWidth;
+        cmdLeft_->setEnabled(false);
+        cmdRight_->setEnabled(false);
+        combo1_->setEnabled(true);
+        break;
+    default:
+        md_.ViewWidth = DisplayCount();
+        md_.ViewEnd = md_.ViewWidth;
+        cmdLeft_->setEnabled(true);
+        cmdRight_->setEnabled(true);
+        combo1_->setEnabled(true);
+        break;
+    }
 }
 
 void FormMain::ScrollAxesX() {
