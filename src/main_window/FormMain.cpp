@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FormMain.h"
 
+#include "ChartMouse.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
 #include "settings/MeasInfo.h"
@@ -28,6 +29,28 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& cap
     b->setAutoDefault(false);
     return b;
 }
+
+// A mode button that runs its handling once however it is selected: a click (pointer or keyboard)
+// emits clicked(); a selection by code or by an accessibility tool's Toggle action only sets the
+// check state, which arrives in checkStateSet().
+class ModeButton final : public QRadioButton {
+  public:
+    ModeButton(const QString& text, QWidget* parent, std::function<void()> selected)
+        : QRadioButton(text, parent), selected_(std::move(selected)) {
+        connect(this, &QAbstractButton::clicked, this, [this] { selected_(); });
+    }
+
+  protected:
+    void checkStateSet() override {
+        QRadioButton::checkStateSet();
+        if (isChecked()) {
+            selected_();
+        }
+    }
+
+  private:
+    std::function<void()> selected_;
+};
 
 } // namespace
 
@@ -122,10 +145,9 @@ void FormMain::BuildControls() {
     const int modeLefts[3] = {480, 1920, 3840};
     const int modeWidths[3] = {1095, 1575, 1215};
     for (int i = 0; i < 3; ++i) {
-        optWid_[i] = new QRadioButton(modes[i], frame2_);
+        optWid_[i] = new ModeButton(modes[i], frame2_, [this, i] { OptWidClick(i); });
         optWid_[i]->setObjectName(QStringLiteral("optWid_%1").arg(i));
         place(optWid_[i], modeLefts[i], 360, modeWidths[i], 375);
-        connect(optWid_[i], &QRadioButton::clicked, this, [this, i] { OptWidClick(i); });
     }
     cmdLeft_ = MakeButton(frame2_, QStringLiteral("cmdLeft"), QStringLiteral("←"));
     place(cmdLeft_, 5280, 360, 495, 375);
@@ -199,6 +221,10 @@ void FormMain::Load() {
     InitGraph();
     InitGraphParam(false);
     ResetGraph();
+    chartMouse_ = std::make_unique<ChartMouse>(ChartMouse::Window{
+        md_, chart_, *combo1_, *txtVhi_, *txtVlow_, [this](int i) { SelectMode(i); },
+        [this] { Combo1Click(); }, [this] { CmdSetScaleYClick(); },
+        [this](int32_t first, int32_t last) { SetAxesX(first, last); }});
 }
 
 void FormMain::Message(const QString& text) {
@@ -323,6 +349,7 @@ void FormMain::CmdSettingClick() {
         ClearCurrentData();
         cmdDisp_->setEnabled(md_.SampleCount >= 1);
     }
+    ResetChartReading();
     ResetGraph();
 }
 
@@ -387,6 +414,7 @@ bool FormMain::ReadFile(const QString& path) {
         journal_->DataReplaced();
     }
     ClearCurrentData();
+    ResetChartReading();
     cmdDisp_->setEnabled(true);
     const int32_t n = md_.SampleCount;
     ReplayData();

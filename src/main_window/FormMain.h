@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QGroupBox;
@@ -23,6 +24,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace k12 {
+
+class ChartMouse;
 
 // Modal and non-modal windows the main window opens. Each has a default that shows the real
 // dialog; tests replace them so nothing blocks.
@@ -113,6 +116,8 @@ class FormMain : public QMainWindow {
     void CmdLeftClick();
     void CmdRightClick();
     void CmdSetScaleYClick();
+    // Removes the chart's markers and shows its hidden lines: new data, new reading.
+    void ResetChartReading();
 
     void CmdStartClick();
     void CmdStopClick();
@@ -207,6 +212,8 @@ class FormMain : public QMainWindow {
     QPushButton* cmdPrint_ = nullptr;
     QPushButton* cmdEnd_ = nullptr;
     std::array<QPushButton*, 4> cmdMove_{};
+    // Reading the chart with the mouse.
+    std::unique_ptr<ChartMouse> chartMouse_;
 };
 
 } // namespace k12

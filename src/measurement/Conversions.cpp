@@ -247,6 +247,10 @@ QString FormatStartTime(const QDateTime& t) {
         .arg(tm.second());
 }
 
+QDateTime ParseStartTime(const QString& text) {
+    return QDateTime::fromString(text.trimmed(), QStringLiteral("yyyy/M/d H:m:s"));
+}
+
 std::optional<QByteArray> EncodeCp932(const QString& text) {
     if (!QStringView(text).isValidUtf16()) {
         return std::nullopt; // a lone surrogate would otherwise turn into a replacement

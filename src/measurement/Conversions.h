@@ -37,6 +37,8 @@ QString CsvDouble(double v);
 
 // Start time "yyyy/m/d h:m:s": 24-hour clock, no zero padding.
 QString FormatStartTime(const QDateTime& t);
+// The local time of a start time in that form; invalid for anything else (the blanks of no run).
+QDateTime ParseStartTime(const QString& text);
 
 // Code page 932 through iconv("CP932"). Encoding fails (nullopt) on a character CP932 cannot
 // represent; decoding fails on bytes that are not valid CP932.

@@ -34,6 +34,8 @@ struct MeasurementStore {
     int16_t IntervalTM = 0; // milliseconds
     // A run goes on through unit faults, leaving gaps where readings are missing.
     bool ContinueOnError = false;
+    // The chart's X axis shows clock times instead of elapsed seconds.
+    bool ClockAxis = false;
     QString StartTime;
     int32_t ViewWidth = 0;
     int32_t ViewStart = 0;

@@ -16,6 +16,11 @@ public:
     // Asks before replacing an existing file and before creating a new one.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter) = 0;
     virtual std::optional<QString> openFileName(QWidget* parent, const QString& filter) = 0;
+    // As saveFileName, but a name typed without an extension gets that of the file type chosen
+    // in the dialog.
+    virtual std::optional<QString> saveFileNameOfType(QWidget* parent, const QString& filter) {
+        return saveFileName(parent, filter);
+    }
 };
 
 } // namespace k12

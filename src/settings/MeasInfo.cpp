@@ -16,6 +16,7 @@ QString PortKey(int i) {
 const QString kTimerTypeKey = QStringLiteral("TimerType");
 const QString kIntervalKey = QStringLiteral("IntervalTM");
 const QString kContinueOnErrorKey = QStringLiteral("ContinueOnError");
+const QString kClockAxisKey = QStringLiteral("ClockAxis");
 
 // "True"/"False" in any letter case, or a number (non-zero is true).
 std::optional<bool> TextToBool(const QString& text) {
@@ -51,10 +52,12 @@ QString BoolText(bool v) {
 
 void LoadOptions(MeasurementStore& store, const SettingsStore& settings) {
     store.ContinueOnError = ReadBool(settings, kContinueOnErrorKey, 0, kOptionsSection);
+    store.ClockAxis = ReadBool(settings, kClockAxisKey, 0, kOptionsSection);
 }
 
 void WriteOptions(const MeasurementStore& store, SettingsStore& settings) {
     settings.write(kOptionsSection, kContinueOnErrorKey, BoolText(store.ContinueOnError));
+    settings.write(kOptionsSection, kClockAxisKey, BoolText(store.ClockAxis));
 }
 
 void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings) {

@@ -19,7 +19,8 @@ void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings);
 // message for the operator saying the settings were not saved and why.
 [[nodiscard]] QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings);
 
-// Reads the options kept beside the acquisition settings (ContinueOnError, default False).
+// Reads the options kept beside the acquisition settings (ContinueOnError, ClockAxis; default
+// False).
 void LoadOptions(MeasurementStore& store, const SettingsStore& settings);
 
 // Writes the options without flushing them; SaveMeasInfo flushes everything written.

@@ -280,29 +280,14 @@ void ComDrv::ProcessLine(const QString& line) {
 }
 
 void ComDrv::AddAverage(double v) {
-    const double r = DegToRad(v);
+    const double r = DegreesToRadians(v);
     SumCos_ += std::cos(r);
     SumSin_ += std::sin(r);
     ++AvgNum_;
 }
 
 double ComDrv::GetAverage() const {
-    const double c = SumCos_;
-    const double s = SumSin_;
-    if (c == 0.0) {
-        if (s == 0.0) {
-            return 0.0;
-        }
-        return s > 0.0 ? 90.0 : -90.0;
-    }
-    const double t = RadToDeg(std::atan(s / c));
-    if (c < 0.0 && s >= 0.0) {
-        return t + 180.0;
-    }
-    if (c < 0.0 && s < 0.0) {
-        return t - 180.0;
-    }
-    return t;
+    return DirectionOfSums(SumCos_, SumSin_);
 }
 
 void ComDrv::ClearAverage() {
@@ -336,12 +321,27 @@ void ComDrv::ClearLog() {
     LogRp_ = 0;
 }
 
-double ComDrv::DegToRad(double x) {
+double DegreesToRadians(double x) {
     return x * PI_15 / 180.0;
 }
 
-double ComDrv::RadToDeg(double x) {
-    return x * 180.0 / PI_15;
+double DirectionOfSums(double sumCos, double sumSin) {
+    const double c = sumCos;
+    const double s = sumSin;
+    if (c == 0.0) {
+        if (s == 0.0) {
+            return 0.0;
+        }
+        return s > 0.0 ? 90.0 : -90.0;
+    }
+    const double t = std::atan(s / c) * 180.0 / PI_15;
+    if (c < 0.0 && s >= 0.0) {
+        return t + 180.0;
+    }
+    if (c < 0.0 && s < 0.0) {
+        return t - 180.0;
+    }
+    return t;
 }
 
 } // namespace k12

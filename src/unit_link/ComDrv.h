@@ -25,6 +25,12 @@ inline constexpr int BadReply = 604;    // "リターン文字列不正"
 inline constexpr int Busy = 605;        // "連続取り込み動作中" or "設定値範囲外"
 } // namespace link_error
 
+// Degrees to radians with the units' own value of pi.
+double DegreesToRadians(double x);
+// The direction in degrees, -180 to 180, of a sum of unit vectors (their cosines and sines): how
+// streamed readings are averaged, so 179 and -179 average to 180. 0 for a zero sum.
+double DirectionOfSums(double sumCos, double sumSin);
+
 // Driver of one angle unit on its serial port: open/probe, single readings, and the streaming
 // mode with averaging into a ring of logged values.
 class ComDrv : public QObject {
@@ -74,8 +80,6 @@ class ComDrv : public QObject {
     void PutLog(double v);
     double TakeLog();
     void ClearLog();
-    static double DegToRad(double x);
-    static double RadToDeg(double x);
 
     bool Openflg_ = false;
     bool Logflg_ = false;
