@@ -69,8 +69,7 @@ void ChartMouse::ZoomX(int steps, double row, double at) {
         }
         const int32_t width = w_.count.itemText(index).toInt();
         MeasurementStore& md = w_.md;
-        md.ViewStart =
-            ZoomedWindowStart(row, at, width, LastWindowStart(md.SampleCount, width));
+        md.ViewStart = ZoomedWindowStart(row, at, width, LastWindowStart(md.SampleCount, width));
         w_.count.setCurrentIndex(index);
         w_.countChosen();
     });

@@ -124,8 +124,8 @@ QList<ChartTextLine> ReadoutLines(const MeasurementStore& md, int32_t row, const
     }
     for (int i = 0; i < UNIT_COUNT; ++i) {
         if (md.Units[i].Mflag) {
-            lines.append({UnitName(i) + QLatin1Char('\t') + Value(Widen(Sample(md.Units[i], row))),
-                          i + 1});
+            lines.append(
+                {UnitName(i) + QLatin1Char('\t') + Value(Widen(Sample(md.Units[i], row))), i + 1});
         }
     }
     return lines;
@@ -135,12 +135,14 @@ QList<ChartTextLine> MarkerLines(const MeasurementStore& md, int32_t a, int32_t 
     QList<ChartTextLine> lines{
         {QStringLiteral("A: ") + RowText(md, a)},
         {QStringLiteral("B: ") + RowText(md, b)},
-        {QStringLiteral("B−A: %1 秒（%2 行）").arg(Seconds(SecondsPerRow(md) * (b - a))).arg(b - a)},
+        {QStringLiteral("B−A: %1 秒（%2 行）")
+             .arg(Seconds(SecondsPerRow(md) * (b - a)))
+             .arg(b - a)},
         {QStringLiteral("\tA\tB\tB−A\t最小\t最大\t平均\t欠測")},
     };
     for (const UnitSpan& s : MarkerSpans(md, a, b)) {
-        const QStringList cells{UnitName(s.unit),    Value(Widen(s.atA)), Value(Widen(s.atB)),
-                                Signed(s.difference), Value(Widen(s.min)), Value(Widen(s.max)),
+        const QStringList cells{UnitName(s.unit),     Value(Widen(s.atA)),     Value(Widen(s.atB)),
+                                Signed(s.difference), Value(Widen(s.min)),     Value(Widen(s.max)),
                                 Value(s.mean),        QString::number(s.holes)};
         lines.append({cells.join(QLatin1Char('\t')), s.unit + 1});
     }

@@ -56,7 +56,7 @@ struct ChartReader {
 // are counted from 1. A point that has received no value is a hole: it is not drawn and it
 // breaks its series' line.
 class Chart {
-public:
+  public:
     virtual ~Chart() = default;
 
     virtual QWidget* widget() = 0;

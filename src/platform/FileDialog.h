@@ -11,7 +11,7 @@ namespace k12 {
 // Open and save dialogs. The filter is in the program's own form
 // "CSVファイル  (*.csv)|*.csv|"; std::nullopt means the operator cancelled.
 class FileDialog {
-public:
+  public:
     virtual ~FileDialog() = default;
     // Asks before replacing an existing file and before creating a new one.
     virtual std::optional<QString> saveFileName(QWidget* parent, const QString& filter) = 0;

@@ -227,9 +227,8 @@ void QcpChart::setUpTools() {
         const auto i = static_cast<std::size_t>(series - 1);
         return i < graphs_.size() ? graphs_[i] : nullptr;
     });
-    menu_ = new QcpChartMenu(p, *this, [this](const QString& path, QString* error) {
-        return exportImage(path, error);
-    });
+    menu_ = new QcpChartMenu(
+        p, *this, [this](const QString& path, QString* error) { return exportImage(path, error); });
 }
 
 void QcpChart::setDialogs(FileDialog& files, MessageBox& messages) {
@@ -564,9 +563,9 @@ bool QcpChart::writePdf(const QString& path, QString* error) {
         QPdfWriter pdf(&file);
         pdf.setCreator(QStringLiteral("k12inc"));
         // One page of the chart's size, a point per pixel.
-        pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size), QPageSize::Point, QString(),
-                                                QPageSize::ExactMatch),
-                                      QPageLayout::Portrait, QMarginsF()));
+        pdf.setPageLayout(
+            QPageLayout(QPageSize(QSizeF(size), QPageSize::Point, QString(), QPageSize::ExactMatch),
+                        QPageLayout::Portrait, QMarginsF()));
         QCPPainter painter;
         if (!painter.begin(&pdf)) {
             return Fail(error, QStringLiteral("PDF を作れません。"));

@@ -36,9 +36,8 @@ QMenu* QcpChartMenu::open(QPoint pos) {
 
     const PlotRows rows(plot_, model_.reader());
     const auto row = rows.inPlot(pos) ? rows.nearestRow(pos.x()) : std::nullopt;
-    for (const auto& [m, text] :
-         {std::pair{Marker::A, QStringLiteral("マーカーA をここに")},
-          std::pair{Marker::B, QStringLiteral("マーカーB をここに")}}) {
+    for (const auto& [m, text] : {std::pair{Marker::A, QStringLiteral("マーカーA をここに")},
+                                  std::pair{Marker::B, QStringLiteral("マーカーB をここに")}}) {
         QAction* here = menu->addAction(text);
         here->setEnabled(row.has_value());
         connect(here, &QAction::triggered, this, [this, m = m, row] { model_.setMarker(m, row); });

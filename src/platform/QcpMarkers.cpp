@@ -115,10 +115,10 @@ void QcpMarkers::paint(QCPPainter* painter) {
     }
     if (!lines_.isEmpty()) {
         const QSize size = box_.size(lines_);
-        box_.draw(painter,
-                  QRect(QPoint(area.left() + kBoxInset, area.bottom() - kBoxInset - size.height()),
-                        size),
-                  lines_);
+        box_.draw(
+            painter,
+            QRect(QPoint(area.left() + kBoxInset, area.bottom() - kBoxInset - size.height()), size),
+            lines_);
     }
 }
 

@@ -102,8 +102,7 @@ QSize TextBox::size(const QList<ChartTextLine>& lines) const {
     return {width + 2 * kPadding, fm.height() * static_cast<int>(lines.size()) + 2 * kPadding};
 }
 
-void TextBox::draw(QCPPainter* painter, const QRect& box,
-                   const QList<ChartTextLine>& lines) const {
+void TextBox::draw(QCPPainter* painter, const QRect& box, const QList<ChartTextLine>& lines) const {
     painter->setPen(QPen(QColor(90, 90, 90)));
     painter->setBrush(QColor(255, 255, 255, 235));
     painter->drawRect(box.adjusted(0, 0, -1, -1));

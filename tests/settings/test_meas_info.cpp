@@ -244,7 +244,8 @@ void TestMeasInfo::continueOnErrorOption() {
     QFile file(IniPath());
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString ini = QString::fromUtf8(file.readAll());
-    QVERIFY2(ini.contains(QStringLiteral("[Options]\nClockAxis=True\nContinueOnError=True\n")), qPrintable(ini));
+    QVERIFY2(ini.contains(QStringLiteral("[Options]\nClockAxis=True\nContinueOnError=True\n")),
+             qPrintable(ini));
     const qsizetype measInfo = ini.indexOf(QStringLiteral("[MeasInfo]"));
     QCOMPARE(ini.mid(measInfo).section(QStringLiteral("\n\n"), 0, 0).count(QLatin1Char('=')), 10);
     QtSettingsStore settings;
