@@ -10,7 +10,6 @@ namespace k12 {
 namespace {
 
 constexpr int RECEIVE_CYCLES = 100;
-constexpr double PI_15 = 3.14159265358979;
 // Readings averaged into one logged value at most.
 constexpr int16_t MAX_AVERAGING = 100;
 
@@ -319,10 +318,6 @@ void ComDrv::ClearLog() {
     LogLen_ = 0;
     LogWp_ = 0;
     LogRp_ = 0;
-}
-
-double DegreesToRadians(double x) {
-    return x * PI_15 / 180.0;
 }
 
 double DirectionOfSums(double sumCos, double sumSin) {

@@ -69,6 +69,15 @@ class TestChartReading : public QObject {
         QCOMPARE(s.holes, holes);
     }
 
+    // The mean of one value is that value: the fast sine and cosine lose nothing that shows.
+    void meanOfOne() {
+        for (const float v : {-179.999f, -123.456f, -0.5f, 0.0004f, 45.5f, 89.9999f, 179.5f, 180.0f,
+                              359.75f, -4000.25f}) {
+            const double mean = SpanOf(Unit({v}), 0, 1, 1).mean.value();
+            QVERIFY2(std::abs(AngleDifference(v, mean)) < 1e-9, qPrintable(QString::number(v)));
+        }
+    }
+
     // The readout and the markers' box of a device-timer store (100 ms): unit 2 has a hole.
     void texts() {
         MeasurementStore md;
