@@ -5,6 +5,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <algorithm>
 
 namespace k12 {
 
@@ -114,11 +115,13 @@ void QcpMarkers::paint(QCPPainter* painter) {
         painter->drawText(tag, Qt::AlignCenter, label);
     }
     if (!lines_.isEmpty()) {
+        // At the bottom left of the plot area, running past its right edge when it must.
         const QSize size = box_.size(lines_);
-        box_.draw(
-            painter,
-            QRect(QPoint(area.left() + kBoxInset, area.bottom() - kBoxInset - size.height()), size),
-            lines_);
+        const QRect viewport = plot_->viewport();
+        const int left = std::max(
+            viewport.left(), std::min(area.left() + kBoxInset, viewport.right() - size.width()));
+        const int top = std::max(viewport.top(), area.bottom() - kBoxInset - size.height());
+        box_.draw(painter, QRect(QPoint(left, top), size), lines_);
     }
 }
 

@@ -34,7 +34,10 @@ std::pair<double, double> ZoomAround(double min, double max, double v, int steps
     return {v - (v - min) * f, v + (max - v) * f};
 }
 
-QRect PlaceBox(const QRect& area, int x, int y, QSize size) {
+QRect PlaceBox(const QRect& area, const QRect& widget, int x, int y, QSize size) {
+    if (size.width() > area.width() || size.height() > area.height()) {
+        return PlaceBox(widget, widget, x, y, size);
+    }
     int left = x + kBoxGap;
     if (left + size.width() > area.right()) {
         left = x - kBoxGap - size.width();
@@ -81,6 +84,10 @@ QList<int> TextBox::columnWidths(const QList<ChartTextLine>& lines) const {
     QList<int> widths;
     for (const ChartTextLine& line : lines) {
         const QStringList cells = line.text.split(QLatin1Char('\t'));
+        // A line of one cell runs over the columns instead of widening the first.
+        if (cells.size() == 1) {
+            continue;
+        }
         for (qsizetype c = 0; c < cells.size(); ++c) {
             if (c >= widths.size()) {
                 widths.append(0);
@@ -92,13 +99,18 @@ QList<int> TextBox::columnWidths(const QList<ChartTextLine>& lines) const {
 }
 
 QSize TextBox::size(const QList<ChartTextLine>& lines) const {
+    const QFontMetrics fm(font_);
     const QList<int> widths = columnWidths(lines);
     int width = 0;
     for (int w : widths) {
         width += w;
     }
     width += kColumnGap * static_cast<int>(std::max<qsizetype>(widths.size() - 1, 0));
-    const QFontMetrics fm(font_);
+    for (const ChartTextLine& line : lines) {
+        if (!line.text.contains(QLatin1Char('\t'))) {
+            width = std::max(width, fm.horizontalAdvance(line.text));
+        }
+    }
     return {width + 2 * kPadding, fm.height() * static_cast<int>(lines.size()) + 2 * kPadding};
 }
 
@@ -116,10 +128,9 @@ void TextBox::draw(QCPPainter* painter, const QRect& box, const QList<ChartTextL
         int x = box.left() + kPadding;
         for (qsizetype c = 0; c < cells.size(); ++c) {
             const Qt::Alignment align = c == 0 ? Qt::AlignLeft : Qt::AlignRight;
-            // A line of one cell may run over the columns of the others.
             const int w = cells.size() == 1 ? box.width() - 2 * kPadding : widths[c];
             painter->drawText(QRect(x, y, w, fm.height()), align | Qt::AlignVCenter, cells[c]);
-            x += widths[c] + kColumnGap;
+            x += w + kColumnGap;
         }
         y += fm.height();
     }
@@ -139,7 +150,7 @@ void OverlayDrawing::applyDefaultAntialiasingHint(QCPPainter* painter) const {
 }
 
 QRect OverlayDrawing::clipRect() const {
-    return parentPlot()->axisRect()->rect();
+    return parentPlot()->viewport();
 }
 
 void OverlayDrawing::draw(QCPPainter* painter) {

@@ -25,8 +25,8 @@ std::optional<int32_t> NearestRow(double row, int32_t rows);
 std::pair<double, double> ZoomAround(double min, double max, double v, int steps);
 
 // Where a box of the given size stands beside x, at about y: right of x when it fits, else left
-// of it, always inside area.
-QRect PlaceBox(const QRect& area, int x, int y, QSize size);
+// of it, inside area, or inside the widget when it is larger than the area.
+QRect PlaceBox(const QRect& area, const QRect& widget, int x, int y, QSize size);
 
 // The plot's geometry as the tools need it, from the reader and the axes of the last draw.
 class PlotRows {
@@ -81,7 +81,7 @@ class TextBox {
 };
 
 // A layerable on the plot's "overlay" layer, which QCustomPlot keeps in a buffer of its own:
-// replot() draws that buffer alone and repaints the widget. Drawing is clipped to the plot area.
+// replot() draws that buffer alone and repaints the widget.
 class OverlayDrawing : public QCPLayerable {
   public:
     OverlayDrawing(QCustomPlot* plot, std::function<void(QCPPainter*)> paint);

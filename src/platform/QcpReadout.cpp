@@ -76,7 +76,8 @@ void QcpReadout::paint(QCPPainter* painter) {
     painter->setPen(QPen(QColor(70, 70, 70), 1));
     painter->drawLine(QPoint(x, area.top()), QPoint(x, area.bottom()));
     if (!lines_.isEmpty()) {
-        box_.draw(painter, PlaceBox(area, x, mouse_.y(), box_.size(lines_)), lines_);
+        box_.draw(painter, PlaceBox(area, plot_->viewport(), x, mouse_.y(), box_.size(lines_)),
+                  lines_);
     }
 }
 
