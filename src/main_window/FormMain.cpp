@@ -30,9 +30,10 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& cap
     return b;
 }
 
-// A mode button that runs its handling once however it is selected: a click (pointer or keyboard)
-// emits clicked(); a selection by code or by an accessibility tool's Toggle action only sets the
-// check state, which arrives in checkStateSet().
+// A mode button that runs its handling once however it is selected: a click (pointer, keyboard,
+// click()) emits clicked(); a selection by code or by an accessibility tool's Toggle action only
+// sets the check state, which arrives in checkStateSet() (also from inside a click, where
+// clicked() follows).
 class ModeButton final : public QRadioButton {
   public:
     ModeButton(const QString& text, QWidget* parent, std::function<void()> selected)
@@ -41,15 +42,21 @@ class ModeButton final : public QRadioButton {
     }
 
   protected:
+    void nextCheckState() override {
+        inClick_ = true;
+        QRadioButton::nextCheckState();
+        inClick_ = false;
+    }
     void checkStateSet() override {
         QRadioButton::checkStateSet();
-        if (isChecked()) {
+        if (isChecked() && !inClick_) {
             selected_();
         }
     }
 
   private:
     std::function<void()> selected_;
+    bool inClick_ = false;
 };
 
 } // namespace
