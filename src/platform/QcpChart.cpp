@@ -253,7 +253,8 @@ void QcpChart::redraw() {
 
 void QcpChart::markersChanged() {
     if (markers_) {
-        markers_->update(true);
+        // While repainting is held, resuming draws them with everything else.
+        markers_->update(!isRepaintSuspended());
     }
 }
 
