@@ -43,6 +43,7 @@ int main(int argc, char* argv[]) {
     QtPrintDialog printDialog;
     SystemClock clock;
     QcpChart chart;
+    chart.setDialogs(files, messages);
     ModuleData md([&settings] { return std::make_unique<QtSerialPort>(settings); }, messages);
     PrintCommand printing(md, chart, messages, printDialog);
     MoveToolLauncher* moveTool = nullptr;

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QGroupBox;
@@ -21,6 +22,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace k12 {
+
+class ChartMouse;
 
 // Modal and non-modal windows the main window opens. Each has a default that shows the real
 // dialog; tests replace them so nothing blocks.
@@ -112,6 +115,8 @@ class FormMain : public QMainWindow {
     void CmdLeftClick();
     void CmdRightClick();
     void CmdSetScaleYClick();
+    // Removes the chart's markers and shows its hidden lines: new data, new reading.
+    void ResetChartReading();
 
     void CmdStartClick();
     void CmdStopClick();
@@ -186,6 +191,8 @@ class FormMain : public QMainWindow {
     QPushButton* cmdEnd_ = nullptr;
     QLabel* lblPieces_ = nullptr;
     std::array<QPushButton*, 4> cmdMove_{};
+    // Reading the chart with the mouse.
+    std::unique_ptr<ChartMouse> chartMouse_;
 };
 
 } // namespace k12

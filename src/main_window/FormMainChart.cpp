@@ -186,8 +186,12 @@ int32_t FormMain::DisplayCount() const {
 }
 
 void FormMain::SelectMode(int index) {
+    // Checking the button runs its handling, as a click would (also when it is checked already).
     optWid_[index]->setChecked(true);
-    OptWidClick(index);
+}
+
+void FormMain::ResetChartReading() {
+    chart_.clearReading();
 }
 
 bool FormMain::SetGraphParam() {

@@ -52,6 +52,7 @@ void FormMain::CmdStartClick() {
     chart_.suspendRepaint();
     const RunReport report = engine_.Start([this] {
         ClearChartLines();
+        ResetChartReading();
         SetButtonState();
         SetGraphParam();
     });

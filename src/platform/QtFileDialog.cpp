@@ -4,9 +4,21 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QStringList>
 
 namespace k12 {
+
+namespace {
+
+// "PNG画像 (*.png)" -> "png"; empty for a filter without one plain extension.
+QString FilterSuffix(const QString& qtFilter) {
+    static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)[ )]"));
+    return pattern.match(qtFilter).captured(1);
+}
+
+} // namespace
 
 QString ToQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -50,6 +62,11 @@ std::optional<QString> QtFileDialog::runDialog(QWidget* parent, const QString& q
             }
         }
     }
+    if (typeSuffix_ && save) {
+        dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& f) { dialog.setDefaultSuffix(FilterSuffix(f)); });
+    }
     if (!start.isEmpty()) {
         const QFileInfo info(start);
         dialog.setDirectory(info.absolutePath());
@@ -83,6 +100,11 @@ std::optional<QString> QtFileDialog::saveFileName(QWidget* parent, const QString
         }
         start = *path;
     }
+}
+
+std::optional<QString> QtFileDialog::saveFileNameOfType(QWidget* parent, const QString& filter) {
+    const QScopedValueRollback<bool> typed(typeSuffix_, true);
+    return saveFileName(parent, filter);
 }
 
 std::optional<QString> QtFileDialog::openFileName(QWidget* parent, const QString& filter) {

@@ -220,8 +220,10 @@ void TestMeasInfo::continueOnErrorOption() {
     FakeSettingsStore fake;
     MeasurementStore store;
     store.ContinueOnError = true;
+    store.ClockAxis = true;
     LoadOptions(store, fake);
     QCOMPARE(store.ContinueOnError, false);
+    QCOMPARE(store.ClockAxis, false);
     for (const auto& [text, on] :
          {std::pair{"TRUE", true}, {"-1", true}, {"false", false}, {"0", false}, {"yes", false}}) {
         fake.values.insert(QStringLiteral("Options/ContinueOnError"), QString::fromLatin1(text));
@@ -233,6 +235,7 @@ void TestMeasInfo::continueOnErrorOption() {
     QFile::remove(IniPath());
     MeasurementStore saved = NonDefaultStore();
     saved.ContinueOnError = true;
+    saved.ClockAxis = true;
     {
         QtSettingsStore settings;
         WriteOptions(saved, settings);
@@ -241,13 +244,15 @@ void TestMeasInfo::continueOnErrorOption() {
     QFile file(IniPath());
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString ini = QString::fromUtf8(file.readAll());
-    QVERIFY2(ini.contains(QStringLiteral("[Options]\nContinueOnError=True\n")), qPrintable(ini));
+    QVERIFY2(ini.contains(QStringLiteral("[Options]\nClockAxis=True\nContinueOnError=True\n")),
+             qPrintable(ini));
     const qsizetype measInfo = ini.indexOf(QStringLiteral("[MeasInfo]"));
     QCOMPARE(ini.mid(measInfo).section(QStringLiteral("\n\n"), 0, 0).count(QLatin1Char('=')), 10);
     QtSettingsStore settings;
     MeasurementStore loaded;
     LoadOptions(loaded, settings);
     QCOMPARE(loaded.ContinueOnError, true);
+    QCOMPARE(loaded.ClockAxis, true);
 }
 
 QTEST_GUILESS_MAIN(TestMeasInfo)
