@@ -49,8 +49,8 @@ int main(int argc, char* argv[]) {
     MoveToolLauncher* moveTool = nullptr;
 
     FormMainDialogs dialogs{
-        [&md, &settings](QWidget* parent) {
-            DialogSetting dialog(md, md.Messages(), parent,
+        [&md, &settings, &files](QWidget* parent) {
+            DialogSetting dialog(md, md.Messages(), files, parent,
                                  [&settings](int port) { return PortDevice(settings, port); });
             dialog.exec();
         },

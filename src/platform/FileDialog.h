@@ -8,7 +8,7 @@ class QWidget;
 
 namespace k12 {
 
-// Open and save dialogs. The filter is in the program's own form
+// Open and save dialogs and a folder chooser. The filter is in the program's own form
 // "CSVファイル  (*.csv)|*.csv|"; std::nullopt means the operator cancelled.
 class FileDialog {
   public:
@@ -21,6 +21,8 @@ class FileDialog {
     virtual std::optional<QString> saveFileNameOfType(QWidget* parent, const QString& filter) {
         return saveFileName(parent, filter);
     }
+    // A folder that exists, starting at start (or the nearest folder above it that exists).
+    virtual std::optional<QString> existingFolderName(QWidget* parent, const QString& start) = 0;
 };
 
 } // namespace k12

@@ -2,6 +2,7 @@
 #include "QtFileDialog.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -16,6 +17,22 @@ namespace {
 QString FilterSuffix(const QString& qtFilter) {
     static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)[ )]"));
     return pattern.match(qtFilter).captured(1);
+}
+
+// start itself when it is a folder, else the nearest folder above it, else the home folder.
+QString NearestFolder(const QString& start) {
+    if (start.isEmpty()) {
+        return QDir::homePath();
+    }
+    QString path = QDir::cleanPath(QFileInfo(start).absoluteFilePath());
+    while (!QFileInfo(path).isDir()) {
+        const QString up = QFileInfo(path).path();
+        if (up == path) {
+            return QDir::homePath();
+        }
+        path = up;
+    }
+    return path;
 }
 
 } // namespace
@@ -109,6 +126,22 @@ std::optional<QString> QtFileDialog::saveFileNameOfType(QWidget* parent, const Q
 
 std::optional<QString> QtFileDialog::openFileName(QWidget* parent, const QString& filter) {
     return runDialog(parent, ToQtFilter(filter), false, QString());
+}
+
+std::optional<QString> QtFileDialog::existingFolderName(QWidget* parent, const QString& start) {
+    QFileDialog dialog(parent);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDirectory(NearestFolder(start));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList folders = dialog.selectedFiles();
+    if (folders.isEmpty() || folders.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return folders.first();
 }
 
 } // namespace k12

@@ -24,6 +24,7 @@ class QtFileDialog : public FileDialog {
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter) override;
     std::optional<QString> openFileName(QWidget* parent, const QString& filter) override;
     std::optional<QString> saveFileNameOfType(QWidget* parent, const QString& filter) override;
+    std::optional<QString> existingFolderName(QWidget* parent, const QString& start) override;
 
   protected:
     // Shows the file dialog once, starting at start (a file or folder, may be empty); nullopt
