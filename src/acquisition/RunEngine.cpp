@@ -248,7 +248,7 @@ bool RunEngine::StoreFull(RunReport& report) {
         } else {
             report.afterStop.push_back(BufferFull());
         }
-        report = Finish(std::move(report), false);
+        report = Finish(std::move(report), false, false);
         return false;
     }
     StartNextPiece(report);
@@ -336,7 +336,7 @@ void RunEngine::StartNextPiece(RunReport& report) {
     report.stored = true;
 }
 
-RunReport RunEngine::Finish(RunReport report, bool collect) {
+RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) {
     report.ended = true;
     if (!md_.TimerType) {
         // Values the units have already averaged belong to this run.
@@ -351,10 +351,9 @@ RunReport RunEngine::Finish(RunReport report, bool collect) {
     md_.DevCloseAll();
     journal_.End(md_);
     md_.Measuring = false;
-    // The last piece, however the run ended; the store still holds it. A store the run could not
-    // keep anywhere has said so already.
-    if (md_.ContinueWhenFull && md_.SampleCount >= 1 && !report.pieceWritten.has_value() &&
-        report.beforeStop.empty()) {
+    // The last piece, however the run ended; the store still holds it.
+    if (keepLastPiece && md_.ContinueWhenFull && md_.SampleCount >= 1 &&
+        !report.pieceWritten.has_value()) {
         if (const auto failure = WritePiece(report)) {
             report.afterStop.push_back({*failure, kMessageTitle, MsgIcon::Error});
         } else {

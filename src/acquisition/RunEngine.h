@@ -109,7 +109,8 @@ class RunEngine {
     RunReport PcTimerStep();
     RunReport DevTimerStep();
     // Stops the units and ends the journal; `collect` first takes what the units delivered.
-    RunReport Finish(RunReport report, bool collect);
+    // Without `keepLastPiece` (a full store that could be kept nowhere) no last piece is tried.
+    RunReport Finish(RunReport report, bool collect, bool keepLastPiece = true);
     bool CollectLastLogs(RunReport& report);
 
     bool CheckLogSpace() const;

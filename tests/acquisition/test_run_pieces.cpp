@@ -261,7 +261,8 @@ void TestRunPieces::theLastPieceAtEveryEnd_data() {
     QTest::addColumn<QString>("end");
     QTest::newRow("stop") << "stop";
     QTest::newRow("run duration") << "duration";
-    QTest::newRow("a fault that ends the run") << "fault";
+    QTest::newRow("a line failure that ends the run") << "fault";
+    QTest::newRow("a unit that does not answer") << "timeout";
     QTest::newRow("the program ends") << "quit";
 }
 
@@ -275,6 +276,8 @@ void TestRunPieces::theLastPieceAtEveryEnd() {
     for (int k = 1; k <= 65 && !report.ended; ++k) {
         if (end == QLatin1String("fault") && k == 13) {
             rig->port(0).setFailure(DeviceError(706, QStringLiteral("切断")));
+        } else if (end == QLatin1String("timeout") && k == 13) {
+            rig->port(0).clearReplies();
         }
         rig->clock.advance(1000);
         report = rig->engine.PcTimerTick();
@@ -285,9 +288,9 @@ void TestRunPieces::theLastPieceAtEveryEnd() {
         rig.reset();
     }
     const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
-    const int rows = end == QLatin1String("duration") ? 60
-                     : end == QLatin1String("fault")  ? 12
-                                                      : 65;
+    const int rows = end == QLatin1String("duration")                                   ? 60
+                     : end == QLatin1String("fault") || end == QLatin1String("timeout") ? 12
+                                                                                        : 65;
     QCOMPARE(names.size(), (rows + kPiece - 1) / kPiece);
     QCOMPARE(Piece(QDir(folder).filePath(names.last())).Rows.size(),
              size_t(rows - (names.size() - 1) * kPiece));
