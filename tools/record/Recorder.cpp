@@ -66,8 +66,7 @@ std::optional<int> Recorder::Start(const QString& description) {
     }
     stepTimer_.start(md_.TimerType ? md_.PcTimerInterval : RunEngine::DEVICE_STEP_MS);
     if (!quiet_) {
-        // A minute line in a log; on a terminal the line follows the run.
-        statusTimer_.start(console_.Terminal() ? 1000 : 60000);
+        statusTimer_.start(1000);
         if (console_.Terminal()) {
             ShowStatus();
         }
@@ -189,6 +188,14 @@ void Recorder::ReportUnitChanges() {
 }
 
 void Recorder::ShowStatus() {
+    // On a terminal the line follows the run; a log gets a line as each minute of it is full.
+    if (!console_.Terminal()) {
+        const qint64 minutes = (clock_.monotonicMs() - startMs_) / 60000;
+        if (minutes <= minutesShown_) {
+            return;
+        }
+        minutesShown_ = minutes;
+    }
     console_.Status(StatusText());
 }
 

@@ -57,6 +57,8 @@ class Recorder : public QObject {
     QTimer stepTimer_;
     QTimer statusTimer_;
     qint64 startMs_ = 0;
+    // Whole minutes of the run that a log has a status line for.
+    qint64 minutesShown_ = 0;
     // Full pieces written before the store's current rows.
     int fullPieces_ = 0;
     std::array<bool, UNIT_COUNT> shownError_{};
