@@ -45,7 +45,11 @@ class RecorderRig {
 
     QString path(const QString& name) const { return QDir(dir.path()).filePath(name); }
     QString folder() const { return path(QStringLiteral("data")); }
-    QString stateFolder() const { return path(QStringLiteral("state/K12INC")); }
+    // The journal's folder (XDG_STATE_HOME/K12INC); stateHome shares another rig's.
+    QString stateFolder() const {
+        return (stateHome.isEmpty() ? path(QStringLiteral("state")) : stateHome) +
+               QStringLiteral("/K12INC");
+    }
     QString settingsFile() const { return path(QStringLiteral("site.ini")); }
 
     // The settings file: every simulated unit in use on COM1, COM2, ..., the device timer at
@@ -89,7 +93,8 @@ class RecorderRig {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("HOME"), dir.path());
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
-        env.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
+        env.insert(QStringLiteral("XDG_STATE_HOME"),
+                   stateHome.isEmpty() ? path(QStringLiteral("state")) : stateHome);
         proc.setProcessEnvironment(env);
         out.clear();
         err.clear();
@@ -137,12 +142,8 @@ class RecorderRig {
         return content ? *content : DataFileContent{};
     }
 
-    // The text of the lines of `text` that contain `part`.
-    static QStringList Lines(const QString& text, const QString& part) {
-        return text.split(QLatin1Char('\n')).filter(part);
-    }
-
     QTemporaryDir dir;
+    QString stateHome;
     UnitSimulator sim;
     QProcess proc;
     QString out;
