@@ -23,7 +23,7 @@ class TestRecordSoak : public QObject {
             rig.out.split(QLatin1Char('\n')).filter(QStringLiteral(" rows  1:"));
         QVERIFY2(!status.isEmpty() && status[0].contains(QStringLiteral(" 0:01:0")),
                  qPrintable(rig.out));
-        QVERIFY(status[0].endsWith(QStringLiteral("  0 pieces written  0 down")));
+        QVERIFY(status[0].endsWith(QStringLiteral("  0 pieces  0 down")));
 
         QCOMPARE(rig.pieces().size(), 1);
         const DataFileContent piece =

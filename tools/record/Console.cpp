@@ -2,8 +2,27 @@
 #include "Console.h"
 
 #include <cstdlib>
+#include <sys/ioctl.h>
+#include <unistd.h>
 
 namespace k12 {
+
+namespace {
+
+// The line cut to fit `columns` columns of a terminal (East Asian characters take two), so that a
+// rewrite in place never wraps.
+QString FitTo(const QString& line, int columns) {
+    int used = 0;
+    for (qsizetype k = 0; k < line.size(); ++k) {
+        used += line[k].unicode() >= 0x1100 ? 2 : 1;
+        if (used > columns) {
+            return line.left(k);
+        }
+    }
+    return line;
+}
+
+} // namespace
 
 Console::Console(std::FILE* out, std::FILE* err, bool terminal, const Clock& clock)
     : out_(out), err_(err), terminal_(terminal), clock_(clock) {}
@@ -53,7 +72,9 @@ void Console::Status(const QString& text) {
         return;
     }
     ClearStatus();
-    status_ = text;
+    winsize size{};
+    const bool known = ::ioctl(::fileno(out_), TIOCGWINSZ, &size) == 0 && size.ws_col > 1;
+    status_ = known ? FitTo(text, size.ws_col - 1) : text;
     std::fprintf(out_, "%s", status_.toUtf8().constData());
     std::fflush(out_);
 }

@@ -208,7 +208,7 @@ QString Recorder::StatusText() const {
             down += engine_.ShowsError(i) ? 1 : 0;
         }
     }
-    return QStringLiteral("%1  %2 rows  %3  %4 written  %5 down")
+    return QStringLiteral("%1  %2 rows  %3  %4  %5 down")
         .arg(Elapsed())
         .arg(RunRows())
         .arg(units.join(QLatin1Char(' ')), Pieces(engine_.PiecesWritten()))
