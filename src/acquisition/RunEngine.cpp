@@ -5,6 +5,7 @@
 #include "measurement/Conversions.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -37,6 +38,17 @@ DeviceError NoReadingError() {
 
 DeviceError SilenceError() {
     return DeviceError(link_error::Timeout, QStringLiteral("タイムアウト"));
+}
+
+// `name` in `folder`, or with "-2", "-3", ... before its extension when a file has it already (a
+// run started in the same second as an earlier one): a piece never replaces another.
+QString FreePath(const QString& folder, const QString& name) {
+    const QDir dir(folder);
+    QString path = dir.filePath(name);
+    for (int k = 2; QFileInfo::exists(path) && k < 1000; ++k) {
+        path = dir.filePath(QFileInfo(name).completeBaseName() + QStringLiteral("-%1.zr5").arg(k));
+    }
+    return path;
 }
 
 static_assert(LOG_NO_READING == double(NO_DATA_VALUE),
@@ -149,7 +161,7 @@ RunReport RunEngine::PcTimerStep() {
         return Finish(std::move(report), true);
     }
     // The first row marks the units in use in a saved file, so it must hold every unit.
-    if (md_.ContinueOnError && md_.SampleCount >= 1) {
+    if (md_.ContinueOnError && (md_.SampleCount >= 1 || piecesWritten_ > 0)) {
         PollUnitsThroughFaults();
     } else {
         if (auto ending = UnitEndingTheRun()) {
@@ -258,7 +270,7 @@ bool RunEngine::PieceComplete(qint64 nowMs) const {
 
 std::optional<QString> RunEngine::WritePiece(RunReport& report) {
     const QString name = PieceName(piecesWritten_ + 1);
-    QString written = QDir(md_.SaveFolder).filePath(name);
+    QString written = FreePath(md_.SaveFolder, name);
     const std::optional<DataFileError> failed = WriteDataFile(md_, written);
     if (failed) {
         // The rows go where the journal keeps what it could not keep elsewhere.
@@ -266,7 +278,7 @@ std::optional<QString> RunEngine::WritePiece(RunReport& report) {
         if (aside.isEmpty() || !QDir().mkpath(aside)) {
             return failed->message;
         }
-        written = QDir(aside).filePath(name);
+        written = FreePath(aside, name);
         if (WriteDataFile(md_, written)) {
             return failed->message;
         }
@@ -465,7 +477,7 @@ std::optional<RunMessage> RunEngine::UnitEndingTheRun() {
             return Plain(UnitFailureText(i, SilenceError()));
         }
         // Going on through faults, a unit that has values is taken down instead.
-        if (md_.ContinueOnError && md_.Units[i].DataCount >= 1) {
+        if (md_.ContinueOnError && HasValues(i)) {
             continue;
         }
         if (const auto failure = md_.Drivers[i]->PortFailure()) {
@@ -473,6 +485,10 @@ std::optional<RunMessage> RunEngine::UnitEndingTheRun() {
         }
     }
     return std::nullopt;
+}
+
+bool RunEngine::HasValues(int i) const {
+    return md_.Units[i].DataCount >= 1 || piecesWritten_ > 0;
 }
 
 bool RunEngine::ShowsError(int unit) const {
@@ -543,7 +559,7 @@ void RunEngine::DrainFailedUnits() {
 void RunEngine::TakeFailedUnitsDown() {
     for (int i = 0; i < UNIT_COUNT; ++i) {
         // A unit without a value yet is left to UnitEndingTheRun, which ends the run.
-        if (!md_.Units[i].Mflag || !md_.Drivers[i] || md_.Units[i].DataCount < 1) {
+        if (!md_.Units[i].Mflag || !md_.Drivers[i] || !HasValues(i)) {
             continue;
         }
         if (const auto failure = md_.Drivers[i]->PortFailure()) {
@@ -601,7 +617,7 @@ void RunEngine::WatchForSilence() {
         }
         // A unit whose power came back waits for "RUN00"; it is started again like a unit
         // whose line failed.
-        if (md_.ContinueOnError && md_.Units[i].DataCount >= 1) {
+        if (md_.ContinueOnError && HasValues(i)) {
             faults_.MarkDown(i, SilenceError(), now);
             drv.DevClose();
         } else {

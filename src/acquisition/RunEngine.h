@@ -127,6 +127,9 @@ class RunEngine {
     // Moves every pending logged value into the store; the message when that failed.
     std::optional<RunMessage> GetUnitLogs();
     void UpdateSampleCount();
+    // The unit has stored a value in this run: a fault no longer ends the run (a saved file tells
+    // the units in use by their first row).
+    bool HasValues(int i) const;
     // A unit whose fault ends the run: its port failed, it fell silent, or its first value was
     // not a reading (with ContinueOnError only before its first value is stored).
     std::optional<RunMessage> UnitEndingTheRun();

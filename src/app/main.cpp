@@ -43,13 +43,14 @@ int main(int argc, char* argv[]) {
     QtPrintDialog printDialog;
     SystemClock clock;
     QcpChart chart;
+    chart.setDialogs(files, messages);
     ModuleData md([&settings] { return std::make_unique<QtSerialPort>(settings); }, messages);
     PrintCommand printing(md, chart, messages, printDialog);
     MoveToolLauncher* moveTool = nullptr;
 
     FormMainDialogs dialogs{
-        [&md, &settings](QWidget* parent) {
-            DialogSetting dialog(md, md.Messages(), parent,
+        [&md, &settings, &files](QWidget* parent) {
+            DialogSetting dialog(md, md.Messages(), files, parent,
                                  [&settings](int port) { return PortDevice(settings, port); });
             dialog.exec();
         },

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FormMain.h"
 
+#include "ChartMouse.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
 #include "settings/MeasInfo.h"
@@ -13,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <algorithm>
 #include <utility>
 
@@ -28,6 +30,35 @@ QPushButton* MakeButton(QWidget* parent, const QString& name, const QString& cap
     b->setAutoDefault(false);
     return b;
 }
+
+// A mode button that runs its handling once however it is selected: a click (pointer, keyboard,
+// click()) emits clicked(); a selection by code or by an accessibility tool's Toggle action only
+// sets the check state, which arrives in checkStateSet() (also from inside a click, where
+// clicked() follows).
+class ModeButton final : public QRadioButton {
+  public:
+    ModeButton(const QString& text, QWidget* parent, std::function<void()> selected)
+        : QRadioButton(text, parent), selected_(std::move(selected)) {
+        connect(this, &QAbstractButton::clicked, this, [this] { selected_(); });
+    }
+
+  protected:
+    void nextCheckState() override {
+        inClick_ = true;
+        QRadioButton::nextCheckState();
+        inClick_ = false;
+    }
+    void checkStateSet() override {
+        QRadioButton::checkStateSet();
+        if (isChecked() && !inClick_) {
+            selected_();
+        }
+    }
+
+  private:
+    std::function<void()> selected_;
+    bool inClick_ = false;
+};
 
 } // namespace
 
@@ -121,10 +152,9 @@ void FormMain::BuildControls() {
     const int modeLefts[3] = {480, 1920, 3840};
     const int modeWidths[3] = {1095, 1575, 1215};
     for (int i = 0; i < 3; ++i) {
-        optWid_[i] = new QRadioButton(modes[i], frame2_);
+        optWid_[i] = new ModeButton(modes[i], frame2_, [this, i] { OptWidClick(i); });
         optWid_[i]->setObjectName(QStringLiteral("optWid_%1").arg(i));
         place(optWid_[i], modeLefts[i], 360, modeWidths[i], 375);
-        connect(optWid_[i], &QRadioButton::clicked, this, [this, i] { OptWidClick(i); });
     }
     cmdLeft_ = MakeButton(frame2_, QStringLiteral("cmdLeft"), QStringLiteral("←"));
     place(cmdLeft_, 5280, 360, 495, 375);
@@ -179,6 +209,13 @@ void FormMain::BuildControls() {
     connect(cmdPrint_, &QPushButton::clicked, this, &FormMain::CmdPrintClick);
     connect(cmdEnd_, &QPushButton::clicked, this, &QWidget::close);
 
+    // The status line of a run going on into pieces, below every other control.
+    lblPieces_ = new QLabel(this);
+    lblPieces_->setObjectName(QStringLiteral("lblPieces"));
+    statusBar()->addWidget(lblPieces_);
+    statusBar()->setSizeGripEnabled(false);
+    statusBar()->setVisible(false);
+
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer2_.setObjectName(QStringLiteral("Timer2"));
     connect(&timer1_, &QTimer::timeout, this, &FormMain::OnTimer1Tick);
@@ -198,6 +235,10 @@ void FormMain::Load() {
     InitGraph();
     InitGraphParam(false);
     ResetGraph();
+    chartMouse_ = std::make_unique<ChartMouse>(ChartMouse::Window{
+        md_, chart_, *combo1_, *txtVhi_, *txtVlow_, [this](int i) { SelectMode(i); },
+        [this] { Combo1Click(); }, [this] { CmdSetScaleYClick(); },
+        [this](int32_t first, int32_t last) { SetAxesX(first, last); }});
 }
 
 void FormMain::Message(const QString& text) {
@@ -321,6 +362,8 @@ void FormMain::CmdSettingClick() {
         ClearCurrentData();
         cmdDisp_->setEnabled(md_.SampleCount >= 1);
     }
+    ShowPieceStatus();
+    ResetChartReading();
     ResetGraph();
 }
 
@@ -382,6 +425,7 @@ bool FormMain::ReadFile(const QString& path) {
         return false;
     }
     ClearCurrentData();
+    ResetChartReading();
     cmdDisp_->setEnabled(true);
     const int32_t n = md_.SampleCount;
     ReplayData();

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QGroupBox;
@@ -21,6 +22,8 @@ class QPushButton;
 class QRadioButton;
 
 namespace k12 {
+
+class ChartMouse;
 
 // Modal and non-modal windows the main window opens. Each has a default that shows the real
 // dialog; tests replace them so nothing blocks.
@@ -101,6 +104,8 @@ class FormMain : public QMainWindow {
     void ResetGraph();
     void EnableScaleY(bool p);
     void ScrollAxesX();
+    // The X range of a new run: from row 1, as wide as the scroll mode says.
+    void ResetViewX();
     std::array<int32_t, UNIT_COUNT> RowsStillPlotted(int32_t n) const;
     int32_t DisplayCount() const;
     void SelectMode(int index);
@@ -110,6 +115,8 @@ class FormMain : public QMainWindow {
     void CmdLeftClick();
     void CmdRightClick();
     void CmdSetScaleYClick();
+    // Removes the chart's markers and shows its hidden lines: new data, new reading.
+    void ResetChartReading();
 
     void CmdStartClick();
     void CmdStopClick();
@@ -119,6 +126,10 @@ class FormMain : public QMainWindow {
     void Show(const RunMessage& message);
     void ShowUnitFaults();
     void MarkUnitLabel(int i, bool down);
+    // The chart starts over for the next piece of a run, as at a start.
+    void ShowNextPiece();
+    // The status line of a run going on into pieces; hidden without that option.
+    void ShowPieceStatus();
 
     void CmdSettingClick();
     void CmdMeasInfoClick();
@@ -178,7 +189,10 @@ class FormMain : public QMainWindow {
     QPushButton* cmdSave_ = nullptr;
     QPushButton* cmdPrint_ = nullptr;
     QPushButton* cmdEnd_ = nullptr;
+    QLabel* lblPieces_ = nullptr;
     std::array<QPushButton*, 4> cmdMove_{};
+    // Reading the chart with the mouse.
+    std::unique_ptr<ChartMouse> chartMouse_;
 };
 
 } // namespace k12

@@ -186,8 +186,12 @@ int32_t FormMain::DisplayCount() const {
 }
 
 void FormMain::SelectMode(int index) {
+    // Checking the button runs its handling, as a click would (also when it is checked already).
     optWid_[index]->setChecked(true);
-    OptWidClick(index);
+}
+
+void FormMain::ResetChartReading() {
+    chart_.clearReading();
 }
 
 bool FormMain::SetGraphParam() {
@@ -198,29 +202,7 @@ bool FormMain::SetGraphParam() {
         md_.YMax = *hi;
         md_.YMin = *low;
         EnableScaleY(true);
-        md_.ViewStart = 1;
-        switch (md_.XScaleMode) {
-        case 0:
-            cmdLeft_->setEnabled(false);
-            cmdRight_->setEnabled(false);
-            combo1_->setEnabled(false);
-            md_.ViewWidth = md_.ViewEnd = 100;
-            break;
-        case 1:
-            md_.ViewWidth = DisplayCount();
-            md_.ViewEnd = md_.ViewWidth;
-            cmdLeft_->setEnabled(false);
-            cmdRight_->setEnabled(false);
-            combo1_->setEnabled(true);
-            break;
-        default:
-            md_.ViewWidth = DisplayCount();
-            md_.ViewEnd = md_.ViewWidth;
-            cmdLeft_->setEnabled(true);
-            cmdRight_->setEnabled(true);
-            combo1_->setEnabled(true);
-            break;
-        }
+        ResetViewX();
         SetAxesY(md_.YMin, md_.YMax);
         SetAxesX(md_.ViewStart, md_.ViewEnd);
     } else {
@@ -231,6 +213,32 @@ bool FormMain::SetGraphParam() {
     }
     chart_.resetLabels();
     return true;
+}
+
+void FormMain::ResetViewX() {
+    md_.ViewStart = 1;
+    switch (md_.XScaleMode) {
+    case 0:
+        cmdLeft_->setEnabled(false);
+        cmdRight_->setEnabled(false);
+        combo1_->setEnabled(false);
+        md_.ViewWidth = md_.ViewEnd = 100;
+        break;
+    case 1:
+        md_.ViewWidth = DisplayCount();
+        md_.ViewEnd = md_.ViewWidth;
+        cmdLeft_->setEnabled(false);
+        cmdRight_->setEnabled(false);
+        combo1_->setEnabled(true);
+        break;
+    default:
+        md_.ViewWidth = DisplayCount();
+        md_.ViewEnd = md_.ViewWidth;
+        cmdLeft_->setEnabled(true);
+        cmdRight_->setEnabled(true);
+        combo1_->setEnabled(true);
+        break;
+    }
 }
 
 void FormMain::ScrollAxesX() {

@@ -3,9 +3,11 @@
 // what each call reports.
 #include "FormMain.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 
 namespace k12 {
 
@@ -50,6 +52,7 @@ void FormMain::CmdStartClick() {
     chart_.suspendRepaint();
     const RunReport report = engine_.Start([this] {
         ClearChartLines();
+        ResetChartReading();
         SetButtonState();
         SetGraphParam();
     });
@@ -61,6 +64,7 @@ void FormMain::CmdStartClick() {
     }
     chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
+    ShowPieceStatus();
     if (report.ended) {
         ShowRun(report);
     } else if (md_.TimerType) {
@@ -104,6 +108,15 @@ void FormMain::ShowRun(const RunReport& report) {
     if (report.stepped && chart_.isRepaintSuspended()) {
         chart_.resumeRepaint();
     }
+    for (const RunMessage& note : report.notices) {
+        messages_.notify(note.text, note.title, note.icon);
+    }
+    if (report.pieceStarted) {
+        ShowNextPiece();
+    }
+    if (report.stored || report.pieceWritten) {
+        ShowPieceStatus();
+    }
     if (report.stored) {
         if (md_.TimerType) {
             DispCurrentData();
@@ -136,6 +149,30 @@ void FormMain::ShowRun(const RunReport& report) {
     }
     for (const RunMessage& m : report.afterStop) {
         Show(m);
+    }
+}
+
+void FormMain::ShowNextPiece() {
+    ClearChartLines();
+    ResetViewX();
+    SetAxesX(md_.ViewStart, md_.ViewEnd);
+    chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
+}
+
+void FormMain::ShowPieceStatus() {
+    const bool shown = md_.ContinueWhenFull;
+    if (shown) {
+        QString text = QStringLiteral("現在のファイル: %1 行　保存したファイル: %2")
+                           .arg(md_.SampleCount)
+                           .arg(engine_.PiecesWritten());
+        if (!engine_.LastPiece().isEmpty()) {
+            text += QStringLiteral("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
+        }
+        lblPieces_->setText(text);
+    }
+    if (statusBar()->isVisibleTo(this) != shown) {
+        statusBar()->setVisible(shown);
+        setFixedSize(sizeHint());
     }
 }
 

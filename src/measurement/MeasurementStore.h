@@ -41,6 +41,8 @@ struct MeasurementStore {
     QString SaveFolder;
     // A run stops by itself after this many minutes; 0: no limit.
     int32_t StopAfterMinutes = 0;
+    // The chart's X axis shows clock times instead of elapsed seconds.
+    bool ClockAxis = false;
     QString StartTime;
     int32_t ViewWidth = 0;
     int32_t ViewStart = 0;

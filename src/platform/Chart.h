@@ -1,10 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
 #include <atomic>
+#include <cstdint>
+#include <functional>
 #include <optional>
 
 class QWidget;
@@ -13,11 +17,46 @@ namespace k12 {
 
 enum class ChartAxis { X, Y };
 
+// One line of a box the chart shows over its plot; series 0 is drawn in black, series s in the
+// colour of its line.
+struct ChartTextLine {
+    QString text;
+    int series = 0;
+
+    bool operator==(const ChartTextLine&) const = default;
+};
+
+// How the chart reads with the mouse: what it asks of the window that holds the samples and the
+// visible range, and what it asks that window to do. The chart calls only what is set.
+struct ChartReader {
+    // Rows stored; row r lies at X = r * secondsPerRow.
+    std::function<int32_t()> rows;
+    std::function<double()> secondsPerRow;
+    // The start of the measurement for a clock time axis; invalid when unknown.
+    std::function<QDateTime()> startTime;
+    // The box beside the cursor at a row, and the box of the markers at rows a and b.
+    std::function<QList<ChartTextLine>(int32_t row)> readout;
+    std::function<QList<ChartTextLine>(int32_t a, int32_t b)> markerBox;
+
+    // Wheel over the plot, steps > 0 zooming in; row is the row coordinate under the mouse and
+    // at where the mouse stands across the plot, 0 at the left edge to 1 at the right.
+    std::function<void(int steps, double row, double at)> zoomX;
+    // Dragging: how many rows the line has been pulled to the right since the press (the window
+    // moves the other way); start is true at the first call of a drag.
+    std::function<void(double rows, bool start)> panX;
+    // Back to showing all rows.
+    std::function<void()> showAll;
+    // A new Y range from zooming or dragging with Ctrl held.
+    std::function<void(double min, double max)> rangeY;
+    // The operator switched the clock time axis.
+    std::function<void(bool on)> clockAxisChanged;
+};
+
 // The chart operations the program uses. Group 1 is the only chart group; series and points
 // are counted from 1. A point that has received no value is a hole: it is not drawn and it
 // breaks its series' line.
 class Chart {
-public:
+  public:
     virtual ~Chart() = default;
 
     virtual QWidget* widget() = 0;
@@ -72,6 +111,16 @@ public:
 
     // Writes the chart as drawn into a vector picture file; false on failure.
     virtual bool exportPicture(const QString& path) = 0;
+
+    // Reading with the mouse (cursor readout, zoom and pan, markers, lines hidden from the
+    // legend); a chart without it ignores these. The reader is called until it is replaced; a
+    // window sets an empty one as it goes.
+    virtual void setReader(ChartReader) {}
+    // Removes the markers and shows every hidden line again.
+    virtual void clearReading() {}
+    // The X axis labelled with clock times (start time + elapsed) instead of seconds.
+    virtual void setClockAxis(bool) {}
+    virtual bool clockAxis() const { return false; }
 };
 
 } // namespace k12

@@ -249,4 +249,49 @@ void ChartModel::setAxisOrigin(ChartAxis axis, double value) {
     changed();
 }
 
+void ChartModel::clearReading() {
+    if (markers_[0] || markers_[1]) {
+        markers_ = {};
+        markersChanged();
+    }
+    if (!hidden_.empty()) {
+        hidden_.clear();
+        changed();
+    }
+}
+
+void ChartModel::setClockAxis(bool on) {
+    if (on == clockAxis_) {
+        return;
+    }
+    clockAxis_ = on;
+    changed();
+}
+
+void ChartModel::setMarker(Marker m, std::optional<int32_t> row) {
+    auto& slot = markers_[m == Marker::A ? 0 : 1];
+    if (slot == row) {
+        return;
+    }
+    slot = row;
+    markersChanged();
+}
+
+void ChartModel::setSeriesHidden(int series, bool hidden) {
+    const auto it = std::find(hidden_.begin(), hidden_.end(), series);
+    if (hidden == (it != hidden_.end())) {
+        return;
+    }
+    if (hidden) {
+        hidden_.push_back(series);
+    } else {
+        hidden_.erase(it);
+    }
+    changed();
+}
+
+bool ChartModel::seriesHidden(int series) const {
+    return std::find(hidden_.begin(), hidden_.end(), series) != hidden_.end();
+}
+
 } // namespace k12

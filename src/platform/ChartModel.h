@@ -58,6 +58,20 @@ class ChartModel : public Chart {
     void setAxisOrigin(ChartAxis axis, double value) override;
     std::optional<double> axisOrigin(ChartAxis axis) const { return axes_[index(axis)].origin; }
 
+    void setReader(ChartReader reader) override { reader_ = std::move(reader); }
+    const ChartReader& reader() const { return reader_; }
+    void clearReading() override;
+    void setClockAxis(bool on) override;
+    bool clockAxis() const override { return clockAxis_; }
+
+    // The two markers, each at a row or not set.
+    enum class Marker { A, B };
+    void setMarker(Marker m, std::optional<int32_t> row);
+    std::optional<int32_t> marker(Marker m) const { return markers_[m == Marker::A ? 0 : 1]; }
+    // A hidden series keeps its points but draws no line.
+    void setSeriesHidden(int series, bool hidden);
+    bool seriesHidden(int series) const;
+
     // Number of redraws so far (initial construction not counted).
     int redrawCount() const { return redrawCount_; }
     int resetLabelsCount() const { return resetLabelsCount_; }
@@ -80,6 +94,8 @@ class ChartModel : public Chart {
 
     // Draws the current state once. Called by the policy above; dirtyRange() tells what changed.
     virtual void redraw() = 0;
+    // The markers moved: only what is drawn over the lines needs drawing again.
+    virtual void markersChanged() {}
     DirtyRange dirtyRange(int series) const { return series_.at(series - 1).dirty; }
 
   private:
@@ -120,6 +136,10 @@ class ChartModel : public Chart {
     int redrawCount_ = 0;
     int resetLabelsCount_ = 0;
     quint64 dataRevision_ = 0;
+    ChartReader reader_;
+    std::array<std::optional<int32_t>, 2> markers_;
+    std::vector<int> hidden_;
+    bool clockAxis_ = false;
 };
 
 } // namespace k12

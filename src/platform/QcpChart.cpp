@@ -3,8 +3,18 @@
 
 #include "platform/Fonts.h"
 #include "platform/LineThinning.h"
+#include "platform/QcpChartMenu.h"
+#include "platform/QcpClockTicker.h"
 #include "platform/QcpInclude.h"
+#include "platform/QcpLegendToggle.h"
+#include "platform/QcpMarkers.h"
+#include "platform/QcpReadout.h"
+#include "platform/QcpZoomX.h"
+#include "platform/QcpZoomY.h"
 
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QPdfWriter>
 #include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
@@ -112,8 +122,7 @@ void HoleGraph::getOptimizedLineData(QVector<QCPGraphData>* lineData,
 
 namespace {
 
-const QColor kSeriesColors[] = {QColor(255, 0, 0), QColor(0, 0, 205), QColor(255, 0, 255),
-                                QColor(34, 139, 34)};
+const QColor kHiddenGrey(170, 170, 170);
 constexpr int kHeaderLeftTop = 3;
 constexpr double kFontPoints = 9.0;
 
@@ -137,10 +146,23 @@ QcpChart::QcpChart(QWidget* parent) {
         plot_ = owned_.get();
     }
     setUpPlot();
+    setUpTools();
     apply();
 }
 
 QcpChart::~QcpChart() = default;
+
+QcpReadout* QcpChart::readout() const {
+    return readout_;
+}
+
+QcpMarkers* QcpChart::markers() const {
+    return markers_;
+}
+
+QcpChartMenu* QcpChart::menu() const {
+    return menu_;
+}
 
 QWidget* QcpChart::widget() {
     return plot_;
@@ -189,6 +211,30 @@ void QcpChart::setUpPlot() {
     originLine_ = new QCPItemStraightLine(p);
     originLine_->setPen(QPen(Qt::black));
     originLine_->setVisible(false);
+
+    secondsTicker_ = p->xAxis->ticker();
+    clockTicker_ = QSharedPointer<QcpClockTicker>::create();
+    p->setAccessibleName(QStringLiteral("グラフ"));
+}
+
+void QcpChart::setUpTools() {
+    QCustomPlot* p = plot_;
+    readout_ = new QcpReadout(p, *this);
+    new QcpZoomX(p, *this);
+    new QcpZoomY(p, *this);
+    markers_ = new QcpMarkers(p, *this);
+    new QcpLegendToggle(p, *this, [this](int series) -> QCPAbstractPlottable* {
+        const auto i = static_cast<std::size_t>(series - 1);
+        return i < graphs_.size() ? graphs_[i] : nullptr;
+    });
+    menu_ = new QcpChartMenu(
+        p, *this, [this](const QString& path, QString* error) { return exportImage(path, error); });
+}
+
+void QcpChart::setDialogs(FileDialog& files, MessageBox& messages) {
+    if (menu_) {
+        menu_->setDialogs(&files, &messages);
+    }
 }
 
 void QcpChart::redraw() {
@@ -196,7 +242,20 @@ void QcpChart::redraw() {
         return;
     }
     apply();
+    if (readout_) {
+        readout_->refresh();
+    }
+    if (markers_) {
+        markers_->refresh();
+    }
     plot_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void QcpChart::markersChanged() {
+    if (markers_) {
+        // While repainting is held, resuming draws them with everything else.
+        markers_->update(!isRepaintSuspended());
+    }
 }
 
 void QcpChart::apply() {
@@ -221,19 +280,24 @@ void QcpChart::apply() {
         }
     }
 
+    applyHidden();
     header_->setText(headerText());
     header_->setTextFlags((headerPlacement() == kHeaderLeftTop ? Qt::AlignLeft : Qt::AlignHCenter) |
                           Qt::AlignVCenter);
 
     for (ChartAxis axis : {ChartAxis::X, ChartAxis::Y}) {
         QCPAxis* a = axisOf(p, axis);
-        a->setLabel(axisTitle(axis));
+        if (axis == ChartAxis::Y || !clockAxis()) {
+            a->setLabel(axisTitle(axis));
+        }
         const auto [min, max] = axisRange(axis);
         // A range QCustomPlot cannot show (empty, reversed, not finite) leaves the last one.
         if (min < max && std::isfinite(min) && std::isfinite(max)) {
             a->setRange(min, max);
         }
     }
+
+    applyClockAxis();
 
     // The X axis always lies at the bottom; a crossing above the lower Y bound adds a line there.
     const auto origin = axisOrigin(ChartAxis::Y);
@@ -243,6 +307,35 @@ void QcpChart::apply() {
     if (inside) {
         originLine_->point1->setCoords(0.0, *origin);
         originLine_->point2->setCoords(1.0, *origin);
+    }
+}
+
+void QcpChart::applyHidden() {
+    for (std::size_t i = 0; i < graphs_.size(); ++i) {
+        detail::HoleGraph* g = graphs_[i];
+        const int series = static_cast<int>(i) + 1;
+        const bool hidden = seriesHidden(series);
+        g->setVisible(!hidden);
+        // A hidden line's entry is greyed, its colour sample too.
+        QPen pen = g->pen();
+        pen.setColor(hidden ? kHiddenGrey : SeriesColor(series));
+        g->setPen(pen);
+        if (QCPPlottableLegendItem* item = plot_->legend->itemWithPlottable(g)) {
+            item->setTextColor(hidden ? kHiddenGrey : QColor(Qt::black));
+        }
+    }
+}
+
+void QcpChart::applyClockAxis() {
+    const QDateTime start = reader().startTime ? reader().startTime() : QDateTime();
+    QCPAxis* x = plot_->xAxis;
+    if (clockAxis() && start.isValid()) {
+        clockTicker_->setStart(start);
+        x->setTicker(clockTicker_);
+        x->setLabel(QStringLiteral("時刻"));
+    } else {
+        x->setTicker(secondsTicker_);
+        x->setLabel(axisTitle(ChartAxis::X));
     }
 }
 
@@ -257,7 +350,7 @@ void QcpChart::syncGraphs() {
     while (graphs_.size() < count) {
         auto* g = new detail::HoleGraph(p->xAxis, p->yAxis);
         const std::size_t i = graphs_.size();
-        QPen pen(i < std::size(kSeriesColors) ? kSeriesColors[i] : QColor(Qt::black));
+        QPen pen(SeriesColor(static_cast<int>(i) + 1));
         pen.setWidth(1);
         g->setPen(pen);
         graphs_.push_back(g);
@@ -338,16 +431,86 @@ QVector<QCPGraphData> QcpChart::thinnedLineFromScratch(int series) const {
 }
 
 bool QcpChart::exportPicture(const QString& path) {
-    if (!plot_) {
-        return false;
+    return writeSvg(path, nullptr);
+}
+
+bool QcpChart::exportImage(const QString& path, QString* error) {
+    const QString type = QFileInfo(path).suffix().toLower();
+    if (type == QLatin1String("png")) {
+        return writePng(path, error);
     }
+    if (type == QLatin1String("svg")) {
+        return writeSvg(path, error);
+    }
+    if (type == QLatin1String("pdf")) {
+        return writePdf(path, error);
+    }
+    if (error != nullptr) {
+        *error = QStringLiteral("画像の形式は拡張子 .png、.svg、.pdf で選んでください。");
+    }
+    return false;
+}
+
+QSize QcpChart::exportSize() const {
     QSize size = plot_->size();
     if (size.width() < 200 || size.height() < 150) {
         size = QSize(640, 350);
     }
+    return size;
+}
+
+namespace {
+
+// Draws the plot for a file: finer thinning columns for output that is scaled up, and no cursor
+// readout, which belongs to the mouse and not to the picture.
+class ExportScope {
+  public:
+    ExportScope(std::vector<detail::HoleGraph*>& graphs, QcpReadout* readout, double columns)
+        : graphs_(graphs), readout_(readout) {
+        for (detail::HoleGraph* g : graphs_) {
+            g->setColumnsPerPixel(columns);
+        }
+        if (readout_) {
+            readout_->setVisible(false);
+        }
+    }
+    ~ExportScope() {
+        for (detail::HoleGraph* g : graphs_) {
+            g->setColumnsPerPixel(1.0);
+        }
+        if (readout_) {
+            readout_->setVisible(true);
+        }
+    }
+    ExportScope(const ExportScope&) = delete;
+    ExportScope& operator=(const ExportScope&) = delete;
+
+  private:
+    std::vector<detail::HoleGraph*>& graphs_;
+    QcpReadout* readout_;
+};
+
+bool Fail(QString* error, const QString& reason) {
+    if (error != nullptr) {
+        *error = reason;
+    }
+    return false;
+}
+
+bool Commit(QSaveFile& file, QString* error) {
+    return file.commit() || Fail(error, file.errorString());
+}
+
+} // namespace
+
+bool QcpChart::writeSvg(const QString& path, QString* error) {
+    if (!plot_) {
+        return Fail(error, QStringLiteral("グラフがありません。"));
+    }
+    const QSize size = exportSize();
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        return false;
+        return Fail(error, file.errorString());
     }
     QSvgGenerator svg;
     svg.setOutputDevice(&file);
@@ -357,19 +520,64 @@ bool QcpChart::exportPicture(const QString& path) {
     {
         QCPPainter painter;
         if (!painter.begin(&svg)) {
-            return false;
+            return Fail(error, QStringLiteral("SVG を作れません。"));
         }
         painter.setMode(QCPPainter::pmVectorized);
-        for (detail::HoleGraph* g : graphs_) {
-            g->setColumnsPerPixel(4.0);
-        }
+        const ExportScope scope(graphs_, readout_, 4.0);
         plot_->toPainter(&painter, size.width(), size.height());
-        for (detail::HoleGraph* g : graphs_) {
-            g->setColumnsPerPixel(1.0);
-        }
         painter.end();
     }
-    return file.commit();
+    return Commit(file, error);
+}
+
+bool QcpChart::writePng(const QString& path, QString* error) {
+    if (!plot_) {
+        return Fail(error, QStringLiteral("グラフがありません。"));
+    }
+    const QSize size = exportSize();
+    QImage image;
+    {
+        const ExportScope scope(graphs_, readout_, 2.0);
+        image = plot_->toPixmap(size.width(), size.height(), 2.0).toImage();
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return Fail(error, file.errorString());
+    }
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image)) {
+        return Fail(error, writer.errorString());
+    }
+    return Commit(file, error);
+}
+
+bool QcpChart::writePdf(const QString& path, QString* error) {
+    if (!plot_) {
+        return Fail(error, QStringLiteral("グラフがありません。"));
+    }
+    const QSize size = exportSize();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        return Fail(error, file.errorString());
+    }
+    {
+        QPdfWriter pdf(&file);
+        pdf.setCreator(QStringLiteral("k12inc"));
+        // One page of the chart's size, a point per pixel.
+        pdf.setPageLayout(
+            QPageLayout(QPageSize(QSizeF(size), QPageSize::Point, QString(), QPageSize::ExactMatch),
+                        QPageLayout::Portrait, QMarginsF()));
+        QCPPainter painter;
+        if (!painter.begin(&pdf)) {
+            return Fail(error, QStringLiteral("PDF を作れません。"));
+        }
+        painter.setMode(QCPPainter::pmVectorized);
+        painter.setWindow(QRect(QPoint(0, 0), size));
+        const ExportScope scope(graphs_, readout_, 4.0);
+        plot_->toPainter(&painter, size.width(), size.height());
+        painter.end();
+    }
+    return Commit(file, error);
 }
 
 } // namespace k12

@@ -13,6 +13,7 @@ class QCustomPlot;
 class QCPGraphData;
 class QCPTextElement;
 class QCPItemStraightLine;
+class QCPAxisTicker;
 class QWidget;
 
 namespace k12 {
@@ -20,6 +21,13 @@ namespace k12 {
 namespace detail {
 class HoleGraph;
 }
+
+class FileDialog;
+class MessageBox;
+class QcpChartMenu;
+class QcpClockTicker;
+class QcpMarkers;
+class QcpReadout;
 
 // The chart on a QCustomPlot widget. Each series is one graph whose data container holds one
 // entry per point, in point order: key = the shared X, value = Y, or NaN for a hole (a point
@@ -31,6 +39,10 @@ class HoleGraph;
 //
 // Changes reach the widget in redraw(): only the changed point ranges are copied into the
 // containers, then a queued replot is requested. replotCount() counts those redraws.
+//
+// The mouse reads the chart through tools of their own (QcpReadout, QcpZoomX, QcpZoomY,
+// QcpMarkers, QcpLegendToggle, QcpChartMenu); the cursor readout and the markers are drawn on the
+// plot's overlay layer, so moving them does not draw the lines again.
 class QcpChart final : public ChartModel {
   public:
     // The widget belongs to parent. Without one it belongs to this chart: a window that takes it
@@ -45,6 +57,15 @@ class QcpChart final : public ChartModel {
     // SVG of the widget's current look (vector text and lines); false when the file cannot be
     // written. An existing file is replaced only on success.
     bool exportPicture(const QString& path) override;
+    // The chart as shown, at the widget's size, into a PNG (twice the pixels), SVG or PDF file
+    // chosen by the name's extension; false with the reason. The cursor readout is left out.
+    bool exportImage(const QString& path, QString* error);
+    // The dialogs the context menu's "画像として保存..." uses; they must outlive the chart.
+    void setDialogs(FileDialog& files, MessageBox& messages);
+
+    QcpReadout* readout() const;
+    QcpMarkers* markers() const;
+    QcpChartMenu* menu() const;
 
     int replotCount() const { return redrawCount(); }
     // Renders what the widget shows at the given size; the plot's axes keep that layout
@@ -57,9 +78,17 @@ class QcpChart final : public ChartModel {
 
   protected:
     void redraw() override;
+    void markersChanged() override;
 
   private:
     void setUpPlot();
+    void setUpTools();
+    void applyHidden();
+    void applyClockAxis();
+    bool writeSvg(const QString& path, QString* error);
+    bool writePng(const QString& path, QString* error);
+    bool writePdf(const QString& path, QString* error);
+    QSize exportSize() const;
     void apply();
     void syncGraphs();
     void pushSeries(int series);
@@ -70,6 +99,11 @@ class QcpChart final : public ChartModel {
     QCPItemStraightLine* originLine_ = nullptr;
     std::vector<detail::HoleGraph*> graphs_;
     std::vector<bool> needFullPush_;
+    QSharedPointer<QCPAxisTicker> secondsTicker_;
+    QSharedPointer<QcpClockTicker> clockTicker_;
+    QPointer<QcpReadout> readout_;
+    QPointer<QcpMarkers> markers_;
+    QPointer<QcpChartMenu> menu_;
 };
 
 } // namespace k12

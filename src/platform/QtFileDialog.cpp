@@ -2,11 +2,40 @@
 #include "QtFileDialog.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QStringList>
 
 namespace k12 {
+
+namespace {
+
+// "PNG画像 (*.png)" -> "png"; empty for a filter without one plain extension.
+QString FilterSuffix(const QString& qtFilter) {
+    static const QRegularExpression pattern(QStringLiteral("\\(\\*\\.(\\w+)[ )]"));
+    return pattern.match(qtFilter).captured(1);
+}
+
+// start itself when it is a folder, else the nearest folder above it, else the home folder.
+QString NearestFolder(const QString& start) {
+    if (start.isEmpty()) {
+        return QDir::homePath();
+    }
+    QString path = QDir::cleanPath(QFileInfo(start).absoluteFilePath());
+    while (!QFileInfo(path).isDir()) {
+        const QString up = QFileInfo(path).path();
+        if (up == path) {
+            return QDir::homePath();
+        }
+        path = up;
+    }
+    return path;
+}
+
+} // namespace
 
 QString ToQtFilter(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
@@ -50,6 +79,11 @@ std::optional<QString> QtFileDialog::runDialog(QWidget* parent, const QString& q
             }
         }
     }
+    if (typeSuffix_ && save) {
+        dialog.setDefaultSuffix(FilterSuffix(dialog.selectedNameFilter()));
+        QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                         [&dialog](const QString& f) { dialog.setDefaultSuffix(FilterSuffix(f)); });
+    }
     if (!start.isEmpty()) {
         const QFileInfo info(start);
         dialog.setDirectory(info.absolutePath());
@@ -85,8 +119,29 @@ std::optional<QString> QtFileDialog::saveFileName(QWidget* parent, const QString
     }
 }
 
+std::optional<QString> QtFileDialog::saveFileNameOfType(QWidget* parent, const QString& filter) {
+    const QScopedValueRollback<bool> typed(typeSuffix_, true);
+    return saveFileName(parent, filter);
+}
+
 std::optional<QString> QtFileDialog::openFileName(QWidget* parent, const QString& filter) {
     return runDialog(parent, ToQtFilter(filter), false, QString());
+}
+
+std::optional<QString> QtFileDialog::existingFolderName(QWidget* parent, const QString& start) {
+    QFileDialog dialog(parent);
+    dialog.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::ShowDirsOnly);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDirectory(NearestFolder(start));
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    const QStringList folders = dialog.selectedFiles();
+    if (folders.isEmpty() || folders.first().isEmpty()) {
+        return std::nullopt;
+    }
+    return folders.first();
 }
 
 } // namespace k12

@@ -23,6 +23,8 @@ class QtFileDialog : public FileDialog {
 
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter) override;
     std::optional<QString> openFileName(QWidget* parent, const QString& filter) override;
+    std::optional<QString> saveFileNameOfType(QWidget* parent, const QString& filter) override;
+    std::optional<QString> existingFolderName(QWidget* parent, const QString& start) override;
 
   protected:
     // Shows the file dialog once, starting at start (a file or folder, may be empty); nullopt
@@ -32,6 +34,8 @@ class QtFileDialog : public FileDialog {
 
   private:
     MessageBox& messages_;
+    // Set while saveFileNameOfType runs: the dialog adds the chosen type's extension.
+    bool typeSuffix_ = false;
 };
 
 } // namespace k12

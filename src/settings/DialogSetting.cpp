@@ -7,6 +7,9 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +18,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRandomGenerator>
 #include <QVBoxLayout>
 
 namespace k12 {
@@ -34,11 +38,37 @@ std::optional<int16_t> Mul16(int16_t a, int factor) {
     return static_cast<int16_t>(v);
 }
 
+std::optional<int32_t> MinutesFromText(const QString& text) {
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok);
+    if (!ok || v < 0 || v > MAX_RUN_MINUTES) {
+        return std::nullopt;
+    }
+    return v;
+}
+
+// Why no file can be made in folder (the system's reason), or an empty string. Trying it is
+// the only sure test: permission bits do not show a read-only mount or a full inode table. A
+// named file, as the pieces will be: a temporary file may be made without a name.
+QString WriteProblem(const QString& folder) {
+    QFile probe(QDir(folder).filePath(
+        QStringLiteral(".k12inc-probe-%1").arg(QRandomGenerator::global()->generate64(), 0, 16)));
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return probe.errorString();
+    }
+    probe.close();
+    if (!probe.remove()) {
+        return probe.errorString();
+    }
+    return {};
+}
+
 } // namespace
 
-DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWidget* parent,
-                             PortDeviceLookup portDevice)
-    : QDialog(parent), store_(store), messages_(messages), portDevice_(std::move(portDevice)) {
+DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, FileDialog& files,
+                             QWidget* parent, PortDeviceLookup portDevice)
+    : QDialog(parent), store_(store), messages_(messages), files_(files),
+      portDevice_(std::move(portDevice)) {
     setObjectName(QStringLiteral("DialogSetting"));
     setWindowTitle(QStringLiteral("取込設定"));
     setModal(true);
@@ -94,6 +124,33 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWid
     chkContinueOnError_ = new QCheckBox(QStringLiteral("エラー時も測定を続ける"), this);
     chkContinueOnError_->setObjectName(QStringLiteral("chkContinueOnError"));
 
+    chkContinueWhenFull_ = new QCheckBox(QStringLiteral("満杯時に保存して測定を続ける"), this);
+    chkContinueWhenFull_->setObjectName(QStringLiteral("chkContinueWhenFull"));
+    auto* lblSaveFolder = new QLabel(QStringLiteral("保存先"), this);
+    txtSaveFolder_ = new QLineEdit(this);
+    txtSaveFolder_->setObjectName(QStringLiteral("txtSaveFolder"));
+    txtSaveFolder_->setMinimumWidth(
+        txtSaveFolder_->fontMetrics().horizontalAdvance(QStringLiteral("/home/operator/k12data")));
+    lblSaveFolder->setBuddy(txtSaveFolder_);
+    auto* cmdSaveFolder = new QPushButton(QStringLiteral("参照..."), this);
+    cmdSaveFolder->setObjectName(QStringLiteral("cmdSaveFolder"));
+    connect(cmdSaveFolder, &QPushButton::clicked, this, &DialogSetting::cmdSaveFolder_Click);
+    auto* lblMinutes = new QLabel(QStringLiteral("測定時間"), this);
+    txtStopAfterMinutes_ = new QLineEdit(this);
+    txtStopAfterMinutes_->setObjectName(QStringLiteral("txtStopAfterMinutes"));
+    txtStopAfterMinutes_->setMaximumWidth(
+        txtStopAfterMinutes_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
+    lblMinutes->setBuddy(txtStopAfterMinutes_);
+    auto* lblMinutesUnit = new QLabel(QStringLiteral("分（0: 制限なし）"), this);
+    auto* options = new QGridLayout;
+    options->addWidget(lblSaveFolder, 0, 0);
+    options->addWidget(txtSaveFolder_, 0, 1, 1, 2);
+    options->addWidget(cmdSaveFolder, 0, 3);
+    options->addWidget(lblMinutes, 1, 0);
+    options->addWidget(txtStopAfterMinutes_, 1, 1);
+    options->addWidget(lblMinutesUnit, 1, 2, 1, 2);
+    options->setColumnStretch(2, 1);
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setDefault(true);
@@ -110,6 +167,8 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, QWid
     layout->addWidget(frame1);
     layout->addWidget(frame2);
     layout->addWidget(chkContinueOnError_);
+    layout->addWidget(chkContinueWhenFull_);
+    layout->addLayout(options);
     layout->addLayout(buttons);
 
     LoadSetting();
@@ -130,10 +189,13 @@ void DialogSetting::LoadSetting() {
         txtTime_[1]->setText(QStringLiteral("1"));
     }
     chkContinueOnError_->setChecked(store_.ContinueOnError);
+    chkContinueWhenFull_->setChecked(store_.ContinueWhenFull);
+    txtSaveFolder_->setText(store_.SaveFolder);
+    txtStopAfterMinutes_->setText(QString::number(store_.StopAfterMinutes));
 }
 
 void DialogSetting::OKButton_Click() {
-    if (!CheckPorts() || !CheckTime()) {
+    if (!CheckPorts() || !CheckTime() || !CheckOptions()) {
         return;
     }
     ApplySetting();
@@ -224,6 +286,41 @@ bool DialogSetting::CheckTime() {
     return true;
 }
 
+bool DialogSetting::CheckOptions() {
+    if (chkContinueWhenFull_->isChecked()) {
+        const QString folder = txtSaveFolder_->text();
+        const QFileInfo info(folder);
+        QString problem;
+        if (folder.isEmpty()) {
+            problem = QStringLiteral("保存先のフォルダーが指定されていません。");
+        } else if (!info.exists()) {
+            problem = QStringLiteral("保存先のフォルダーがありません。\n%1").arg(folder);
+        } else if (!info.isDir()) {
+            problem = QStringLiteral("保存先がフォルダーではありません。\n%1").arg(folder);
+        } else if (const QString reason = WriteProblem(folder); !reason.isEmpty()) {
+            problem =
+                QStringLiteral("保存先のフォルダーに書き込めません。\n%1\n%2").arg(folder, reason);
+        }
+        if (!problem.isEmpty()) {
+            ShowError(problem);
+            return false;
+        }
+    }
+    if (!MinutesFromText(txtStopAfterMinutes_->text())) {
+        ShowError(QStringLiteral("測定時間の入力に誤りがあります。\n0 から %1 までの分数を入力して"
+                                 "ください（0: 制限なし）。")
+                      .arg(MAX_RUN_MINUTES));
+        return false;
+    }
+    return true;
+}
+
+void DialogSetting::cmdSaveFolder_Click() {
+    if (const auto folder = files_.existingFolderName(this, txtSaveFolder_->text())) {
+        txtSaveFolder_->setText(*folder);
+    }
+}
+
 void DialogSetting::ApplySetting() {
     for (size_t i = 0; i < UNIT_COUNT; ++i) {
         store_.Units[i].Mflag = chkID_[i]->isChecked();
@@ -232,6 +329,13 @@ void DialogSetting::ApplySetting() {
     store_.TimerType = optTimer_[1]->isChecked();
     store_.IntervalTM = SelectedInterval().value_or(store_.IntervalTM);
     store_.ContinueOnError = chkContinueOnError_->isChecked();
+    store_.ContinueWhenFull = chkContinueWhenFull_->isChecked();
+    // Absolute, so the settings file names the same folder whatever the next start's directory.
+    const QString folder = txtSaveFolder_->text();
+    store_.SaveFolder =
+        folder.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    store_.StopAfterMinutes =
+        MinutesFromText(txtStopAfterMinutes_->text()).value_or(store_.StopAfterMinutes);
 }
 
 } // namespace k12

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "measurement/MeasurementStore.h"
+#include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 
 #include <QDialog>
@@ -19,7 +20,7 @@ namespace k12 {
 
 // The modal acquisition settings dialog. Shows the settings in force; OK validates the entries
 // and, when they pass, writes them to the store, sets SettingChanged and accepts. Cancel or the
-// close box leave the store untouched.
+// close box leave the store untouched. The save folder is chosen through files.
 class DialogSetting : public QDialog {
     Q_OBJECT
   public:
@@ -27,8 +28,8 @@ class DialogSetting : public QDialog {
     using PortDeviceLookup = std::function<QString(int port)>;
 
     // With portDevice, each port box has the device its number stands for beside it.
-    DialogSetting(MeasurementStore& store, MessageBox& messages, QWidget* parent = nullptr,
-                  PortDeviceLookup portDevice = {});
+    DialogSetting(MeasurementStore& store, MessageBox& messages, FileDialog& files,
+                  QWidget* parent = nullptr, PortDeviceLookup portDevice = {});
 
     // The OK button's handler; public so callers and tests can run it directly.
     void OKButton_Click();
@@ -37,6 +38,9 @@ class DialogSetting : public QDialog {
     void LoadSetting();
     bool CheckPorts();
     bool CheckTime();
+    // The save folder when pieces are kept, then the run duration.
+    bool CheckOptions();
+    void cmdSaveFolder_Click();
     // The selected timing row's interval in milliseconds, if its text is valid.
     std::optional<int16_t> SelectedInterval() const;
     void ApplySetting();
@@ -45,6 +49,7 @@ class DialogSetting : public QDialog {
 
     MeasurementStore& store_;
     MessageBox& messages_;
+    FileDialog& files_;
     PortDeviceLookup portDevice_;
     std::array<QCheckBox*, UNIT_COUNT> chkID_{};
     std::array<QLineEdit*, UNIT_COUNT> txtComport_{};
@@ -52,6 +57,9 @@ class DialogSetting : public QDialog {
     std::array<QRadioButton*, 2> optTimer_{};
     std::array<QLineEdit*, 2> txtTime_{};
     QCheckBox* chkContinueOnError_ = nullptr;
+    QCheckBox* chkContinueWhenFull_ = nullptr;
+    QLineEdit* txtSaveFolder_ = nullptr;
+    QLineEdit* txtStopAfterMinutes_ = nullptr;
 };
 
 } // namespace k12

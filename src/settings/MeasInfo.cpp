@@ -19,6 +19,7 @@ const QString kContinueOnErrorKey = QStringLiteral("ContinueOnError");
 const QString kContinueWhenFullKey = QStringLiteral("ContinueWhenFull");
 const QString kSaveFolderKey = QStringLiteral("SaveFolder");
 const QString kStopAfterMinutesKey = QStringLiteral("StopAfterMinutes");
+const QString kClockAxisKey = QStringLiteral("ClockAxis");
 
 // "True"/"False" in any letter case, or a number (non-zero is true).
 std::optional<bool> TextToBool(const QString& text) {
@@ -62,6 +63,7 @@ void LoadOptions(MeasurementStore& store, const SettingsStore& settings) {
                             .trimmed()
                             .toInt(&ok);
     store.StopAfterMinutes = ok && minutes >= 0 && minutes <= MAX_RUN_MINUTES ? minutes : 0;
+    store.ClockAxis = ReadBool(settings, kClockAxisKey, 0, kOptionsSection);
 }
 
 void WriteOptions(const MeasurementStore& store, SettingsStore& settings) {
@@ -69,6 +71,7 @@ void WriteOptions(const MeasurementStore& store, SettingsStore& settings) {
     settings.write(kOptionsSection, kContinueWhenFullKey, BoolText(store.ContinueWhenFull));
     settings.write(kOptionsSection, kSaveFolderKey, store.SaveFolder);
     settings.write(kOptionsSection, kStopAfterMinutesKey, QString::number(store.StopAfterMinutes));
+    settings.write(kOptionsSection, kClockAxisKey, BoolText(store.ClockAxis));
 }
 
 void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings) {

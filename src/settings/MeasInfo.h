@@ -20,7 +20,7 @@ void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings);
 [[nodiscard]] QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings);
 
 // Reads the options kept beside the acquisition settings (ContinueOnError, ContinueWhenFull with
-// SaveFolder, StopAfterMinutes; off by default).
+// SaveFolder, StopAfterMinutes, ClockAxis; off by default).
 void LoadOptions(MeasurementStore& store, const SettingsStore& settings);
 
 // Writes the options without flushing them; SaveMeasInfo flushes everything written.

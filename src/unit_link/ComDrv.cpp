@@ -10,7 +10,6 @@ namespace k12 {
 namespace {
 
 constexpr int RECEIVE_CYCLES = 100;
-constexpr double PI_15 = 3.14159265358979;
 // Readings averaged into one logged value at most.
 constexpr int16_t MAX_AVERAGING = 100;
 
@@ -308,29 +307,14 @@ void ComDrv::TakePeriod(std::optional<double> v) {
 }
 
 void ComDrv::AddAverage(double v) {
-    const double r = DegToRad(v);
+    const double r = DegreesToRadians(v);
     SumCos_ += std::cos(r);
     SumSin_ += std::sin(r);
     ++AvgNum_;
 }
 
 double ComDrv::GetAverage() const {
-    const double c = SumCos_;
-    const double s = SumSin_;
-    if (c == 0.0) {
-        if (s == 0.0) {
-            return 0.0;
-        }
-        return s > 0.0 ? 90.0 : -90.0;
-    }
-    const double t = RadToDeg(std::atan(s / c));
-    if (c < 0.0 && s >= 0.0) {
-        return t + 180.0;
-    }
-    if (c < 0.0 && s < 0.0) {
-        return t - 180.0;
-    }
-    return t;
+    return DirectionOfSums(SumCos_, SumSin_);
 }
 
 void ComDrv::ClearAverage() {
@@ -365,12 +349,23 @@ void ComDrv::ClearLog() {
     LogRp_ = 0;
 }
 
-double ComDrv::DegToRad(double x) {
-    return x * PI_15 / 180.0;
-}
-
-double ComDrv::RadToDeg(double x) {
-    return x * 180.0 / PI_15;
+double DirectionOfSums(double sumCos, double sumSin) {
+    const double c = sumCos;
+    const double s = sumSin;
+    if (c == 0.0) {
+        if (s == 0.0) {
+            return 0.0;
+        }
+        return s > 0.0 ? 90.0 : -90.0;
+    }
+    const double t = std::atan(s / c) * 180.0 / PI_15;
+    if (c < 0.0 && s >= 0.0) {
+        return t + 180.0;
+    }
+    if (c < 0.0 && s < 0.0) {
+        return t - 180.0;
+    }
+    return t;
 }
 
 } // namespace k12

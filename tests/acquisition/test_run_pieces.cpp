@@ -5,6 +5,7 @@
 #include "measurement/Conversions.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,6 +75,8 @@ class TestRunPieces : public QObject {
     void everyValueInItsPieceAndRow();
     void aLaggingUnitDoesNotHoldTheRunUp();
     void aPieceThatCannotBeWritten();
+    void aPieceNeverReplacesAnother();
+    void aLaterPieceGoesOnThroughFaults();
     void theLastPieceAtEveryEnd_data();
     void theLastPieceAtEveryEnd();
 };
@@ -215,6 +218,43 @@ void TestRunPieces::aPieceThatCannotBeWritten() {
     QCOMPARE(report.beforeStop.size(), size_t(2));
     QCOMPARE(report.beforeStop[1].text, QStringLiteral("メモリー不足です。測定値が保存できません"));
     QCOMPARE(nowhere->md.SampleCount, kPiece); // the rows are still in memory
+}
+
+void TestRunPieces::aPieceNeverReplacesAnother() {
+    // An earlier run that started in the same second left its first piece.
+    const QString folder = NewFolder();
+    const QString earlier = QDir(folder).filePath(QStringLiteral("20240305-090702-001.zr5"));
+    QFile file(earlier);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("earlier");
+    file.close();
+    auto rig = PieceRig({{0}, true, 1000}, folder);
+    rig->start();
+    RunReport report;
+    for (int k = 0; k < kPiece; ++k) {
+        rig->clock.advance(1000);
+        report = rig->engine.PcTimerTick();
+    }
+    QCOMPARE(*report.pieceWritten,
+             QDir(folder).filePath(QStringLiteral("20240305-090702-001-2.zr5")));
+    QCOMPARE(QFileInfo(earlier).size(), qint64(7));
+}
+
+void TestRunPieces::aLaterPieceGoesOnThroughFaults() {
+    // Only the run's first row ends the run on a unit fault, not a later piece's first row.
+    auto rig = PieceRig({{0, 1}, true, 1000, true}, NewFolder());
+    rig->start();
+    RunReport report;
+    for (int k = 1; k <= kPiece + 3 && !report.ended; ++k) {
+        if (k == kPiece + 1) {
+            rig->port(1).clearReplies();
+        }
+        rig->clock.advance(1000);
+        report = rig->engine.PcTimerTick();
+    }
+    QVERIFY(!report.ended);
+    QVERIFY(rig->engine.ShowsError(1));
+    QCOMPARE(rig->md.Units[1].Data[0], NO_DATA_VALUE);
 }
 
 void TestRunPieces::theLastPieceAtEveryEnd_data() {

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data_files/DialogMemo.h"
+#include "platform/QcpChartMenu.h"
 #include "platform/QtFileDialog.h"
 
 #include "FakeFileDialog.h"
@@ -436,10 +437,28 @@ class TestDialogMemo : public QObject {
         QVERIFY(messages.shown.isEmpty());
     }
 
-    void realSaveDialogAddsNoExtension() {
+    // The program's own save dialog adds no extension; the image save adds the chosen type's.
+    void realSaveDialogExtension_data() {
+        QTest::addColumn<bool>("ofType");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("none added") << false << 0 << "noext"
+                                    << "noext";
+        QTest::newRow("first type") << true << 0 << "noext"
+                                    << "noext.png";
+        QTest::newRow("type chosen") << true << 1 << "noext"
+                                     << "noext.svg";
+        QTest::newRow("own extension") << true << 1 << "name.pdf"
+                                       << "name.pdf";
+    }
+    void realSaveDialogExtension() {
+        QFETCH(bool, ofType);
+        QFETCH(int, type);
+        QFETCH(QString, typed);
+        QFETCH(QString, saved);
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
-        const QString typed = dir.filePath(QStringLiteral("noext"));
         FakeMessageBox messages; // answers Yes to "create?"
         QtFileDialog files(messages);
 
@@ -463,17 +482,25 @@ class TestDialogMemo : public QObject {
                 static_cast<QDialog*>(dialog)->reject();
                 return;
             }
+            // The operator picks a file type as with the mouse.
+            auto* combo = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+            combo->setCurrentIndex(type);
+            Q_EMIT combo->activated(type);
+            Q_EMIT combo->textActivated(combo->currentText());
             seenFilter = dialog->selectedNameFilter();
-            TypeFileName(dialog, typed);
+            TypeFileName(dialog, dir.filePath(typed));
             static_cast<QDialog*>(dialog)->accept(); // virtual: the file dialog's own accept
         });
         driver.start();
-        const auto path = files.saveFileName(nullptr, DEDICATED_FILTER);
+        const auto path = ofType ? files.saveFileNameOfType(nullptr, QcpChartMenu::kImageFilter)
+                                 : files.saveFileName(nullptr, DEDICATED_FILTER);
         driver.stop();
-        QCOMPARE(seenFilter, QStringLiteral("専用ファイル  (*.zr5)"));
-        QCOMPARE(path, std::optional<QString>(typed));
+        if (!ofType) {
+            QCOMPARE(seenFilter, QStringLiteral("専用ファイル  (*.zr5)"));
+        }
+        QCOMPARE(path, std::optional<QString>(dir.filePath(saved)));
         QCOMPARE(messages.shown.size(), 1);
-        QVERIFY(messages.last().text.contains(typed));
+        QVERIFY(messages.last().text.contains(dir.filePath(saved)));
     }
 };
 

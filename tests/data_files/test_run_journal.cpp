@@ -6,9 +6,16 @@
 #include "data_files/RunJournal.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 using namespace k12;
 using namespace k12::test;
@@ -166,6 +173,60 @@ class TestRunJournal : public QObject {
         first->Begin(s);
         QVERIFY(first->Writing());
         QVERIFY(!second->FindLeftover()); // never touches the other program's journal
+    }
+
+    void troubleIsToldWithTheSystemsReason_data() {
+        QTest::addColumn<QString>("trouble");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("lock file") << "lock" << QString::fromLocal8Bit(std::strerror(EMFILE));
+        QTest::newRow("file full in the middle of a row")
+            << "full" << QString::fromLocal8Bit(std::strerror(EFBIG));
+    }
+
+    void troubleIsToldWithTheSystemsReason() {
+        QFETCH(QString, trouble);
+        QFETCH(QString, reason);
+        const QString folder = dir_.filePath(QStringLiteral("reason-") + trouble);
+        std::unique_ptr<RunJournal> journal;
+        if (trouble == QLatin1String("lock")) {
+            // No descriptor left for the lock file (root is refused this too).
+            QVERIFY(QDir().mkpath(folder));
+            rlimit saved{};
+            QCOMPARE(getrlimit(RLIMIT_NOFILE, &saved), 0);
+            rlimit none = saved;
+            const int lowestFree = ::open("/dev/null", O_RDONLY);
+            QVERIFY(lowestFree >= 0);
+            ::close(lowestFree);
+            none.rlim_cur = rlim_t(lowestFree);
+            QCOMPARE(setrlimit(RLIMIT_NOFILE, &none), 0);
+            journal = Make(folder);
+            QCOMPARE(setrlimit(RLIMIT_NOFILE, &saved), 0);
+        } else {
+            journal = Make(folder);
+        }
+        MeasurementStore s;
+        Started(s, true);
+        journal->Begin(s);
+        if (trouble == QLatin1String("full")) {
+            // Writes stop half way through the second row (EFBIG, the signal ignored).
+            rlimit saved{};
+            QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+            const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+            rlimit small = saved;
+            small.rlim_cur =
+                rlim_t(QFileInfo(journal->Path()).size() + DATA_FILE_ROW_BYTES * 3 / 2);
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+            for (int32_t k = 0; k < 2; ++k) {
+                s.Units[0].Data[k] = 1.0f;
+                s.Units[0].DataCount = s.SampleCount = k + 1;
+                journal->Append(s);
+            }
+            QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
+            std::signal(SIGXFSZ, oldHandler);
+        }
+        QCOMPARE(messages_.notified.size(), 1);
+        QVERIFY2(messages_.notified.last().text.contains(reason),
+                 qPrintable(messages_.notified.last().text));
     }
 
     void folderThatCannotBeMade() {

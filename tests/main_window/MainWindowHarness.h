@@ -51,14 +51,14 @@ inline std::function<void(FakeSettingsStore&)> Units(std::initializer_list<int> 
     };
 }
 
-// A main window over fakes: scripted units answering every command, a recording chart and
-// message box, an in-memory settings store and a fixed clock.
-class MainWindowHarness {
+// A main window over fakes: scripted units answering every command, a recording chart (or the
+// real one) and message box, an in-memory settings store and a fixed clock.
+template <typename ChartType = FakeChart> class BasicMainWindowHarness {
   public:
     // With a journal folder, the window keeps a run journal there (on the harness's own time);
     // without one, none.
-    explicit MainWindowHarness(std::function<void(FakeSettingsStore&)> presetSettings = {},
-                               const QString& journalFolder = {}) {
+    explicit BasicMainWindowHarness(std::function<void(FakeSettingsStore&)> presetSettings = {},
+                                    const QString& journalFolder = {}) {
         if (presetSettings) {
             presetSettings(settings);
         }
@@ -149,7 +149,7 @@ class MainWindowHarness {
     FakeMessageBox messages;
     FakeSettingsStore settings;
     FakeClock clock;
-    FakeChart chart;
+    ChartType chart;
     std::vector<FakeSerialPort*> ports;
     qint64 journalNowMs = 0;
     std::unique_ptr<RunJournal> journal;
@@ -157,6 +157,8 @@ class MainWindowHarness {
     std::unique_ptr<RunEngine> engine;
     std::unique_ptr<FormMain> form;
 };
+
+using MainWindowHarness = BasicMainWindowHarness<>;
 
 } // namespace test
 } // namespace k12

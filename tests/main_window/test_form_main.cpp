@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The main window's creation state, chart set-up and plotting, visible range, close rules and
 // settings command, over fakes.
+#include "FakeFileDialog.h"
 #include "MainWindowHarness.h"
 #include "settings/DialogSetting.h"
 
@@ -415,7 +416,8 @@ void TestFormMain::continueOnErrorRoundTrip() {
     MainWindowHarness h;
     QCOMPARE(h.md->ContinueOnError, false);
     h.settingsDialogAction = [&h](ModuleData& md) {
-        DialogSetting d(md, h.messages);
+        test::FakeFileDialog files;
+        DialogSetting d(md, h.messages, files);
         d.show();
         QTest::keyClick(d.findChild<QCheckBox*>(QStringLiteral("chkContinueOnError")),
                         Qt::Key_Space);

@@ -2,6 +2,8 @@
 // Starting, running and stopping a measurement in both timing modes, over scripted units.
 #include "MainWindowHarness.h"
 
+#include <QFileInfo>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace k12;
@@ -60,6 +62,7 @@ class TestRunControl : public QObject {
     void hangUpStopsRun_data();
     void hangUpStopsRun();
     void datalistButtonAfterClose();
+    void piecesStartTheChartOver();
 };
 
 void TestRunControl::pcTimerRunOfThreeRows() {
@@ -394,6 +397,33 @@ void TestRunControl::datalistButtonAfterClose() {
     QVERIFY(!Enabled(h, "cmdDisp"));
     Click(h, "cmdStop");
     QVERIFY(Enabled(h, "cmdDisp") == (h.md->SampleCount >= 1));
+}
+
+void TestRunControl::piecesStartTheChartOver() {
+    QTemporaryDir folder;
+    MainWindowHarness h([&folder](FakeSettingsStore& s) {
+        Units({0}, false, 100)(s);
+        s.values[QStringLiteral("Options/ContinueWhenFull")] = QStringLiteral("True");
+        s.values[QStringLiteral("Options/SaveFolder")] = folder.path();
+    });
+    h.engine->SetPieceRowsForTest(10);
+    h.form->show();
+    Click(h, "cmdStart");
+    auto* status = h.w<QLabel>(QStringLiteral("lblPieces"));
+    QVERIFY(status->isVisible());
+    Receive(h, 0, Readings(13, 1.0));
+    h.form->OnTimer2Tick();
+    // Ten rows went into the first piece; the chart shows the next one from its own start.
+    QCOMPARE(h.md->SampleCount, 3);
+    QCOMPARE(h.chart.pointCount(1), 3);
+    QCOMPARE(h.chart.yValue(1, 1).value(), 11.0);
+    QCOMPARE(h.chart.headerText(), QStringLiteral("開始時刻 [ 2024/3/5 9:7:3 ]"));
+    QCOMPARE(h.xRange(), std::make_pair(0.1, 10.0));
+    QCOMPARE(status->text(), QStringLiteral("現在のファイル: 3 行　保存したファイル: 1　保存済み: "
+                                            "20240305-090702-001.zr5"));
+    Click(h, "cmdStop");
+    QVERIFY(QFileInfo::exists(folder.filePath(QStringLiteral("20240305-090702-002.zr5"))));
+    QVERIFY(h.messages.shown.isEmpty());
 }
 
 QTEST_MAIN(TestRunControl)

@@ -2,6 +2,7 @@
 #include "FakeChart.h"
 #include "platform/Fonts.h"
 #include "platform/QcpChart.h"
+#include "platform/QcpClockTicker.h"
 #include "platform/QcpInclude.h"
 
 #include <QFontInfo>
@@ -391,6 +392,75 @@ class TestChart : public QObject {
         QVERIFY(QSvgRenderer(dir.filePath("fake.svg")).isValid());
         fake.failExport = true;
         QVERIFY(!fake.exportPicture(dir.filePath("fake2.svg")));
+    }
+
+    // The chart as shown, at its size on screen (PNG at twice the pixels), by the extension.
+    void exportImage_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("magic");
+        QTest::addColumn<int>("scale");
+        QTest::newRow("PNG") << "chart.png" << QByteArray("\x89PNG") << 2;
+        QTest::newRow("SVG") << "chart.SVG" << QByteArray("<?xml") << 1;
+        QTest::newRow("PDF") << "chart.pdf" << QByteArray("%PDF") << 1;
+        QTest::newRow("other extension") << "chart.jpg" << QByteArray() << 0;
+        QTest::newRow("no folder") << "none/chart.png" << QByteArray() << 0;
+    }
+    void exportImage() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, magic);
+        QFETCH(int, scale);
+        QTemporaryDir dir;
+        QcpChart c;
+        c.plot()->resize(kWidth, kHeight);
+        setUp(c, 0, 10);
+        const QString path = dir.filePath(name);
+        QString error;
+        QCOMPARE(c.exportImage(path, &error), scale > 0);
+        QCOMPARE(error.isEmpty(), scale > 0);
+        if (scale == 0) {
+            QVERIFY(!QFile::exists(path));
+            return;
+        }
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        const QByteArray bytes = f.readAll();
+        QVERIFY(bytes.startsWith(magic));
+        QSize size;
+        if (magic == "%PDF") {
+            const auto box =
+                QRegularExpression(QStringLiteral("/MediaBox \\[0 0 ([\\d.]+) ([\\d.]+)\\]"))
+                    .match(QString::fromLatin1(bytes));
+            size = QSizeF(box.captured(1).toDouble(), box.captured(2).toDouble()).toSize();
+        } else if (scale == 2) {
+            size = QImage::fromData(bytes).size();
+        } else {
+            size = QSvgRenderer(bytes).viewBox().size();
+        }
+        QCOMPARE(size, QSize(kWidth, kHeight) * scale);
+    }
+
+    // Clock times from the start, with the date where the range spans midnight.
+    void clockTicks() {
+        QCustomPlot plot;
+        auto ticker = QSharedPointer<QcpClockTicker>::create();
+        ticker->setStart(QDateTime(QDate(2026, 12, 7), QTime(23, 50, 7)));
+        plot.xAxis->setTicker(ticker);
+        const auto labels = [&plot](double from, double to) {
+            plot.xAxis->setRange(from, to);
+            plot.replot();
+            const QVector<QString> l = plot.xAxis->tickVectorLabels();
+            return QStringList(l.begin(), l.end());
+        };
+        const QStringList day = labels(0, 300);
+        QVERIFY(!day.isEmpty());
+        QCOMPARE(day.filter(QRegularExpression(QStringLiteral("^23:5\\d:\\d0$"))), day);
+        // On whole clock times, not on whole seconds since the start.
+        for (const double t : plot.xAxis->tickVector()) {
+            QCOMPARE(std::fmod(t + 7.0, 10.0), 0.0);
+        }
+        const QStringList night = labels(0, 1800);
+        QVERIFY(night.contains(QStringLiteral("2026/12/8\n00:00:00")));
+        QVERIFY(labels(0, 2).first().contains(QLatin1Char('.')));
     }
 };
 

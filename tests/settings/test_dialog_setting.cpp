@@ -1,14 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "FakeFileDialog.h"
 #include "FakeMessageBox.h"
 #include "settings/DialogSetting.h"
 
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace k12;
+using k12::test::FakeFileDialog;
 using k12::test::FakeMessageBox;
 
 namespace {
@@ -72,12 +77,16 @@ class TestDialogSetting : public QObject {
     void correctedEntriesPassOnSecondOk();
     void cancelAndCloseBoxChangeNothing();
     void continueOnErrorOption();
+    void runOptionsOnOk_data();
+    void runOptionsOnOk();
+    void saveFolderButtonTakesTheChosenFolder();
 };
 
 void TestDialogSetting::captions() {
     MeasurementStore store = DefaultSettings();
     FakeMessageBox box;
-    DialogSetting d(store, box);
+    FakeFileDialog files;
+    DialogSetting d(store, box, files);
     Operator op(d);
     QCOMPARE(d.windowTitle(), QStringLiteral("取込設定"));
     const QStringList units = {"1台目", "２台目", "３台目", "４台目"};
@@ -91,7 +100,8 @@ void TestDialogSetting::captions() {
     for (auto* w : d.findChildren<QWidget*>()) {
         texts << w->property("title").toString() << w->property("text").toString();
     }
-    for (const char* t : {"comポート番号", "測定間隔", "×100msec", "秒", "OK"}) {
+    for (const char* t : {"comポート番号", "測定間隔", "×100msec", "秒", "OK", "保存先", "参照...",
+                          "測定時間", "分（0: 制限なし）", "満杯時に保存して測定を続ける"}) {
         QVERIFY2(texts.contains(QString::fromUtf8(t)), t);
     }
 }
@@ -102,7 +112,8 @@ void TestDialogSetting::loadsPcTimerSettings() {
     store.Units[3].ComPort = 17;
     store.IntervalTM = 1500;
     FakeMessageBox box;
-    DialogSetting d(store, box);
+    FakeFileDialog files;
+    DialogSetting d(store, box, files);
     Operator op(d);
     QVERIFY(op.chk(0)->isChecked() && !op.chk(1)->isChecked() && op.chk(2)->isChecked());
     QCOMPARE(op.port(3)->text(), QStringLiteral("17"));
@@ -116,7 +127,8 @@ void TestDialogSetting::loadsDeviceTimerSettings() {
     store.TimerType = false;
     store.IntervalTM = 2000;
     FakeMessageBox box;
-    DialogSetting d(store, box);
+    FakeFileDialog files;
+    DialogSetting d(store, box, files);
     Operator op(d);
     QVERIFY(op.opt(0)->isChecked() && !op.opt(1)->isChecked());
     QCOMPARE(op.time(0)->text(), QStringLiteral("20"));
@@ -184,7 +196,8 @@ void TestDialogSetting::okValidatesAndApplies() {
 
     MeasurementStore store = DefaultSettings();
     FakeMessageBox box;
-    DialogSetting d(store, box);
+    FakeFileDialog files;
+    DialogSetting d(store, box, files);
     d.show();
     Operator op(d);
     for (int i = 0; i < UNIT_COUNT; ++i) {
@@ -235,7 +248,8 @@ void TestDialogSetting::okValidatesAndApplies() {
 void TestDialogSetting::correctedEntriesPassOnSecondOk() {
     MeasurementStore store = DefaultSettings();
     FakeMessageBox box;
-    DialogSetting d(store, box);
+    FakeFileDialog files;
+    DialogSetting d(store, box, files);
     d.show();
     Operator op(d);
     op.type(op.time(1), QStringLiteral("33"));
@@ -253,7 +267,8 @@ void TestDialogSetting::cancelAndCloseBoxChangeNothing() {
     for (const bool useCloseBox : {false, true}) {
         MeasurementStore store = DefaultSettings();
         FakeMessageBox box;
-        DialogSetting d(store, box);
+        FakeFileDialog files;
+        DialogSetting d(store, box, files);
         d.show();
         Operator op(d);
         op.check(0, false);
@@ -284,7 +299,8 @@ void TestDialogSetting::continueOnErrorOption() {
             MeasurementStore store = DefaultSettings();
             store.ContinueOnError = before;
             FakeMessageBox box;
-            DialogSetting d(store, box);
+            FakeFileDialog files;
+            DialogSetting d(store, box, files);
             d.show();
             Operator op(d);
             auto* chk = op.find<QCheckBox>(QStringLiteral("chkContinueOnError"));
@@ -301,6 +317,101 @@ void TestDialogSetting::continueOnErrorOption() {
             QCOMPARE(store.SettingChanged, accept);
         }
     }
+}
+
+void TestDialogSetting::runOptionsOnOk_data() {
+    QTest::addColumn<bool>("ticked");
+    QTest::addColumn<QString>("folder"); // <dir>: a fresh writable folder; <ro>: one made 0555
+    QTest::addColumn<QString>("minutes");
+    QTest::addColumn<QString>("message"); // empty: accepted
+    const auto row = [](const char* name, bool ticked, const char* folder, const char* minutes,
+                        const char* message) {
+        QTest::newRow(name) << ticked << QString(folder) << QString(minutes) << QString(message);
+    };
+    const char* badTime = "測定時間の入力に誤りがあります。";
+    const char* unwritable = "保存先のフォルダーに書き込めません。";
+    row("ticked, writable folder", true, "<dir>", "90", "");
+    row("unticked, folder unchecked", false, "", "527040", "");
+    row("empty folder", true, "", "0", "保存先のフォルダーが指定されていません。");
+    row("missing folder", true, "<dir>/none", "0", "保存先のフォルダーがありません。");
+    row("a file", true, "<dir>/file", "0", "保存先がフォルダーではありません。");
+    row("read-only folder", true, "<ro>", "0", unwritable);
+    row("no one may write (/sys)", true, "/sys", "0", unwritable);
+    row("minutes -1", false, "", "-1", badTime);
+    row("minutes 527041", false, "", "527041", badTime);
+    row("minutes abc", false, "", "abc", badTime);
+}
+
+void TestDialogSetting::runOptionsOnOk() {
+    QFETCH(bool, ticked);
+    QFETCH(QString, folder);
+    QFETCH(QString, minutes);
+    QFETCH(QString, message);
+    QTemporaryDir tmp;
+    QVERIFY(QFile(tmp.filePath("file")).open(QIODevice::WriteOnly));
+    folder.replace(QStringLiteral("<dir>"), tmp.path());
+    if (folder == QLatin1String("<ro>")) {
+        folder = tmp.filePath(QStringLiteral("ro"));
+        QVERIFY(QDir().mkdir(folder, QFile::ReadOwner | QFile::ExeOwner));
+        if (QFile(folder + QStringLiteral("/x")).open(QIODevice::WriteOnly)) {
+            QSKIP("this user writes into read-only folders");
+        }
+    }
+    MeasurementStore store = DefaultSettings();
+    store.ContinueWhenFull = !ticked;
+    store.SaveFolder = QStringLiteral("/before");
+    store.StopAfterMinutes = 5;
+    FakeMessageBox box;
+    FakeFileDialog files;
+    DialogSetting d(store, box, files);
+    d.show();
+    Operator op(d);
+    auto* chk = op.find<QCheckBox>(QStringLiteral("chkContinueWhenFull"));
+    auto* txtFolder = op.find<QLineEdit>(QStringLiteral("txtSaveFolder"));
+    auto* txtMinutes = op.find<QLineEdit>(QStringLiteral("txtStopAfterMinutes"));
+    QVERIFY(chk->isChecked() == !ticked && txtFolder->text() == "/before" &&
+            txtMinutes->text() == "5");
+    QVERIFY(chk->y() > op.find<QCheckBox>(QStringLiteral("chkContinueOnError"))->y());
+
+    QTest::keyClick(chk, Qt::Key_Space);
+    op.type(txtFolder, folder);
+    op.type(txtMinutes, minutes);
+    op.ok();
+    if (!message.isEmpty()) {
+        // The folder is named, and the system's reason given when it cannot be written.
+        QCOMPARE(box.shown.size(), 1);
+        const QStringList lines = box.last().text.split(QLatin1Char('\n'));
+        QCOMPARE(lines[0], message);
+        QVERIFY(folder.isEmpty() || lines.value(1) == folder);
+        QVERIFY(!message.contains("書き込めません") || !lines.value(2).isEmpty());
+        QVERIFY(box.last().title == "エラーメッセージ" && box.last().icon == MsgIcon::Error);
+        QVERIFY(d.isVisible() && !store.SettingChanged && store.ContinueWhenFull == !ticked);
+        QVERIFY(store.SaveFolder == "/before" && store.StopAfterMinutes == 5);
+        return;
+    }
+    QVERIFY2(box.shown.isEmpty() && !d.isVisible(), qPrintable(box.texts().join('|')));
+    QVERIFY(store.ContinueWhenFull == ticked && store.SaveFolder == folder);
+    QCOMPARE(store.StopAfterMinutes, minutes.toInt());
+    // The write test leaves nothing behind.
+    QCOMPARE(QDir(tmp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{"file"});
+}
+
+void TestDialogSetting::saveFolderButtonTakesTheChosenFolder() {
+    MeasurementStore store = DefaultSettings();
+    FakeMessageBox box;
+    FakeFileDialog files;
+    files.answers = {QStringLiteral("/chosen"), std::nullopt};
+    DialogSetting d(store, box, files);
+    Operator op(d);
+    op.type(op.find<QLineEdit>(QStringLiteral("txtSaveFolder")), QStringLiteral("/start"));
+    for (int i = 0; i < 2; ++i) { // the second time cancelled
+        QTest::mouseClick(op.find<QPushButton>("cmdSaveFolder"), Qt::LeftButton);
+        QCOMPARE(op.find<QLineEdit>(QStringLiteral("txtSaveFolder"))->text(), "/chosen");
+    }
+    QCOMPARE(files.requests[0].kind, FakeFileDialog::Kind::Folder);
+    QCOMPARE(files.requests[0].parent, &d);
+    QCOMPARE(files.requests[0].start + files.requests[1].start, "/start/chosen");
 }
 
 QTEST_MAIN(TestDialogSetting)

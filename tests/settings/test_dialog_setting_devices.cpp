@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog's device text beside each port box.
+#include "FakeFileDialog.h"
 #include "FakeMessageBox.h"
 #include "FakeSettingsStore.h"
 #include "SettingsFile.h"
@@ -34,7 +35,8 @@ class TestDialogSettingDevices : public QObject {
         for (size_t i = 0; i < UNIT_COUNT; ++i)
             store.Units[i].ComPort = int16_t(i + 1);
         test::FakeMessageBox box;
-        DialogSetting d(store, box, nullptr,
+        test::FakeFileDialog files;
+        DialogSetting d(store, box, files, nullptr,
                         [&settings](int port) { return PortDevice(settings, port); });
         const auto label = [&d](int i) {
             return d.findChild<QLabel*>(QStringLiteral("lblDevice_%1").arg(i));
@@ -74,8 +76,9 @@ class TestDialogSettingDevices : public QObject {
         MeasurementStore store;
         store.Units[0].ComPort = 2;
         test::FakeMessageBox box;
+        test::FakeFileDialog files;
         const auto shown = [&] {
-            DialogSetting d(store, box, nullptr,
+            DialogSetting d(store, box, files, nullptr,
                             [&settings](int port) { return PortDevice(settings, port); });
             return d.findChild<QLabel*>(QStringLiteral("lblDevice_0"))->toolTip();
         };
@@ -91,7 +94,8 @@ class TestDialogSettingDevices : public QObject {
         MeasurementStore store;
         store.Units[0].ComPort = 1;
         test::FakeMessageBox box;
-        DialogSetting d(store, box, nullptr, [&](int) { return longName; });
+        test::FakeFileDialog files;
+        DialogSetting d(store, box, files, nullptr, [&](int) { return longName; });
         auto* label = d.findChild<QLabel*>(QStringLiteral("lblDevice_0"));
         QVERIFY(label->text().startsWith(QStringLiteral("/dev/")));
         QVERIFY(label->text().endsWith(QStringLiteral("（なし）")));

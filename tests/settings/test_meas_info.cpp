@@ -219,9 +219,20 @@ void TestMeasInfo::continueOnErrorOption() {
     // Absent: off; the Boolean forms of the other keys are understood.
     FakeSettingsStore fake;
     MeasurementStore store;
-    store.ContinueOnError = true;
+    store.ContinueOnError = store.ContinueWhenFull = store.ClockAxis = true;
+    store.SaveFolder = QStringLiteral("/stale");
+    store.StopAfterMinutes = 7;
     LoadOptions(store, fake);
-    QCOMPARE(store.ContinueOnError, false);
+    QVERIFY(!store.ContinueOnError && !store.ContinueWhenFull && store.SaveFolder.isEmpty());
+    QVERIFY(!store.ClockAxis);
+    QCOMPARE(store.StopAfterMinutes, 0);
+    // A duration that is not a whole number of minutes in range sets none.
+    for (const auto& [text, minutes] :
+         {std::pair{" 1440 ", 1440}, {"527041", 0}, {"-5", 0}, {"1.5", 0}, {"abc", 0}}) {
+        fake.values.insert(QStringLiteral("Options/StopAfterMinutes"), QString::fromLatin1(text));
+        LoadOptions(store, fake);
+        QVERIFY2(store.StopAfterMinutes == minutes, text);
+    }
     for (const auto& [text, on] :
          {std::pair{"TRUE", true}, {"-1", true}, {"false", false}, {"0", false}, {"yes", false}}) {
         fake.values.insert(QStringLiteral("Options/ContinueOnError"), QString::fromLatin1(text));
@@ -232,7 +243,9 @@ void TestMeasInfo::continueOnErrorOption() {
     // Through the file: a section of its own; [MeasInfo] keeps its ten keys.
     QFile::remove(IniPath());
     MeasurementStore saved = NonDefaultStore();
-    saved.ContinueOnError = true;
+    saved.ContinueOnError = saved.ContinueWhenFull = saved.ClockAxis = true;
+    saved.SaveFolder = QStringLiteral("/home/operator/測定 データ");
+    saved.StopAfterMinutes = MAX_RUN_MINUTES;
     {
         QtSettingsStore settings;
         WriteOptions(saved, settings);
@@ -241,13 +254,18 @@ void TestMeasInfo::continueOnErrorOption() {
     QFile file(IniPath());
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString ini = QString::fromUtf8(file.readAll());
-    QVERIFY2(ini.contains(QStringLiteral("[Options]\nContinueOnError=True\n")), qPrintable(ini));
+    QVERIFY2(ini.contains(QStringLiteral(
+                 "[Options]\nClockAxis=True\nContinueOnError=True\nContinueWhenFull=True\n")),
+             qPrintable(ini));
+    QVERIFY2(ini.contains(QStringLiteral("\nStopAfterMinutes=527040\n")), qPrintable(ini));
     const qsizetype measInfo = ini.indexOf(QStringLiteral("[MeasInfo]"));
     QCOMPARE(ini.mid(measInfo).section(QStringLiteral("\n\n"), 0, 0).count(QLatin1Char('=')), 10);
     QtSettingsStore settings;
     MeasurementStore loaded;
     LoadOptions(loaded, settings);
-    QCOMPARE(loaded.ContinueOnError, true);
+    QVERIFY(loaded.ContinueOnError && loaded.ContinueWhenFull && loaded.ClockAxis);
+    QCOMPARE(loaded.SaveFolder, saved.SaveFolder);
+    QCOMPARE(loaded.StopAfterMinutes, MAX_RUN_MINUTES);
 }
 
 QTEST_GUILESS_MAIN(TestMeasInfo)

@@ -11,15 +11,16 @@
 
 namespace k12::test {
 
-// Answers open and save requests from a queue of paths (nullopt = cancel; an empty queue
-// cancels) and records every request.
+// Answers open, save and folder requests from a queue of paths (nullopt = cancel; an empty
+// queue cancels) and records every request.
 class FakeFileDialog final : public FileDialog {
   public:
-    enum class Kind { Save, Open };
+    enum class Kind { Save, Open, Folder };
     struct Request {
         Kind kind;
         QString filter;
         QWidget* parent;
+        QString start; // where a folder request starts
     };
 
     std::optional<QString> saveFileName(QWidget* parent, const QString& filter) override {
@@ -28,6 +29,9 @@ class FakeFileDialog final : public FileDialog {
     std::optional<QString> openFileName(QWidget* parent, const QString& filter) override {
         return answer(Kind::Open, parent, filter);
     }
+    std::optional<QString> existingFolderName(QWidget* parent, const QString& start) override {
+        return answer(Kind::Folder, parent, QString(), start);
+    }
 
     QList<Request> requests;
     std::deque<std::optional<QString>> answers;
@@ -35,8 +39,9 @@ class FakeFileDialog final : public FileDialog {
     std::function<void(const Request&)> onRequest;
 
   private:
-    std::optional<QString> answer(Kind kind, QWidget* parent, const QString& filter) {
-        requests.append({kind, filter, parent});
+    std::optional<QString> answer(Kind kind, QWidget* parent, const QString& filter,
+                                  const QString& start = QString()) {
+        requests.append({kind, filter, parent, start});
         if (onRequest) {
             onRequest(requests.back());
         }

@@ -268,13 +268,15 @@ void UnitSimulator::comeBack(Unit& unit) {
     {
         std::lock_guard lock(mutex_);
         unit.path = unit.spare.path;
-        ++unit.returns;
     }
     try {
         pointLink(unit);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "k12inc-unit-sim: %s\n", e.what());
     }
+    // Counted once the unit can be found under its link too.
+    std::lock_guard lock(mutex_);
+    ++unit.returns;
 }
 
 QByteArray UnitSimulator::nextReading(Unit& unit, long long atMs) {

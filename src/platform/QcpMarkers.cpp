@@ -1,0 +1,128 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/QcpMarkers.h"
+
+#include "platform/Fonts.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <algorithm>
+
+namespace k12 {
+
+namespace {
+
+using Marker = ChartModel::Marker;
+
+constexpr int kBoxInset = 6;
+
+} // namespace
+
+QcpMarkers::QcpMarkers(QCustomPlot* plot, ChartModel& model)
+    : QObject(plot), plot_(plot), model_(model),
+      drawing_(new OverlayDrawing(plot, [this](QCPPainter* p) { paint(p); })),
+      box_(QFont(GothicFamily(), 9)) {
+    // Takes the keyboard when clicked, for Esc.
+    plot->setFocusPolicy(Qt::ClickFocus);
+    plot->installEventFilter(this);
+}
+
+bool QcpMarkers::eventFilter(QObject*, QEvent* event) {
+    const PlotRows rows(plot_, model_.reader());
+    switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+        auto* e = static_cast<QMouseEvent*>(event);
+        const QPoint pos = e->position().toPoint();
+        if (e->button() == Qt::LeftButton && rows.inPlot(pos)) {
+            press_.press(pos, e->modifiers());
+        }
+        return false;
+    }
+    case QEvent::MouseMove:
+        press_.move(static_cast<QMouseEvent*>(event)->position().toPoint());
+        return false;
+    case QEvent::MouseButtonRelease: {
+        const bool click = press_.pressed() && !press_.dragging() &&
+                           !press_.modifiers().testFlag(Qt::ControlModifier);
+        press_.release();
+        if (click) {
+            if (const auto row = rows.nearestRow(press_.origin().x())) {
+                beforeClick_[0] = model_.marker(Marker::A);
+                beforeClick_[1] = model_.marker(Marker::B);
+                const bool b = press_.modifiers().testFlag(Qt::ShiftModifier);
+                model_.setMarker(b ? Marker::B : Marker::A, row);
+            }
+        }
+        return false;
+    }
+    case QEvent::MouseButtonDblClick:
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            model_.setMarker(Marker::A, beforeClick_[0]);
+            model_.setMarker(Marker::B, beforeClick_[1]);
+        }
+        return false;
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+            (model_.marker(Marker::A) || model_.marker(Marker::B))) {
+            model_.setMarker(Marker::A, std::nullopt);
+            model_.setMarker(Marker::B, std::nullopt);
+            return true;
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void QcpMarkers::update(bool replot) {
+    const auto a = model_.marker(Marker::A);
+    const auto b = model_.marker(Marker::B);
+    const ChartReader& reader = model_.reader();
+    lines_ = a && b && reader.markerBox ? reader.markerBox(*a, *b) : QList<ChartTextLine>();
+    linesRevision_ = model_.dataRevision();
+    if (replot) {
+        drawing_->replot();
+    }
+}
+
+void QcpMarkers::refresh() {
+    if (!lines_.isEmpty() && model_.dataRevision() != linesRevision_) {
+        update(false);
+    }
+}
+
+void QcpMarkers::paint(QCPPainter* painter) {
+    const QRect area = plot_->axisRect()->rect();
+    const PlotRows rows(plot_, model_.reader());
+    QPen pen(QColor(40, 40, 40), 1, Qt::DashLine);
+    const QFontMetrics fm(plot_->font());
+    for (const auto& [m, name] : {std::pair{Marker::A, "A"}, std::pair{Marker::B, "B"}}) {
+        const auto row = model_.marker(m);
+        if (!row) {
+            continue;
+        }
+        const int x = qRound(rows.pixelOf(*row));
+        if (x < area.left() || x > area.right()) {
+            continue;
+        }
+        painter->setPen(pen);
+        painter->drawLine(QPoint(x, area.top()), QPoint(x, area.bottom()));
+        const QString label = QString::fromLatin1(name);
+        const QRect tag(x + 2, area.top() + 2, fm.horizontalAdvance(label) + 6, fm.height());
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(QColor(40, 40, 40));
+        painter->drawRect(tag);
+        painter->setPen(Qt::white);
+        painter->drawText(tag, Qt::AlignCenter, label);
+    }
+    if (!lines_.isEmpty()) {
+        // At the bottom left of the plot area, running past its right edge when it must.
+        const QSize size = box_.size(lines_);
+        const QRect viewport = plot_->viewport();
+        const int left = std::max(
+            viewport.left(), std::min(area.left() + kBoxInset, viewport.right() - size.width()));
+        const int top = std::max(viewport.top(), area.bottom() - kBoxInset - size.height());
+        box_.draw(painter, QRect(QPoint(left, top), size), lines_);
+    }
+}
+
+} // namespace k12
