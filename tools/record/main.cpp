@@ -44,7 +44,10 @@ constexpr const char* Usage =
     "a fault ended the run, 2 bad usage or refused settings (one line on standard error).\n";
 
 int Refuse(const QString& problem) {
-    std::fprintf(stderr, "k12inc-record: %s\n", problem.toUtf8().constData());
+    // A message box's lines, on one line.
+    QString line = problem;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    std::fprintf(stderr, "k12inc-record: %s\n", line.toUtf8().constData());
     return EXIT_REFUSED;
 }
 
