@@ -26,7 +26,7 @@ if ! { cmake -S "$root" -B "$build" "${config[@]}" &&
 fi
 
 export QT_QPA_PLATFORM=offscreen
-benches=(main files datalist poll chart mouse memory pieces)
+benches=(main files datalist poll chart mouse memory pieces record)
 results=$(mktemp)
 failed=()
 trap 'rm -f "$results"' EXIT

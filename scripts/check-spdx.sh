@@ -19,7 +19,7 @@ missing=0
 for f in "${all[@]}"; do
   case $f in
   *.cpp | *.h | *.sh | *.cmake | CMakeLists.txt | */CMakeLists.txt | *.1 | *.xml | *.desktop | \
-    *.svg | *.txt | *.supp | .ci/run) ;;
+    *.svg | *.txt | *.supp | *.service | *.conf | */postinst | .ci/run) ;;
   *) continue ;;
   esac
   [ -f "$f" ] || continue

@@ -7,6 +7,9 @@ QtSettingsStore::QtSettingsStore()
     : settings_(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("K12INC"),
                 QStringLiteral("K12INC")) {}
 
+QtSettingsStore::QtSettingsStore(const QString& fileName)
+    : settings_(fileName, QSettings::IniFormat) {}
+
 QString QtSettingsStore::read(const QString& section, const QString& key,
                               const QString& defaultText) const {
     return settings_.value(section + QLatin1Char('/') + key, defaultText).toString();

@@ -7,10 +7,12 @@
 
 namespace k12 {
 
-// The per-user INI file (XDG config folder, application "K12INC").
+// The per-user INI file (XDG config folder, application "K12INC"), or another file of the same
+// form.
 class QtSettingsStore final : public SettingsStore {
   public:
     QtSettingsStore();
+    explicit QtSettingsStore(const QString& fileName);
     QString read(const QString& section, const QString& key,
                  const QString& defaultText) const override;
     void write(const QString& section, const QString& key, const QString& text) override;
@@ -19,6 +21,8 @@ class QtSettingsStore final : public SettingsStore {
     QString sync() override;
     void reread() override;
     QString fileName() const { return settings_.fileName(); }
+    // Whether the file read as settings (a file of another form gives FormatError).
+    QSettings::Status status() const { return settings_.status(); }
 
   private:
     mutable QSettings settings_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "DialogSetting.h"
 
+#include "MeasInfo.h"
 #include "measurement/Conversions.h"
 #include "platform/PortMap.h"
 #include "platform/SerialDevices.h"
@@ -8,7 +9,6 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
@@ -18,7 +18,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QRandomGenerator>
 #include <QVBoxLayout>
 
 namespace k12 {
@@ -45,22 +44,6 @@ std::optional<int32_t> MinutesFromText(const QString& text) {
         return std::nullopt;
     }
     return v;
-}
-
-// Why no file can be made in folder (the system's reason), or an empty string. Trying it is
-// the only sure test: permission bits do not show a read-only mount or a full inode table. A
-// named file, as the pieces will be: a temporary file may be made without a name.
-QString WriteProblem(const QString& folder) {
-    QFile probe(QDir(folder).filePath(
-        QStringLiteral(".k12inc-probe-%1").arg(QRandomGenerator::global()->generate64(), 0, 16)));
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-        return probe.errorString();
-    }
-    probe.close();
-    if (!probe.remove()) {
-        return probe.errorString();
-    }
-    return {};
 }
 
 } // namespace
@@ -288,21 +271,9 @@ bool DialogSetting::CheckTime() {
 
 bool DialogSetting::CheckOptions() {
     if (chkContinueWhenFull_->isChecked()) {
-        const QString folder = txtSaveFolder_->text();
-        const QFileInfo info(folder);
-        QString problem;
-        if (folder.isEmpty()) {
-            problem = QStringLiteral("保存先のフォルダーが指定されていません。");
-        } else if (!info.exists()) {
-            problem = QStringLiteral("保存先のフォルダーがありません。\n%1").arg(folder);
-        } else if (!info.isDir()) {
-            problem = QStringLiteral("保存先がフォルダーではありません。\n%1").arg(folder);
-        } else if (const QString reason = WriteProblem(folder); !reason.isEmpty()) {
-            problem =
-                QStringLiteral("保存先のフォルダーに書き込めません。\n%1\n%2").arg(folder, reason);
-        }
-        if (!problem.isEmpty()) {
-            ShowError(problem);
+        const auto problem = SaveFolderProblem(txtSaveFolder_->text());
+        if (problem) {
+            ShowError(*problem);
             return false;
         }
     }

@@ -3,6 +3,11 @@
 
 #include "measurement/Conversions.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+
 namespace k12 {
 
 namespace {
@@ -49,6 +54,22 @@ int16_t ReadInt16(const SettingsStore& settings, const QString& key, int16_t def
 
 QString BoolText(bool v) {
     return v ? QStringLiteral("True") : QStringLiteral("False");
+}
+
+// Why no file can be made in folder (the system's reason), or an empty string. Trying it is
+// the only sure test: permission bits do not show a read-only mount or a full inode table. A
+// named file, as the pieces will be: a temporary file may be made without a name.
+QString WriteProblem(const QString& folder) {
+    QFile probe(QDir(folder).filePath(
+        QStringLiteral(".k12inc-probe-%1").arg(QRandomGenerator::global()->generate64(), 0, 16)));
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return probe.errorString();
+    }
+    probe.close();
+    if (!probe.remove()) {
+        return probe.errorString();
+    }
+    return {};
 }
 
 } // namespace
@@ -105,6 +126,23 @@ QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings) {
         return {};
     }
     return QStringLiteral("測定条件を保存できませんでした。\n%1").arg(error);
+}
+
+std::optional<QString> SaveFolderProblem(const QString& folder) {
+    const QFileInfo info(folder);
+    if (folder.isEmpty()) {
+        return QStringLiteral("保存先のフォルダーが指定されていません。");
+    }
+    if (!info.exists()) {
+        return QStringLiteral("保存先のフォルダーがありません。\n%1").arg(folder);
+    }
+    if (!info.isDir()) {
+        return QStringLiteral("保存先がフォルダーではありません。\n%1").arg(folder);
+    }
+    if (const QString reason = WriteProblem(folder); !reason.isEmpty()) {
+        return QStringLiteral("保存先のフォルダーに書き込めません。\n%1\n%2").arg(folder, reason);
+    }
+    return std::nullopt;
 }
 
 } // namespace k12

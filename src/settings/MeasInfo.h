@@ -5,6 +5,7 @@
 #include "platform/SettingsStore.h"
 
 #include <QString>
+#include <optional>
 
 namespace k12 {
 
@@ -25,5 +26,9 @@ void LoadOptions(MeasurementStore& store, const SettingsStore& settings);
 
 // Writes the options without flushing them; SaveMeasInfo flushes everything written.
 void WriteOptions(const MeasurementStore& store, SettingsStore& settings);
+
+// Why the pieces of a long run cannot be written into `folder`: none given, missing, not a folder,
+// or not writable (tried by making a file there). A text for the operator, its lines apart.
+std::optional<QString> SaveFolderProblem(const QString& folder);
 
 } // namespace k12

@@ -71,10 +71,12 @@ fi
 
 # File list: paths without the leading "./".
 files=$(dpkg-deb -c "$deb" | awk '{print $NF}' | sed 's|^\./||')
-for f in usr/bin/k12inc usr/bin/k12inc-unit usr/bin/k12inc-unit-sim usr/bin/k12inc-zr5 \
-  usr/share/applications/k12inc.desktop usr/share/icons/hicolor/scalable/apps/k12inc.svg \
+service=usr/lib/systemd/system/k12inc-record@.service
+for f in usr/bin/k12inc usr/bin/k12inc-record usr/bin/k12inc-unit usr/bin/k12inc-unit-sim \
+  usr/bin/k12inc-zr5 usr/share/applications/k12inc.desktop \
+  usr/share/icons/hicolor/scalable/apps/k12inc.svg \
   usr/share/metainfo/org.example.k12inc.metainfo.xml usr/share/doc/k12inc/copyright \
-  usr/share/doc/k12inc/changelog.gz; do
+  usr/share/doc/k12inc/changelog.gz $service usr/lib/sysusers.d/k12inc-record.conf; do
   grep -qxF "$f" <<<"$files" || fail "package lacks /$f"
 done
 # The programs must be executable.
@@ -82,7 +84,7 @@ while read -r mode _ _ _ _ path; do
   case $path in ./usr/bin/?*) [[ $mode == -rwxr-xr-x ]] || fail "$path has mode $mode" ;; esac
 done < <(dpkg-deb -c "$deb")
 # Nothing from the build tree or the developer's machine.
-stray=$(grep -vxE '|usr/|usr/(bin|share)/.*' <<<"$files" || true)
+stray=$(grep -vxE '|usr/|usr/(bin|share)/.*|usr/lib/((systemd/)?|systemd/system/|sysusers\.d/)|usr/lib/systemd/system/k12inc-record@\.service|usr/lib/sysusers\.d/k12inc-record\.conf' <<<"$files" || true)
 [ -z "$stray" ] || fail "unexpected paths: $(tr '\n' ' ' <<<"$stray")"
 
 # A manual page for every program.
@@ -102,12 +104,34 @@ grep -qF "<release version=\"$version\"" "$root/usr/share/metainfo/org.example.k
   fail "the AppStream metadata has no release $version"
 
 # Every long option a tool's --help names is in its manual page.
-for tool in k12inc-unit k12inc-unit-sim k12inc-zr5; do
+for tool in k12inc-record k12inc-unit k12inc-unit-sim k12inc-zr5; do
   page=$(zcat "$root/usr/share/man/man1/$tool.1.gz" | sed 's/\\-/-/g')
   for opt in $("$build/bin/$tool" --help 2>&1 | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
     grep -qF -- "$opt" <<<"$page" || fail "$tool.1 does not describe $opt"
   done
 done
+
+# The service unit as systemd reads it. It runs the program of the unpacked package, and its
+# Documentation= must name a manual page the package has. A unit systemd only warns about fails
+# too. Where systemd-analyze cannot work at all (some containers), a unit known to be good shows
+# it, and the check is skipped with the reason.
+if command -v systemd-analyze >/dev/null; then
+  mkdir -p "$out/units"
+  sed "s|/usr/bin/k12inc-record|$root/usr/bin/k12inc-record|" "$root/$service" \
+    >"$out/units/k12inc-record@.service"
+  man=no
+  command -v man >/dev/null && man=yes
+  verify() { MANPATH=$root/usr/share/man systemd-analyze verify --man=$man "$@"; }
+  printf '[Service]\nExecStart=/bin/true\n' >"$out/units/k12inc-known-good.service"
+  if ! verify "$out/units/k12inc-known-good.service" >"$out/verify.log" 2>&1; then
+    echo "SKIP: systemd-analyze verify cannot run here: $(cat "$out/verify.log")"
+  elif ! verify "$out/units/k12inc-record@.service" >"$out/verify.log" 2>&1 ||
+    [ -s "$out/verify.log" ]; then
+    fail "systemd-analyze verify $service: $(cat "$out/verify.log")"
+  fi
+else
+  fail "systemd-analyze is missing (package systemd)"
+fi
 
 if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net "$root"/usr/share/metainfo/*.xml >"$out/appstream.log" 2>&1 ||

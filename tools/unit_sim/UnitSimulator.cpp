@@ -127,6 +127,7 @@ struct UnitSimulator::Unit {
     // Guarded by UnitSimulator::mutex_.
     QList<QByteArray> received;
     int linesSent = 0;
+    int linesStreamed = 0;
     bool hungUp = false;
     int returns = 0;
 };
@@ -220,6 +221,11 @@ QList<QByteArray> UnitSimulator::receivedCommands(int unit) const {
 int UnitSimulator::linesSent(int unit) const {
     std::lock_guard lock(mutex_);
     return units_.at(unit)->linesSent;
+}
+
+int UnitSimulator::linesStreamed(int unit) const {
+    std::lock_guard lock(mutex_);
+    return units_.at(unit)->linesStreamed;
 }
 
 bool UnitSimulator::hungUp(int unit) const {
@@ -325,6 +331,8 @@ void UnitSimulator::queueLine(Unit& unit, QByteArray text, bool streamed) {
         unit.out += "\r\n";
     std::lock_guard lock(mutex_);
     ++unit.linesSent;
+    if (streamed)
+        ++unit.linesStreamed;
     // One hang-up: a unit that came back stays.
     if (unit.config.hangUpAfterLines >= 0 && unit.linesSent >= unit.config.hangUpAfterLines &&
         !unit.hungUp)

@@ -85,6 +85,8 @@ class UnitSimulator {
     // Command lines received so far (without CR LF).
     QList<QByteArray> receivedCommands(int unit) const;
     int linesSent(int unit) const;
+    // The streamed ones among them: a counter unit's last streamed reading when it only streamed.
+    int linesStreamed(int unit) const;
     bool hungUp(int unit) const;
 
   private:
