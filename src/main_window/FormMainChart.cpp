@@ -224,18 +224,12 @@ void FormMain::ResetViewX() {
         combo1_->setEnabled(false);
         md_.ViewWidth = md_.ViewEnd = 100;
         break;
-    case 1:
-        md_.ViewWidth = DisplayCount();
-        md_.ViewEnd = md_.ViewWidth;
-        cmdLeft_->setEnabled(false);
-        cmdRight_->setEnabled(false);
-        combo1_->setEnabled(true);
-        break;
     default:
+        // "←" and "→" only in manual scrolling.
         md_.ViewWidth = DisplayCount();
         md_.ViewEnd = md_.ViewWidth;
-        cmdLeft_->setEnabled(true);
-        cmdRight_->setEnabled(true);
+        cmdLeft_->setEnabled(md_.XScaleMode == 2);
+        cmdRight_->setEnabled(md_.XScaleMode == 2);
         combo1_->setEnabled(true);
         break;
     }
