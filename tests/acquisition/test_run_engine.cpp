@@ -139,8 +139,7 @@ void TestRunEngine::deviceTimerUnequalRatesAndTheStop() {
     // The stop takes what the units averaged since: three values in unit 1's log, and two lines
     // unit 2's driver has received but not yet taken.
     rig.receive(0, Readings(3, 6.0));
-    rig.port(1).feed("    52.0\r\n    53.0\r\n");
-    rig.port(1).advance(1);
+    rig.arrive(1, Readings(2, 52.0));
     const RunReport stop = rig.engine.Stop();
     QVERIFY(stop.ended && stop.stored);
     QVERIFY(stop.beforeStop.empty() && stop.afterStop.empty());

@@ -121,8 +121,7 @@ void TestRunFaults::deviceTimerUnitReturnsAtItsRow() {
     rig.receive(1, {101.0});
     DeviceStep(rig); // t = 100 ms
     // A line arrives, then the line fails; what arrived is kept.
-    port.feed("  102.000\r\n");
-    port.advance(1);
+    rig.arrive(1, Readings(1, 102.0));
     port.setFailure(DeviceError(706, kLineFailed));
     port.setOpenError(DeviceError(701, kNotFound));
     QVERIFY(!DeviceStep(rig).ended); // t = 200 ms

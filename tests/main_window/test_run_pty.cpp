@@ -6,26 +6,11 @@
 
 #include <QFileInfo>
 #include <QTest>
-#include <numeric>
 
 using namespace k12;
 using namespace k12::test;
 
 namespace {
-
-std::vector<int> FirstUnits(size_t n) {
-    std::vector<int> units(n);
-    std::iota(units.begin(), units.end(), 0);
-    return units;
-}
-
-// A main window whose units 1, 2, ... are the simulated units, all in use.
-struct PtyRig : MainWindowRig {
-    PtyRig(bool pcTimer, int intervalTM, std::vector<SimUnitConfig> units, int periodMs = 20,
-           bool continueOnError = false, bool realClock = false)
-        : MainWindowRig({FirstUnits(units.size()), pcTimer, intervalTM, continueOnError},
-                        {.simUnits = units, .streamPeriodMs = periodMs, .realClock = realClock}) {}
-};
 
 SimUnitConfig Counter(int hangUpAfterLines = -1) {
     SimUnitConfig c;
@@ -64,7 +49,7 @@ class TestRunPty : public QObject {
 };
 
 void TestRunPty::pcTimerRun() {
-    PtyRig rig(true, 1000, {Counter(), Counter()});
+    MainWindowRig rig({{0, 1}, true, 1000}, {.simUnits = {Counter(), Counter()}});
     rig.start();
     QVERIFY(rig.messages.shown.isEmpty());
     QVERIFY(rig.form->Timer1().isActive());
@@ -82,7 +67,7 @@ void TestRunPty::pcTimerRun() {
 }
 
 void TestRunPty::deviceTimerRun() {
-    PtyRig rig(false, 100, {Counter(), Counter()});
+    MainWindowRig rig({{0, 1}, false, 100}, {.simUnits = {Counter(), Counter()}});
     rig.start();
     QVERIFY(rig.messages.shown.isEmpty());
     QVERIFY(rig.form->Timer2().isActive());
@@ -98,7 +83,7 @@ void TestRunPty::deviceTimerRun() {
 }
 
 void TestRunPty::stopKeepsWhatTheUnitsAveraged() {
-    PtyRig rig(false, 100, {Counter(), Counter()});
+    MainWindowRig rig({{0, 1}, false, 100}, {.simUnits = {Counter(), Counter()}});
     rig.start();
     QVERIFY(rig.form->Timer2().isActive());
     // No collection step runs: everything the units deliver waits in their drivers.
@@ -118,7 +103,7 @@ void TestRunPty::stopKeepsWhatTheUnitsAveraged() {
 
 void TestRunPty::hangUpInPcTimerMode() {
     // Unit 2 hangs up after the probe reply and two readings.
-    PtyRig rig(true, 1000, {Counter(), Counter(3)});
+    MainWindowRig rig({{0, 1}, true, 1000}, {.simUnits = {Counter(), Counter(3)}});
     rig.start();
     rig.tick();
     rig.tick();
@@ -137,7 +122,7 @@ void TestRunPty::hangUpInPcTimerMode() {
 
 void TestRunPty::hangUpInDeviceTimerMode() {
     // Unit 2 hangs up after the probe reply, "OK" and five readings.
-    PtyRig rig(false, 100, {Counter(), Counter(7)});
+    MainWindowRig rig({{0, 1}, false, 100}, {.simUnits = {Counter(), Counter(7)}});
     rig.start();
     QTRY_VERIFY_WITH_TIMEOUT(!rig.md.Measuring, 10000);
     QCOMPARE(rig.messages.shown.size(), 1);
@@ -161,7 +146,8 @@ void TestRunPty::silentSpell_data() {
 void TestRunPty::silentSpell() {
     QFETCH(bool, continueOnError);
     // Unit 2 answers the probe and two readings, then none of the next three.
-    PtyRig rig(true, 1000, {Counter(), SilentSpell(3, 3)}, 20, continueOnError);
+    MainWindowRig rig({{0, 1}, true, 1000, continueOnError},
+                      {.simUnits = {Counter(), SilentSpell(3, 3)}});
     rig.start();
     for (int k = 0; k < 7 && rig.md.Measuring; ++k) {
         rig.tick();
@@ -187,7 +173,7 @@ void TestRunPty::pcTimerHangUpAndReturn() {
     ByIdFolder byId;
     SimUnitConfig c = Counter(3); // the probe's answer and two readings, then the line drops
     c.linkPath = byId.linkPath(QStringLiteral("usb-K12INC_unit2-if00-port0"));
-    PtyRig rig(true, 1000, {Counter(), c}, 20, true);
+    MainWindowRig rig({{0, 1}, true, 1000, true}, {.simUnits = {Counter(), c}});
     const QString firstDevice = rig.sim->devicePath(1);
     rig.start();
     rig.tick();
@@ -225,7 +211,8 @@ void TestRunPty::deviceTimerHangUpAndReturn() {
     c.hangUpAfterLines = 12; // the probe's answer, "OK", ten readings
     c.returnAfterMs = 1500;
     c.linkPath = byId.linkPath(QStringLiteral("unit2"));
-    PtyRig rig(false, 100, {healthy, c}, 100, true, true);
+    MainWindowRig rig({{0, 1}, false, 100, true},
+                      {.simUnits = {healthy, c}, .streamPeriodMs = 100, .realClock = true});
     rig.start();
     QVERIFY(rig.md.Measuring);
     const UnitRecord& u1 = rig.md.Units[0];

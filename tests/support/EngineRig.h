@@ -146,14 +146,18 @@ class EngineRig {
         return engine.Start();
     }
 
-    // Unit i's driver takes these lines (CR LF added) as its receive timer would.
-    void receive(int unit, const QByteArrayList& lines) {
+    // Lines (CR LF added) that reach unit i's port; its driver has not taken them yet.
+    void arrive(int unit, const QByteArrayList& lines) {
         QByteArray bytes;
         for (const QByteArray& line : lines) {
             bytes += line + "\r\n";
         }
         port(unit).feed(bytes);
         port(unit).advance(1);
+    }
+    // The same, taken by the driver as its receive timer would.
+    void receive(int unit, const QByteArrayList& lines) {
+        arrive(unit, lines);
         md.Driver(unit).OnTimer1();
     }
     void receive(int unit, std::initializer_list<double> values) {
