@@ -40,32 +40,29 @@ class TestRunEngine : public QObject {
 };
 
 void TestRunEngine::refusedStartsChangeNothing_data() {
-    QTest::addColumn<bool>("pcTimer");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<bool>("anyUnit");
+    QTest::addColumn<RunSetup>("setup");
     QTest::addColumn<bool>("openFails");
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("title");
     const QString timerError = QStringLiteral("タイマー設定エラーのため測定開始できません。");
     const QString noUnit = QStringLiteral("使用ユニットにチェックが付いていません。");
-    QTest::newRow("PC timer below 1 s") << true << 500 << true << false << timerError << "Message";
+    QTest::newRow("PC timer below 1 s")
+        << RunSetup{{0, 1}, true, 500} << false << timerError << "Message";
     QTest::newRow("no unit, PC timer")
-        << true << 1000 << false << false << noUnit << "エラーメッセージ";
+        << RunSetup{{}, true, 1000} << false << noUnit << "エラーメッセージ";
     QTest::newRow("no unit, device timer")
-        << false << 100 << false << false << noUnit << "エラーメッセージ";
+        << RunSetup{{}, false, 100} << false << noUnit << "エラーメッセージ";
     QTest::newRow("a unit that cannot be opened")
-        << true << 1000 << true << true << QStringLiteral("COM2 (/dev/ttyS1) が見つかりません。")
-        << kAppTitle;
+        << RunSetup{{0, 1}, true, 1000} << true
+        << QStringLiteral("COM2 (/dev/ttyS1) が見つかりません。") << kAppTitle;
 }
 
 void TestRunEngine::refusedStartsChangeNothing() {
-    QFETCH(bool, pcTimer);
-    QFETCH(int, interval);
-    QFETCH(bool, anyUnit);
+    QFETCH(RunSetup, setup);
     QFETCH(bool, openFails);
     QFETCH(QString, text);
     QFETCH(QString, title);
-    EngineRig rig({anyUnit ? std::vector<int>{0, 1} : std::vector<int>{}, pcTimer, interval});
+    EngineRig rig(setup);
     rig.md.Units[1].Data[3] = 4.0f; // stands for stored rows even with no unit in use
     rig.fillRows(4, 1.0f);
     rig.md.StartTime = QStringLiteral("2024/1/1 0:0:0");

@@ -15,6 +15,8 @@ namespace {
 
 const QString kLineFailed = QStringLiteral("COM2 (/dev/pts/9) との通信が切断されました。");
 const QString kNotFound = QStringLiteral("COM2 (/dev/ttyS1) が見つかりません。");
+const QString kTimerError = QStringLiteral("タイマー設定エラーのため測定開始できません。");
+const QString kErase = QStringLiteral("測定を開始するとデータが消去されます。よろしいですか？");
 
 } // namespace
 
@@ -100,8 +102,7 @@ void TestRunControl::startQuestionAnsweredNo() {
     h.md.StartTime = QStringLiteral("2024/1/1 0:0:0");
     h.messages.answers = {MsgAnswer::No};
     h.start();
-    QCOMPARE(h.messages.last().text,
-             QStringLiteral("測定を開始するとデータが消去されます。よろしいですか？"));
+    QCOMPARE(h.messages.last().text, kErase);
     QCOMPARE(h.messages.last().icon, MsgIcon::Question);
     QCOMPARE(h.md.SampleCount, 4);
     QCOMPARE(h.md.StartTime, QStringLiteral("2024/1/1 0:0:0"));
@@ -112,14 +113,9 @@ void TestRunControl::startQuestionAnsweredNo() {
 void TestRunControl::refusedStartsChangeNothing_data() {
     QTest::addColumn<bool>("openFails");
     QTest::addColumn<QStringList>("texts");
-    QTest::newRow("refused") << false
-                             << QStringList{
-                                    QStringLiteral("タイマー設定エラーのため測定開始できません。")};
+    QTest::newRow("refused") << false << QStringList{kTimerError};
     // Asked first whether to erase the data.
-    QTest::newRow("a unit that cannot be opened")
-        << true
-        << QStringList{QStringLiteral("測定を開始するとデータが消去されます。よろしいですか？"),
-                       kNotFound};
+    QTest::newRow("a unit that cannot be opened") << true << QStringList{kErase, kNotFound};
 }
 
 void TestRunControl::refusedStartsChangeNothing() {

@@ -13,8 +13,7 @@ using namespace k12::test;
 namespace {
 
 SimUnitConfig Counter(int hangUpAfterLines = -1) {
-    SimUnitConfig c;
-    c.waveform = Waveform::Counter;
+    SimUnitConfig c = CounterUnit();
     c.hangUpAfterLines = hangUpAfterLines;
     return c;
 }
@@ -58,8 +57,7 @@ void TestRunPty::pcTimerRun() {
     }
     QCOMPARE(rig.md.SampleCount, 3);
     QCOMPARE(rig.md.Units[1].DataCount, 3);
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
+    QVERIFY(rig.consecutive({0, 1}));
     rig.stop();
     QVERIFY(!rig.md.Measuring);
     QVERIFY(rig.messages.shown.isEmpty());
@@ -76,8 +74,7 @@ void TestRunPty::deviceTimerRun() {
     rig.stop();
     QVERIFY(!rig.md.Measuring);
     QVERIFY(rig.messages.shown.isEmpty());
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
+    QVERIFY(rig.consecutive({0, 1}));
     QCOMPARE(rig.md.SampleCount, std::max(rig.md.Units[0].DataCount, rig.md.Units[1].DataCount));
     QTRY_VERIFY(rig.sim->receivedCommands(1).contains("STP"));
 }
@@ -95,8 +92,7 @@ void TestRunPty::stopKeepsWhatTheUnitsAveraged() {
     QVERIFY(rig.messages.shown.isEmpty());
     QVERIFY(rig.md.Units[0].DataCount >= 5);
     QVERIFY(rig.md.Units[1].DataCount >= 5);
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
+    QVERIFY(rig.consecutive({0, 1}));
     QCOMPARE(rig.md.SampleCount, std::max(rig.md.Units[0].DataCount, rig.md.Units[1].DataCount));
     QCOMPARE(rig.chart.pointCount(1), rig.md.SampleCount);
 }
@@ -116,7 +112,7 @@ void TestRunPty::hangUpInPcTimerMode() {
     QVERIFY(!rig.md.Measuring);
     QVERIFY(!rig.form->Timer1().isActive());
     QCOMPARE(rig.md.SampleCount, 2);
-    QVERIFY(rig.consecutive(1));
+    QVERIFY(rig.consecutive({1}));
     QVERIFY(rig.form->findChild<QPushButton*>(QStringLiteral("cmdStart"))->isEnabled());
 }
 
@@ -129,8 +125,7 @@ void TestRunPty::hangUpInDeviceTimerMode() {
     QVERIFY2(rig.messages.last().text.startsWith(QStringLiteral("2台目: ")),
              qPrintable(rig.messages.last().text));
     QCOMPARE(rig.md.Units[1].DataCount, 5); // what arrived before the hang-up is kept
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
+    QVERIFY(rig.consecutive({0, 1}));
     QVERIFY(!rig.form->Timer2().isActive());
     const int32_t rows = rig.md.SampleCount;
     QTest::qWait(300);
@@ -152,7 +147,7 @@ void TestRunPty::silentSpell() {
     for (int k = 0; k < 7 && rig.md.Measuring; ++k) {
         rig.tick();
     }
-    QVERIFY(rig.consecutive(0));
+    QVERIFY(rig.consecutive({0}));
     if (!continueOnError) {
         QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("タイムアウト")});
         QVERIFY(!rig.md.Measuring);
@@ -194,7 +189,7 @@ void TestRunPty::pcTimerHangUpAndReturn() {
     rig.tick();
     QVERIFY(rig.md.Measuring);
     QCOMPARE(Rows(rig.md.Units[1]), (QList<float>{1, 2, NO_DATA_VALUE, NO_DATA_VALUE, 3, 4}));
-    QVERIFY(rig.consecutive(0));
+    QVERIFY(rig.consecutive({0}));
     QCOMPARE(rig.label1(1), QStringLiteral("4.000"));
     QVERIFY(rig.messages.shown.isEmpty());
     rig.stop();

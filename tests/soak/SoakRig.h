@@ -18,19 +18,13 @@ inline constexpr int32_t kPolledRows = 5000;
 // A run that stores nothing new for this long has hung.
 inline constexpr qint64 kStallMs = 60000;
 
-inline std::vector<SimUnitConfig> Counters() {
-    SimUnitConfig c;
-    c.waveform = Waveform::Counter;
-    return std::vector<SimUnitConfig>(UNIT_COUNT, c);
-}
-
 // The program as main() wires it, on the real clock, four counters on COM1..COM4; the window
 // shown.
 struct SoakRig : BasicMainWindowRig<QcpChart> {
     explicit SoakRig(const RunSetup& setup, int streamPeriodMs = kStreamPeriodMs)
-        : BasicMainWindowRig(
-              setup,
-              {.simUnits = Counters(), .streamPeriodMs = streamPeriodMs, .realClock = true}) {
+        : BasicMainWindowRig(setup, {.simUnits = std::vector(UNIT_COUNT, CounterUnit()),
+                                     .streamPeriodMs = streamPeriodMs,
+                                     .realClock = true}) {
         form->show();
     }
 };

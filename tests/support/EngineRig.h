@@ -15,6 +15,7 @@
 #include <QByteArrayList>
 #include <QFile>
 #include <QMap>
+#include <QMetaType>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -71,6 +72,13 @@ struct RigOptions {
     // Settings an earlier program left, read instead of the setup's (empty: a first start).
     std::optional<QMap<QString, QString>> savedSettings{};
 };
+
+// A simulated unit whose readings count 1, 2, 3, ...
+inline SimUnitConfig CounterUnit() {
+    SimUnitConfig c;
+    c.waveform = Waveform::Counter;
+    return c;
+}
 
 // A reading line as a unit sends it: eight characters, then CR LF.
 inline QByteArray ReadingLine(double v) {
@@ -189,14 +197,16 @@ class EngineRig {
         md.SampleCount = n;
     }
 
-    // Unit i's stored readings are a counter's values: first, first + 1, ...
-    bool consecutive(int unit, float first = 1.0f) const {
-        const UnitRecord& u = md.Units[unit];
-        for (int32_t r = 0; r < u.DataCount; ++r) {
-            if (u.Data[r] != first + static_cast<float>(r)) {
-                qWarning("unit %d row %d: %g, expected %g", unit + 1, r, double(u.Data[r]),
-                         double(first + static_cast<float>(r)));
-                return false;
+    // The units' stored readings are a counter's values: first, first + 1, ...
+    bool consecutive(std::initializer_list<int> units, float first = 1.0f) const {
+        for (int i : units) {
+            const UnitRecord& u = md.Units[i];
+            for (int32_t r = 0; r < u.DataCount; ++r) {
+                if (u.Data[r] != first + static_cast<float>(r)) {
+                    qWarning("unit %d row %d: %g, expected %g", i + 1, r, double(u.Data[r]),
+                             double(first + static_cast<float>(r)));
+                    return false;
+                }
             }
         }
         return true;
@@ -233,3 +243,5 @@ class EngineRig {
 };
 
 } // namespace k12::test
+
+Q_DECLARE_METATYPE(k12::test::RunSetup)
