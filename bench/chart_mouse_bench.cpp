@@ -3,8 +3,8 @@
 // real main window offscreen: a mouse move with the cursor readout and the repaint it asks for,
 // a wheel step and a drag step each with their replot, and the statistics between markers that
 // span every row.
+#include "BenchRig.h"
 #include "BenchUtil.h"
-#include "MainWindowRig.h"
 #include "main_window/ChartReading.h"
 #include "platform/QcpReadout.h"
 
@@ -40,7 +40,7 @@ int main(int argc, char** argv) {
     QuietQtWarnings();
     QApplication app(argc, argv);
     SetUpApplication();
-    MainWindowRig rig;
+    BenchRig rig;
     QCustomPlot& plot = rig.plot();
 
     QTemporaryDir dir;
@@ -89,12 +89,12 @@ int main(int argc, char** argv) {
         },
         [&](int) { QApplication::processEvents(); });
     Send(plot, QEvent::MouseButtonRelease, mid, Qt::NoButton);
-    const bool manual = rig.md->XScaleMode == 2;
+    const bool manual = rig.md.XScaleMode == 2;
 
     // The markers' statistics over every row of the four units.
     int rows = 0;
     const Timing stats = Measure(
-        kRuns, [&](int) { rows = static_cast<int>(MarkerLines(*rig.md, 1, MAX_SAMPLES).size()); });
+        kRuns, [&](int) { rows = static_cast<int>(MarkerLines(rig.md, 1, MAX_SAMPLES).size()); });
 
     Report("mouse move with the readout + repaint, 4 x 88000", move, "<= 1 ms");
     Report("wheel step (display count) + replot, 4 x 88000", wheel, "<= 8 ms");

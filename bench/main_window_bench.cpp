@@ -6,8 +6,8 @@
 // As a reference, the same steps are timed, interleaved with ours, on a plain QCustomPlot of the
 // chart's size with the chart's four pens, using the library's own real-time idiom: addData one
 // point per graph, set the X range, replot, with its default adaptive sampling.
+#include "BenchRig.h"
 #include "BenchUtil.h"
-#include "MainWindowRig.h"
 
 #include <QTemporaryDir>
 
@@ -62,9 +62,9 @@ class ReferencePlot {
 
 // One device-timer step of ours with the replot it asks for (a function of its own so that a
 // profile shows its cost per call).
-[[gnu::noinline]] void OurStep(MainWindowRig& rig, Samples& step, Samples& replot) {
+[[gnu::noinline]] void OurStep(BenchRig& rig, Samples& step, Samples& replot) {
     step.start();
-    FormMainTestAccess::DevTimerStep(*rig.form);
+    rig.form->OnTimer2Tick();
     step.stop();
     replot.start();
     rig.plot().replot(QCustomPlot::rpImmediateRefresh);
@@ -75,7 +75,7 @@ class ReferencePlot {
 // same rows. Each run() is one step of both, each taking one new reading per unit.
 class StepCase {
   public:
-    explicit StepCase(MainWindowRig& rig) : rig_(rig), ref_(rig.plot()) {}
+    explicit StepCase(BenchRig& rig) : rig_(rig), ref_(rig.plot()) {}
 
     bool prepare(int32_t lastRows) {
         lastRows_ = lastRows;
@@ -84,7 +84,7 @@ class StepCase {
         rig_.form->InitGraphParam(true);
         // The window a live run has reached at this row count.
         for (int32_t k = 1; k <= start; ++k) {
-            rig_.md->SampleCount = k;
+            rig_.md.SampleCount = k;
             FormMainTestAccess::ScrollAxesX(*rig_.form);
         }
         if (!rig_.startStreaming()) {
@@ -97,7 +97,7 @@ class StepCase {
         refRow_ = row_;
         ref_.step(refRow_++, rig_.chart.axisRange(ChartAxis::X));
         rig_.deliverOneReading(row_++);
-        FormMainTestAccess::DevTimerStep(*rig_.form);
+        rig_.form->OnTimer2Tick();
         rig_.plot().replot(QCustomPlot::rpImmediateRefresh);
         return true;
     }
@@ -125,9 +125,9 @@ class StepCase {
     bool finish() {
         QApplication::processEvents();
         rig_.stopStreaming();
-        if (rig_.md->SampleCount != lastRows_ || ref_.rows() != lastRows_) {
+        if (rig_.md.SampleCount != lastRows_ || ref_.rows() != lastRows_) {
             std::fprintf(stderr, "steps ended with %d and %d rows, expected %d\n",
-                         rig_.md->SampleCount, ref_.rows(), lastRows_);
+                         rig_.md.SampleCount, ref_.rows(), lastRows_);
             return false;
         }
         return true;
@@ -139,7 +139,7 @@ class StepCase {
     Samples reference;
 
   private:
-    MainWindowRig& rig_;
+    BenchRig& rig_;
     ReferencePlot ref_;
     int32_t lastRows_ = 0;
     int32_t row_ = 0;
@@ -152,7 +152,7 @@ int main(int argc, char** argv) {
     QuietQtWarnings();
     QApplication app(argc, argv);
     SetUpApplication();
-    MainWindowRig rig;
+    BenchRig rig;
     ReferencePlot ref(rig.plot());
     std::printf("main window %dx%d, chart widget %dx%d\n", rig.form->width(), rig.form->height(),
                 rig.plot().width(), rig.plot().height());
@@ -170,10 +170,10 @@ int main(int argc, char** argv) {
     });
     QApplication::processEvents();
     const bool readOk =
-        rig.md->SampleCount == MAX_SAMPLES && rig.chart.pointCount(UNIT_COUNT) == MAX_SAMPLES;
+        rig.md.SampleCount == MAX_SAMPLES && rig.chart.pointCount(UNIT_COUNT) == MAX_SAMPLES;
 
     // Both sizes step in turn, so that a change in the machine's load hits both alike.
-    MainWindowRig smallRig;
+    BenchRig smallRig;
     StepCase full(rig);
     StepCase small(smallRig);
     if (!full.prepare(MAX_SAMPLES - 1) || !small.prepare(100)) {

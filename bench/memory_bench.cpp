@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Peak memory of the program's heaviest state: the real main window and chart with a full store
 // replayed from a dedicated file, the data list open, everything painted once.
+#include "BenchRig.h"
 #include "BenchUtil.h"
-#include "MainWindowRig.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -44,12 +44,12 @@ int main(int argc, char** argv) {
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("full.zr5"));
-    MainWindowRig rig;
+    BenchRig rig;
     rig.fill(MAX_SAMPLES);
     if (!dir.isValid() || !rig.writeFile(path)) {
         return 1;
     }
-    rig.md->ClearData();
+    rig.md.ClearData();
 
     rig.form->ReadFile(path);
     FormMainTestAccess::CmdDispClick(*rig.form);
@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
     const double hwm = StatusMB("VmHWM");
     std::printf("peak memory: VmHWM %.1f MB (%.1f MB after QApplication), ru_maxrss %.1f MB, "
                 "VmRSS now %.1f MB, %d rows\n",
-                hwm, atStart, MaxRssMB(), StatusMB("VmRSS"), rig.md->SampleCount);
+                hwm, atStart, MaxRssMB(), StatusMB("VmRSS"), rig.md.SampleCount);
     ReportValue("peak memory (VmHWM), full store + list open", hwm, "MB", "< 150 MB");
-    return rig.md->SampleCount == MAX_SAMPLES ? 0 : 1;
+    return rig.md.SampleCount == MAX_SAMPLES ? 0 : 1;
 }

@@ -33,9 +33,12 @@ int main(int argc, char** argv) {
     const QString base = QCoreApplication::applicationDirPath();
     QTemporaryDir pieces(base + QStringLiteral("/pieces-bench-XXXXXX"));
     QTemporaryDir state(base + QStringLiteral("/pieces-bench-state-XXXXXX"));
-    test::EngineRig rig({{0, 1, 2, 3}, false, 100}, state.path());
-    rig.md.ContinueWhenFull = true;
-    rig.md.SaveFolder = pieces.path();
+    test::EngineRig rig({.units = {0, 1, 2, 3},
+                         .pcTimer = false,
+                         .interval = 100,
+                         .continueWhenFull = true,
+                         .saveFolder = pieces.path()},
+                        {.stateFolder = state.path()});
     if (rig.start().ended) {
         std::fprintf(stderr, "the run did not start\n");
         return 1;
@@ -43,8 +46,7 @@ int main(int argc, char** argv) {
     int32_t reading = 0;
     const auto deliver = [&rig, &reading] {
         for (int u = 0; u < UNIT_COUNT; ++u) {
-            rig.port(u).feed(test::ReadingLine(std::fmod(0.01 * reading + u, 180.0)));
-            rig.md.Driver(u).OnTimer1();
+            rig.receive(u, {std::fmod(0.01 * reading + u, 180.0)});
         }
         ++reading;
     };

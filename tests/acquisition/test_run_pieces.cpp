@@ -23,11 +23,11 @@ double Value(int u, int r) {
 }
 
 // A rig going on into pieces of kPiece rows in `folder`.
-std::unique_ptr<EngineRig> PieceRig(const RunSetup& setup, const QString& folder,
+std::unique_ptr<EngineRig> PieceRig(RunSetup setup, const QString& folder,
                                     const QString& journal = {}) {
-    auto rig = std::make_unique<EngineRig>(setup, journal);
-    rig->md.ContinueWhenFull = true;
-    rig->md.SaveFolder = folder;
+    setup.continueWhenFull = true;
+    setup.saveFolder = folder;
+    auto rig = std::make_unique<EngineRig>(setup, RigOptions{.stateFolder = journal});
     rig->engine.SetPieceRowsForTest(kPiece);
     return rig;
 }
@@ -42,20 +42,6 @@ void ScriptPolls(EngineRig& rig, int rows) {
             port.reply("GET", ReadingLine(Value(u, r)));
         }
     }
-}
-
-QStringList Texts(const std::vector<RunMessage>& messages) {
-    QStringList texts;
-    for (const RunMessage& m : messages) {
-        texts << m.text;
-    }
-    return texts;
-}
-
-DataFileContent Piece(const QString& path) {
-    auto parsed = ParseDataFile(path);
-    auto* content = std::get_if<DataFileContent>(&parsed);
-    return content ? *content : DataFileContent{};
 }
 
 } // namespace
@@ -120,7 +106,7 @@ void TestRunPieces::everyValueInItsPieceAndRow() {
             ++pieces;
             QVERIFY(report.pieceStarted);
             // The journal holds the current piece only.
-            QCOMPARE(Piece(rig->journal.Path()).Rows.size(), size_t(rig->md.SampleCount));
+            QCOMPARE(SavedFile(rig->journal.Path()).Rows.size(), size_t(rig->md.SampleCount));
         }
     }
     QCOMPARE(pieces, 2);
@@ -131,7 +117,7 @@ void TestRunPieces::everyValueInItsPieceAndRow() {
                                  "20240305-090702-003.zr5"}));
     const QDateTime start(QDate(2024, 3, 5), QTime(9, 7, 2));
     for (int p = 0; p < 3; ++p) {
-        const DataFileContent piece = Piece(QDir(folder).filePath(names[p]));
+        const DataFileContent piece = SavedFile(QDir(folder).filePath(names[p]));
         QCOMPARE(piece.StartTime,
                  FormatStartTime(start.addMSecs(qint64(p) * kPiece * (pcTimer ? 1000 : 100))));
         QCOMPARE(piece.Rows.size(), size_t(p < 2 ? kPiece : kRows - 2 * kPiece));
@@ -164,7 +150,7 @@ void TestRunPieces::aLaggingUnitDoesNotHoldTheRunUp() {
     }
     QVERIFY(report.pieceWritten);
     QCOMPARE(k, kPiece + RunEngine::PIECE_WAIT_MS / RunEngine::DEVICE_STEP_MS);
-    const DataFileContent piece = Piece(*report.pieceWritten);
+    const DataFileContent piece = SavedFile(*report.pieceWritten);
     QCOMPARE(piece.Rows.size(), size_t(kPiece));
     QCOMPARE(piece.Rows[8][1], float(Value(1, 8)));
     QCOMPARE(piece.Rows[9][1], NO_DATA_VALUE);
@@ -182,7 +168,7 @@ void TestRunPieces::aLaggingUnitDoesNotHoldTheRunUp() {
     const QStringList summary = Texts(rig->engine.Stop().afterStop);
     int holes = 0;
     for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-        for (const auto& row : Piece(QDir(folder).filePath(name)).Rows) {
+        for (const auto& row : SavedFile(QDir(folder).filePath(name)).Rows) {
             holes += row[1] == NO_DATA_VALUE ? 1 : 0;
         }
     }
@@ -205,7 +191,7 @@ void TestRunPieces::aPieceThatCannotBeWritten() {
     QVERIFY(report.notices[0].text.contains(QStringLiteral("gone")));
     QCOMPARE(*report.pieceWritten,
              rig->journal.UnsavedFolder() + QStringLiteral("/20240305-090702-001.zr5"));
-    QCOMPARE(Piece(*report.pieceWritten).Rows.size(), size_t(kPiece));
+    QCOMPARE(SavedFile(*report.pieceWritten).Rows.size(), size_t(kPiece));
 
     // Kept nowhere (no journal either): the run stops as a full store stops it.
     auto nowhere = PieceRig({{0}, true, 1000}, dir_.filePath(QStringLiteral("gone")));
@@ -292,7 +278,7 @@ void TestRunPieces::theLastPieceAtEveryEnd() {
                      : end == QLatin1String("fault") || end == QLatin1String("timeout") ? 12
                                                                                         : 65;
     QCOMPARE(names.size(), (rows + kPiece - 1) / kPiece);
-    QCOMPARE(Piece(QDir(folder).filePath(names.last())).Rows.size(),
+    QCOMPARE(SavedFile(QDir(folder).filePath(names.last())).Rows.size(),
              size_t(rows - (names.size() - 1) * kPiece));
     if (rig) {
         QVERIFY(report.ended);

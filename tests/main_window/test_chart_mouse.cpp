@@ -2,7 +2,7 @@
 // Reading the chart with the mouse, by mouse, wheel and key events on the real chart widget in
 // the main window: the mouse lands on the same state as the buttons and boxes.
 #include "FakeFileDialog.h"
-#include "MainWindowHarness.h"
+#include "MainWindowRig.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
 #include "platform/QcpChart.h"
@@ -27,16 +27,16 @@ using Marker = ChartModel::Marker;
 // The window after reading a file of `rows` rows (one second apart) of units 1 and 3, each row r
 // holding r - 1, with a hole in unit 3 at row 100.
 struct Rig {
-    BasicMainWindowHarness<QcpChart> h{Units({0, 2}, true, 1000)};
+    BasicMainWindowRig<QcpChart> h{RunSetup{{0, 2}, true, 1000}};
     QCustomPlot* plot = h.chart.plot();
     QTemporaryDir dir;
 
     explicit Rig(int32_t rows = 250) {
         h.fillRows(rows);
-        h.md->Units[2].Data[99] = NO_DATA_VALUE;
-        h.md->StartTime = QStringLiteral("2026/12/7 12:40:0");
+        h.md.Units[2].Data[99] = NO_DATA_VALUE;
+        h.md.StartTime = QStringLiteral("2026/12/7 12:40:0");
         const QString path = dir.filePath(QStringLiteral("rows.zr5"));
-        if (WriteDataFile(*h.md, path) || !h.form->ReadFile(path)) {
+        if (WriteDataFile(h.md, path) || !h.form->ReadFile(path)) {
             qFatal("the rows could not be read back");
         }
         h.form->show();
@@ -105,12 +105,12 @@ struct Rig {
 
 // Mode, display count and window as the buttons leave them, and the axis showing that window.
 void CheckControls(const Rig& r, int mode, const QString& count, int first, int last) {
-    QCOMPARE(r.h.md->XScaleMode, int16_t(mode));
+    QCOMPARE(r.h.md.XScaleMode, int16_t(mode));
     QVERIFY(r.h.opt(mode)->isChecked());
     QCOMPARE(r.h.combo()->currentText(), count);
     QCOMPARE(r.h.combo()->isEnabled(), mode != 0);
-    QCOMPARE(r.h.button(QStringLiteral("cmdLeft"))->isEnabled(), mode == 2);
-    QCOMPARE(r.h.button(QStringLiteral("cmdRight"))->isEnabled(), mode == 2);
+    QCOMPARE(r.h.enabled("cmdLeft"), mode == 2);
+    QCOMPARE(r.h.enabled("cmdRight"), mode == 2);
     QCOMPARE(r.h.window(), std::make_pair(first, last));
     QCOMPARE(r.h.xRange(), std::make_pair(double(first), double(last)));
 }
@@ -166,7 +166,7 @@ class TestChartMouse : public QObject {
             r.h.selectCount(count);
         }
         for (int i = 0; i < rights; ++i) {
-            QTest::mouseClick(r.h.button(QStringLiteral("cmdRight")), Qt::LeftButton);
+            r.h.click("cmdRight");
         }
         r.settle();
         const QPoint pos = r.at(row);
@@ -203,8 +203,8 @@ class TestChartMouse : public QObject {
         auto [hi, low] = boxes();
         QVERIFY2(std::abs(hi - 144.0) < 1.0 && std::abs(low + 144.0) < 1.0,
                  qPrintable(QString::number(hi)));
-        QCOMPARE(double(r.h.md->YMax), hi);
-        QCOMPARE(double(r.h.md->YMin), low);
+        QCOMPARE(double(r.h.md.YMax), hi);
+        QCOMPARE(double(r.h.md.YMin), low);
         QCOMPARE(r.h.chart.axisRange(ChartAxis::Y), std::make_pair(low, hi));
         // Ctrl + drag: the value under the press follows the mouse.
         const QPoint from = r.at(50, 30.0);
@@ -216,7 +216,7 @@ class TestChartMouse : public QObject {
         QCOMPARE(r.h.window(), std::make_pair(1, 300)); // X untouched
 
         // Before a start or a read the boxes are disabled, and so is the Y zoom.
-        BasicMainWindowHarness<QcpChart> fresh;
+        BasicMainWindowRig<QcpChart> fresh;
         fresh.form->show();
         fresh.chart.plot()->replot();
         const QPoint mid = fresh.chart.plot()->axisRect()->center();
@@ -264,9 +264,9 @@ class TestChartMouse : public QObject {
 
     void markers() {
         Rig r;
-        r.h.md->Units[0].Data[9] = 179.0f;
-        r.h.md->Units[0].Data[19] = -179.0f;
-        r.h.md->Units[0].Data[14] = NO_DATA_VALUE;
+        r.h.md.Units[0].Data[9] = 179.0f;
+        r.h.md.Units[0].Data[19] = -179.0f;
+        r.h.md.Units[0].Data[14] = NO_DATA_VALUE;
         r.h.selectCount(QStringLiteral("100"));
         r.click(r.at(10));
         r.click(r.at(20), Qt::ShiftModifier);
@@ -291,7 +291,7 @@ class TestChartMouse : public QObject {
             } else {
                 r.h.messages.answers.push_back(MsgAnswer::Yes);
                 r.h.settingsDialogAction = [](ModuleData& md) { md.SettingChanged = true; };
-                QTest::mouseClick(r.h.button(QStringLiteral("cmdSetting")), Qt::LeftButton);
+                r.h.click("cmdSetting");
             }
             QVERIFY(!r.h.chart.marker(Marker::A));
             QVERIFY(!r.h.chart.seriesHidden(3));
@@ -331,15 +331,15 @@ class TestChartMouse : public QObject {
 
     // An assistive tool's Toggle action selects a mode as a click does.
     void modeButtonsToggleAction() {
-        MainWindowHarness h;
+        MainWindowRig h;
         h.fillRows(250);
         for (const int mode : {2, 1, 0}) {
             QAccessibleInterface* button = QAccessible::queryAccessibleInterface(h.opt(mode));
             QVERIFY(button && button->actionInterface());
             button->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
             QVERIFY(h.opt(mode)->isChecked());
-            QCOMPARE(h.md->XScaleMode, int16_t(mode));
-            QCOMPARE(h.button(QStringLiteral("cmdLeft"))->isEnabled(), mode == 2);
+            QCOMPARE(h.md.XScaleMode, int16_t(mode));
+            QCOMPARE(h.enabled("cmdLeft"), mode == 2);
             QCOMPARE(h.combo()->isEnabled(), mode != 0);
         }
         QCOMPARE(h.window(), std::make_pair(1, 250));
@@ -368,14 +368,14 @@ class TestChartMouse : public QObject {
 
         // The clock axis, kept with the options by "測定条件保存".
         r.choose(r.at(50), QStringLiteral("横軸を時刻で表示"));
-        QVERIFY(r.h.md->ClockAxis);
+        QVERIFY(r.h.md.ClockAxis);
         QCOMPARE(r.plot->xAxis->label(), QStringLiteral("時刻"));
         const QVector<QString> labels = r.plot->xAxis->tickVectorLabels();
         const QStringList ticks(labels.begin(), labels.end());
         QVERIFY(!ticks.isEmpty());
         QVERIFY2(ticks.filter(QRegularExpression(QStringLiteral("^12:4\\d:\\d\\d$"))) == ticks,
                  qPrintable(ticks.join(QLatin1Char(' '))));
-        QTest::mouseClick(r.h.button(QStringLiteral("cmdMeasInfo")), Qt::LeftButton);
+        r.h.click("cmdMeasInfo");
         QCOMPARE(r.h.settings.values.value(QStringLiteral("Options/ClockAxis")),
                  QStringLiteral("True"));
         r.choose(r.at(50), QStringLiteral("横軸を時刻で表示"));

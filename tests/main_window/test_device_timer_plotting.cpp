@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // A device-timer step writes only the rows that are new, yet leaves the chart's points exactly as
 // writing every stored row again would.
-#include "MainWindowHarness.h"
+#include "MainWindowRig.h"
 
 #include <QTest>
 #include <algorithm>
@@ -72,28 +72,25 @@ class TestDeviceTimerPlotting : public QObject {
     // Measurements one after the other, three units delivering unequal numbers of readings
     // (some of them the no-data value), and now and then a point changed by someone else.
     void stepsEqualWritingEveryRow() {
-        MainWindowHarness h(Units({0, 2, 3}, false, 200));
+        MainWindowRig h({{0, 2, 3}, false, 200});
         std::mt19937 rng(4711);
         const auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
         double level = 0.0;
         int steps = 0;
         for (int run = 0; run < 40; ++run) {
-            QTest::mouseClick(h.button(QStringLiteral("cmdStart")), Qt::LeftButton);
+            h.start();
             QVERIFY(h.form->Timer2().isActive());
             // Short runs too, so that a start's first step often brings more rows than the
             // previous run left in the chart.
             for (int k = pick(3) == 0 ? 1 : 1 + pick(40); k > 0; --k, ++steps) {
                 for (int i : {0, 2, 3}) {
-                    QByteArray lines;
+                    QByteArrayList lines;
                     for (int n = pick(6) == 0 ? 0 : 2 * pick(5); n > 0; --n) {
                         level = std::clamp(level + std::normal_distribution(0.0, 3.0)(rng), -170.0,
                                            170.0);
-                        const double v = pick(10) == 0 ? -999.0 : level;
-                        lines += QByteArray::number(v, 'f', 3).rightJustified(8, ' ') + "\r\n";
+                        lines << ReadingLine(pick(10) == 0 ? -999.0 : level).chopped(2);
                     }
-                    h.port(i).feed(lines);
-                    h.port(i).advance(1);
-                    h.md->Driver(i).OnTimer1();
+                    h.receive(i, lines);
                 }
                 if (pick(25) == 0 && h.chart.pointCount(1) > 0) {
                     const int p = 1 + pick(h.chart.pointCount(1));
@@ -103,13 +100,13 @@ class TestDeviceTimerPlotting : public QObject {
                 FakeChart want;
                 CopyPoints(h.chart, want);
                 h.form->OnTimer2Tick();
-                WriteEveryRow(*h.md, want);
+                WriteEveryRow(h.md, want);
                 const QString diff = Difference(h.chart, want);
                 QVERIFY2(
                     diff.isEmpty(),
                     qPrintable(QStringLiteral("run %1, step %2: %3").arg(run).arg(k).arg(diff)));
             }
-            QTest::mouseClick(h.button(QStringLiteral("cmdStop")), Qt::LeftButton);
+            h.stop();
         }
         // Nothing but the questions before erasing data.
         for (const auto& m : h.messages.shown) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The read command: a dedicated file written by the program is read back and replayed onto the
 // chart as a live run would have drawn it; files that cannot be loaded lose nothing.
-#include "MainWindowHarness.h"
+#include "MainWindowRig.h"
 #include "data_files/DataFile.h"
 
 #include <QFile>
@@ -38,10 +38,6 @@ void SaveMeasurement(const QString& path, int32_t n) {
     QVERIFY(!WriteDataFile(s, path));
 }
 
-void Click(MainWindowHarness& h, const char* name) {
-    QTest::mouseClick(h.button(QString::fromLatin1(name)), Qt::LeftButton);
-}
-
 } // namespace
 
 class TestReadCommand : public QObject {
@@ -60,21 +56,21 @@ void TestReadCommand::readReplaysLikeALiveRun() {
     const QString path = dir.filePath(QStringLiteral("run.zr5"));
     SaveMeasurement(path, 250);
 
-    MainWindowHarness h;
+    MainWindowRig h;
     h.form->show();
     h.w<QLabel>(QStringLiteral("Label1_0"))->setText(QStringLiteral("1.000"));
     h.readFile = path;
-    Click(h, "cmdRead");
+    h.click("cmdRead");
     QVERIFY(h.messages.shown.isEmpty());
-    QCOMPARE(h.md->SampleCount, 250);
-    QVERIFY(!h.md->Measuring);
-    QCOMPARE(h.md->IntervalTM, int16_t(300));
-    QVERIFY(!h.md->TimerType);
-    QCOMPARE(h.md->Units[1].ComPort, int16_t(6));
-    QVERIFY(h.md->Units[1].Mflag);
-    QVERIFY(!h.md->Units[2].Mflag);
-    QCOMPARE(h.md->Units[1].DataCount, 250);
-    QCOMPARE(h.md->Memo[0], QStringLiteral("試験 1"));
+    QCOMPARE(h.md.SampleCount, 250);
+    QVERIFY(!h.md.Measuring);
+    QCOMPARE(h.md.IntervalTM, int16_t(300));
+    QVERIFY(!h.md.TimerType);
+    QCOMPARE(h.md.Units[1].ComPort, int16_t(6));
+    QVERIFY(h.md.Units[1].Mflag);
+    QVERIFY(!h.md.Units[2].Mflag);
+    QCOMPARE(h.md.Units[1].DataCount, 250);
+    QCOMPARE(h.md.Memo[0], QStringLiteral("試験 1"));
     QCOMPARE(h.chart.headerText(), QStringLiteral("開始時刻  2024/3/5 21:15:30"));
     QCOMPARE(h.window(), std::make_pair(1, 300));
     QCOMPARE(h.xRange().second, 90.0); // 300 rows x 0.3 s
@@ -82,26 +78,26 @@ void TestReadCommand::readReplaysLikeALiveRun() {
     QCOMPARE(h.chart.yValue(1, 250).value(), 124.5);
     QVERIFY(!h.chart.yValue(2, 200)); // past unit 2's readings
     QVERIFY(h.label1(0).isEmpty());
-    QVERIFY(h.button(QStringLiteral("cmdDisp"))->isEnabled());
-    QVERIFY(h.button(QStringLiteral("cmdStart"))->isEnabled());
+    QVERIFY(h.enabled("cmdDisp"));
+    QVERIFY(h.enabled("cmdStart"));
     QVERIFY(!h.chart.isRepaintSuspended());
     QVERIFY(h.txt("txtVhi")->isEnabled()); // the Y range was accepted again
 
     // Reading again without saving replaces the data without a question.
     SaveMeasurement(path, 40);
-    Click(h, "cmdRead");
+    h.click("cmdRead");
     QVERIFY(h.messages.shown.isEmpty());
-    QCOMPARE(h.md->SampleCount, 40);
+    QCOMPARE(h.md.SampleCount, 40);
     QCOMPARE(h.combo()->count(), 36);
     QCOMPARE(h.window(), std::make_pair(1, 100));
 }
 
 void TestReadCommand::cancelChangesNothing() {
-    MainWindowHarness h;
+    MainWindowRig h;
     h.fillRows(7, 1.0f);
     h.readFile.reset();
-    Click(h, "cmdRead");
-    QCOMPARE(h.md->SampleCount, 7);
+    h.click("cmdRead");
+    QCOMPARE(h.md.SampleCount, 7);
     QVERIFY(h.messages.shown.isEmpty());
 }
 
@@ -131,52 +127,52 @@ void TestReadCommand::rejectedYRangeDoesNotLockTheBoxes() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("run.zr5"));
     SaveMeasurement(path, 20);
-    MainWindowHarness h(Units({0}, true, 1000));
+    MainWindowRig h({{0}, true, 1000});
     h.readFile = path;
-    Click(h, "cmdRead");
+    h.click("cmdRead");
     QVERIFY(h.txt("txtVhi")->isEnabled());
     // Typed but not applied, then a read disables the boxes and rejects their text.
     h.txt("txtVhi")->setText(QStringLiteral("abc"));
-    Click(h, "cmdRead");
+    h.click("cmdRead");
     QCOMPARE(h.messages.texts(), QStringList{QStringLiteral("設定値に誤りがあります。")});
-    QCOMPARE(h.md->SampleCount, 20); // the read went on
+    QCOMPARE(h.md.SampleCount, 20); // the read went on
     QVERIFY(h.txt("txtVhi")->isEnabled());
     QVERIFY(h.txt("txtVlow")->isEnabled());
-    QVERIFY(h.button(QStringLiteral("cmdSetScaleY"))->isEnabled());
+    QVERIFY(h.enabled("cmdSetScaleY"));
     QCOMPARE(h.txt("txtVhi")->text(), QStringLiteral("180"));
     QCOMPARE(h.txt("txtVlow")->text(), QStringLiteral("-180"));
     QCOMPARE(h.chart.axisRange(ChartAxis::Y), std::make_pair(-180.0, 180.0));
     // The next read and the next start are clean.
     h.messages.shown.clear();
-    Click(h, "cmdRead");
+    h.click("cmdRead");
     QVERIFY(h.messages.shown.isEmpty());
     h.readFile.reset();
     h.messages.answers = {MsgAnswer::Yes};
-    Click(h, "cmdStart");
+    h.start();
     QCOMPARE(h.messages.shown.size(), 1); // the question about erasing, nothing else
-    QVERIFY(h.md->Measuring);
+    QVERIFY(h.md.Measuring);
 }
 
 void TestReadCommand::startClosesEveryDataList() {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("run.zr5"));
     SaveMeasurement(path, 20);
-    MainWindowHarness h(Units({0}, true, 1000));
+    MainWindowRig h({{0}, true, 1000});
     h.form->show();
     h.readFile = path;
-    Click(h, "cmdRead");
-    Click(h, "cmdDisp");
+    h.click("cmdRead");
+    h.click("cmdDisp");
     QVERIFY(h.form->IsDatalistOpen());
-    Click(h, "cmdRead"); // a read enables cmdDisp while the list is open
-    QVERIFY(h.button(QStringLiteral("cmdDisp"))->isEnabled());
-    Click(h, "cmdStart");
-    QVERIFY(h.md->Measuring);
+    h.click("cmdRead"); // a read enables cmdDisp while the list is open
+    QVERIFY(h.enabled("cmdDisp"));
+    h.start();
+    QVERIFY(h.md.Measuring);
     QVERIFY(!h.form->IsDatalistOpen());
     // The closed list goes away during the run without giving cmdDisp back.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QVERIFY(!h.button(QStringLiteral("cmdDisp"))->isEnabled());
-    Click(h, "cmdStop");
-    QVERIFY(!h.button(QStringLiteral("cmdDisp"))->isEnabled()); // no rows yet
+    QVERIFY(!h.enabled("cmdDisp"));
+    h.stop();
+    QVERIFY(!h.enabled("cmdDisp")); // no rows yet
 }
 
 void TestReadCommand::filesThatCannotBeLoadedLoseNothing() {
@@ -189,13 +185,13 @@ void TestReadCommand::filesThatCannotBeLoadedLoseNothing() {
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write(content);
     }
-    MainWindowHarness h;
+    MainWindowRig h;
     h.fillRows(7, 1.0f);
-    h.md->StartTime = QStringLiteral("2024/1/1 1:1:1");
+    h.md.StartTime = QStringLiteral("2024/1/1 1:1:1");
     h.form->GrDrawData(1);
     h.w<QLabel>(QStringLiteral("Label1_0"))->setText(QStringLiteral("7.000"));
     h.readFile = path;
-    Click(h, "cmdRead");
+    h.click("cmdRead");
     QCOMPARE(h.messages.shown.size(), 1);
     if (message.isEmpty()) {
         QVERIFY2(h.messages.last().text.contains(path), qPrintable(h.messages.last().text));
@@ -203,10 +199,10 @@ void TestReadCommand::filesThatCannotBeLoadedLoseNothing() {
         QCOMPARE(h.messages.last().text, message);
     }
     QCOMPARE(h.messages.last().title, QStringLiteral("Message"));
-    QCOMPARE(h.md->SampleCount, 7);
-    QCOMPARE(h.md->StartTime, QStringLiteral("2024/1/1 1:1:1"));
-    QCOMPARE(h.md->Units[0].Data[6], 7.0f);
-    QCOMPARE(h.md->IntervalTM, int16_t(1000));
+    QCOMPARE(h.md.SampleCount, 7);
+    QCOMPARE(h.md.StartTime, QStringLiteral("2024/1/1 1:1:1"));
+    QCOMPARE(h.md.Units[0].Data[6], 7.0f);
+    QCOMPARE(h.md.IntervalTM, int16_t(1000));
     QCOMPARE(h.label1(0), QStringLiteral("7.000"));
     QCOMPARE(h.chart.yValue(1, 1).value(), 1.0);
 }

@@ -1,18 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Runs in both timing modes against simulated units on real pseudo-terminals, through the real
 // serial port and the driver's own receive timer.
-#include "FakeChart.h"
-#include "FakeClock.h"
-#include "FakeMessageBox.h"
-#include "FakeSettingsStore.h"
-#include "UnitSimulator.h"
-#include "main_window/FormMain.h"
-#include "platform/QtSerialPort.h"
+#include "ByIdFolder.h"
+#include "MainWindowRig.h"
 
 #include <QFileInfo>
-#include <QLabel>
-#include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace k12;
@@ -20,79 +12,8 @@ using namespace k12::test;
 
 namespace {
 
-struct RigOptions {
-    bool continueOnError = false;
-    // The real monotonic clock, for runs whose rows follow the units' own streaming.
-    bool realClock = false;
-};
-
-// A main window whose units (COM1, COM2, ...) are simulated units; a unit with a link is
-// reached through it.
-class PtyRig {
-  public:
-    PtyRig(bool pcTimer, int intervalTM, std::vector<SimUnitConfig> units, int periodMs = 20,
-           RigOptions options = {})
-        : sim(units, periodMs) {
-        sim.start();
-        for (int i = 0; i < 4; ++i) {
-            const bool used = i < sim.unitCount();
-            settings.values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] =
-                used ? QStringLiteral("True") : QStringLiteral("False");
-            if (used) {
-                const QString& link = units[size_t(i)].linkPath;
-                settings.values[QStringLiteral("Ports/COM%1").arg(i + 1)] =
-                    link.isEmpty() ? sim.devicePath(i) : link;
-            }
-        }
-        settings.values[QStringLiteral("MeasInfo/TimerType")] =
-            pcTimer ? QStringLiteral("True") : QStringLiteral("False");
-        settings.values[QStringLiteral("MeasInfo/IntervalTM")] = QString::number(intervalTM);
-        settings.values[QStringLiteral("Options/ContinueOnError")] =
-            options.continueOnError ? QStringLiteral("True") : QStringLiteral("False");
-        md = std::make_unique<ModuleData>(
-            [this] { return std::make_unique<QtSerialPort>(settings); }, messages);
-        const Clock& used = options.realClock ? static_cast<const Clock&>(systemClock) : clock;
-        engine = std::make_unique<RunEngine>(*md, used, journal);
-        form = std::make_unique<FormMain>(FormMainServices{*md, chart, messages, settings, *engine},
-                                          FormMainDialogs{});
-    }
-
-    void tick() { form->OnTimer1Tick(); }
-    QLabel* label(int i) const {
-        return form->findChild<QLabel*>(QStringLiteral("Label1_%1").arg(i));
-    }
-
-    void click(const char* name) {
-        QTest::mouseClick(form->findChild<QPushButton*>(QString::fromLatin1(name)), Qt::LeftButton);
-    }
-
-    // Unit i's stored readings are the counter's values first, first + 1, ...
-    bool consecutive(int unit, int first = 1) const {
-        const UnitRecord& u = md->Units[unit];
-        for (int32_t r = 0; r < u.DataCount; ++r) {
-            if (u.Data[r] != static_cast<float>(first + r)) {
-                qWarning("unit %d row %d holds %f", unit, r, double(u.Data[r]));
-                return false;
-            }
-        }
-        return true;
-    }
-
-    UnitSimulator sim;
-    FakeSettingsStore settings;
-    FakeMessageBox messages;
-    FakeClock clock;
-    SystemClock systemClock;
-    FakeChart chart;
-    RunJournal journal{QString(), messages};
-    std::unique_ptr<ModuleData> md;
-    std::unique_ptr<RunEngine> engine;
-    std::unique_ptr<FormMain> form;
-};
-
 SimUnitConfig Counter(int hangUpAfterLines = -1) {
-    SimUnitConfig c;
-    c.waveform = Waveform::Counter;
+    SimUnitConfig c = CounterUnit();
     c.hangUpAfterLines = hangUpAfterLines;
     return c;
 }
@@ -124,97 +45,91 @@ class TestRunPty : public QObject {
     void silentSpell();
     void pcTimerHangUpAndReturn();
     void deviceTimerHangUpAndReturn();
-    void firstRowRule_data();
-    void firstRowRule();
 };
 
 void TestRunPty::pcTimerRun() {
-    PtyRig rig(true, 1000, {Counter(), Counter()});
-    rig.click("cmdStart");
+    MainWindowRig rig({{0, 1}, true, 1000}, {.simUnits = {Counter(), Counter()}});
+    rig.start();
     QVERIFY(rig.messages.shown.isEmpty());
     QVERIFY(rig.form->Timer1().isActive());
     for (int k = 0; k < 3; ++k) {
-        rig.form->OnTimer1Tick();
+        rig.tick();
     }
-    QCOMPARE(rig.md->SampleCount, 3);
-    QCOMPARE(rig.md->Units[1].DataCount, 3);
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
-    rig.click("cmdStop");
-    QVERIFY(!rig.md->Measuring);
+    QCOMPARE(rig.md.SampleCount, 3);
+    QCOMPARE(rig.md.Units[1].DataCount, 3);
+    QVERIFY(rig.consecutive({0, 1}));
+    rig.stop();
+    QVERIFY(!rig.md.Measuring);
     QVERIFY(rig.messages.shown.isEmpty());
-    QVERIFY(rig.sim.receivedCommands(0).contains("GET"));
+    QVERIFY(rig.sim->receivedCommands(0).contains("GET"));
 }
 
 void TestRunPty::deviceTimerRun() {
-    PtyRig rig(false, 100, {Counter(), Counter()});
-    rig.click("cmdStart");
+    MainWindowRig rig({{0, 1}, false, 100}, {.simUnits = {Counter(), Counter()}});
+    rig.start();
     QVERIFY(rig.messages.shown.isEmpty());
     QVERIFY(rig.form->Timer2().isActive());
-    QTRY_VERIFY_WITH_TIMEOUT(rig.md->Units[0].DataCount >= 20 && rig.md->Units[1].DataCount >= 20,
+    QTRY_VERIFY_WITH_TIMEOUT(rig.md.Units[0].DataCount >= 20 && rig.md.Units[1].DataCount >= 20,
                              10000);
-    rig.click("cmdStop");
-    QVERIFY(!rig.md->Measuring);
+    rig.stop();
+    QVERIFY(!rig.md.Measuring);
     QVERIFY(rig.messages.shown.isEmpty());
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
-    QCOMPARE(rig.md->SampleCount, std::max(rig.md->Units[0].DataCount, rig.md->Units[1].DataCount));
-    QTRY_VERIFY(rig.sim.receivedCommands(1).contains("STP"));
+    QVERIFY(rig.consecutive({0, 1}));
+    QCOMPARE(rig.md.SampleCount, std::max(rig.md.Units[0].DataCount, rig.md.Units[1].DataCount));
+    QTRY_VERIFY(rig.sim->receivedCommands(1).contains("STP"));
 }
 
 void TestRunPty::stopKeepsWhatTheUnitsAveraged() {
-    PtyRig rig(false, 100, {Counter(), Counter()});
-    rig.click("cmdStart");
+    MainWindowRig rig({{0, 1}, false, 100}, {.simUnits = {Counter(), Counter()}});
+    rig.start();
     QVERIFY(rig.form->Timer2().isActive());
     // No collection step runs: everything the units deliver waits in their drivers.
     rig.form->Timer2().stop();
-    QTRY_VERIFY_WITH_TIMEOUT(
-        rig.md->Driver(0).GetLogLen() >= 5 && rig.md->Driver(1).GetLogLen() >= 5, 10000);
-    rig.click("cmdStop");
-    QVERIFY(!rig.md->Measuring);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.md.Driver(0).GetLogLen() >= 5 && rig.md.Driver(1).GetLogLen() >= 5,
+                             10000);
+    rig.stop();
+    QVERIFY(!rig.md.Measuring);
     QVERIFY(rig.messages.shown.isEmpty());
-    QVERIFY(rig.md->Units[0].DataCount >= 5);
-    QVERIFY(rig.md->Units[1].DataCount >= 5);
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
-    QCOMPARE(rig.md->SampleCount, std::max(rig.md->Units[0].DataCount, rig.md->Units[1].DataCount));
-    QCOMPARE(rig.chart.pointCount(1), rig.md->SampleCount);
+    QVERIFY(rig.md.Units[0].DataCount >= 5);
+    QVERIFY(rig.md.Units[1].DataCount >= 5);
+    QVERIFY(rig.consecutive({0, 1}));
+    QCOMPARE(rig.md.SampleCount, std::max(rig.md.Units[0].DataCount, rig.md.Units[1].DataCount));
+    QCOMPARE(rig.chart.pointCount(1), rig.md.SampleCount);
 }
 
 void TestRunPty::hangUpInPcTimerMode() {
     // Unit 2 hangs up after the probe reply and two readings.
-    PtyRig rig(true, 1000, {Counter(), Counter(3)});
-    rig.click("cmdStart");
-    rig.form->OnTimer1Tick();
-    rig.form->OnTimer1Tick();
-    QCOMPARE(rig.md->SampleCount, 2);
-    QTRY_VERIFY(rig.sim.hungUp(1));
-    rig.form->OnTimer1Tick();
+    MainWindowRig rig({{0, 1}, true, 1000}, {.simUnits = {Counter(), Counter(3)}});
+    rig.start();
+    rig.tick();
+    rig.tick();
+    QCOMPARE(rig.md.SampleCount, 2);
+    QTRY_VERIFY(rig.sim->hungUp(1));
+    rig.tick();
     QCOMPARE(rig.messages.shown.size(), 1);
     QVERIFY2(rig.messages.last().text.startsWith(QStringLiteral("2台目: ")),
              qPrintable(rig.messages.last().text));
-    QVERIFY(!rig.md->Measuring);
+    QVERIFY(!rig.md.Measuring);
     QVERIFY(!rig.form->Timer1().isActive());
-    QCOMPARE(rig.md->SampleCount, 2);
-    QVERIFY(rig.consecutive(1));
+    QCOMPARE(rig.md.SampleCount, 2);
+    QVERIFY(rig.consecutive({1}));
     QVERIFY(rig.form->findChild<QPushButton*>(QStringLiteral("cmdStart"))->isEnabled());
 }
 
 void TestRunPty::hangUpInDeviceTimerMode() {
     // Unit 2 hangs up after the probe reply, "OK" and five readings.
-    PtyRig rig(false, 100, {Counter(), Counter(7)});
-    rig.click("cmdStart");
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.md->Measuring, 10000);
+    MainWindowRig rig({{0, 1}, false, 100}, {.simUnits = {Counter(), Counter(7)}});
+    rig.start();
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.md.Measuring, 10000);
     QCOMPARE(rig.messages.shown.size(), 1);
     QVERIFY2(rig.messages.last().text.startsWith(QStringLiteral("2台目: ")),
              qPrintable(rig.messages.last().text));
-    QCOMPARE(rig.md->Units[1].DataCount, 5); // what arrived before the hang-up is kept
-    QVERIFY(rig.consecutive(0));
-    QVERIFY(rig.consecutive(1));
+    QCOMPARE(rig.md.Units[1].DataCount, 5); // what arrived before the hang-up is kept
+    QVERIFY(rig.consecutive({0, 1}));
     QVERIFY(!rig.form->Timer2().isActive());
-    const int32_t rows = rig.md->SampleCount;
+    const int32_t rows = rig.md.SampleCount;
     QTest::qWait(300);
-    QCOMPARE(rig.md->SampleCount, rows); // no step after the stop
+    QCOMPARE(rig.md.SampleCount, rows); // no step after the stop
 }
 
 void TestRunPty::silentSpell_data() {
@@ -226,81 +141,83 @@ void TestRunPty::silentSpell_data() {
 void TestRunPty::silentSpell() {
     QFETCH(bool, continueOnError);
     // Unit 2 answers the probe and two readings, then none of the next three.
-    PtyRig rig(true, 1000, {Counter(), SilentSpell(3, 3)}, 20, {continueOnError});
-    rig.click("cmdStart");
-    for (int k = 0; k < 7 && rig.md->Measuring; ++k) {
+    MainWindowRig rig({{0, 1}, true, 1000, continueOnError},
+                      {.simUnits = {Counter(), SilentSpell(3, 3)}});
+    rig.start();
+    for (int k = 0; k < 7 && rig.md.Measuring; ++k) {
         rig.tick();
     }
-    QVERIFY(rig.consecutive(0));
+    QVERIFY(rig.consecutive({0}));
     if (!continueOnError) {
         QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("タイムアウト")});
-        QVERIFY(!rig.md->Measuring);
-        QCOMPARE(rig.md->SampleCount, 2);
+        QVERIFY(!rig.md.Measuring);
+        QCOMPARE(rig.md.SampleCount, 2);
         return;
     }
-    QVERIFY(rig.md->Measuring);
-    QCOMPARE(rig.md->SampleCount, 7);
-    QCOMPARE(Rows(rig.md->Units[1]),
+    QVERIFY(rig.md.Measuring);
+    QCOMPARE(rig.md.SampleCount, 7);
+    QCOMPARE(Rows(rig.md.Units[1]),
              (QList<float>{1, 2, NO_DATA_VALUE, NO_DATA_VALUE, NO_DATA_VALUE, 3, 4}));
     QVERIFY(rig.messages.shown.isEmpty());
-    QCOMPARE(rig.label(1)->text(), QStringLiteral("4.000"));
-    rig.click("cmdStop");
+    QCOMPARE(rig.label1(1), QStringLiteral("4.000"));
+    rig.stop();
     QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("2台目: 3件（タイムアウト）")});
 }
 
 void TestRunPty::pcTimerHangUpAndReturn() {
-    QTemporaryDir links;
+    ByIdFolder byId;
     SimUnitConfig c = Counter(3); // the probe's answer and two readings, then the line drops
-    c.linkPath = links.filePath(QStringLiteral("usb-K12INC_unit2-if00-port0"));
-    PtyRig rig(true, 1000, {Counter(), c}, 20, {true});
-    const QString firstDevice = rig.sim.devicePath(1);
-    rig.click("cmdStart");
+    c.linkPath = byId.linkPath(QStringLiteral("usb-K12INC_unit2-if00-port0"));
+    MainWindowRig rig({{0, 1}, true, 1000, true}, {.simUnits = {Counter(), c}});
+    const QString firstDevice = rig.sim->devicePath(1);
+    rig.start();
     rig.tick();
     rig.tick();
-    QTRY_VERIFY(rig.sim.hungUp(1));
+    QTRY_VERIFY(rig.sim->hungUp(1));
     rig.tick(); // the line has failed
     QVERIFY(rig.label(1)->toolTip().contains(QStringLiteral("通信が切断されました")));
     rig.tick(); // unplugged: the link is gone
     const QString notFound = QStringLiteral("COM2 (%1) が見つかりません。").arg(c.linkPath);
     QCOMPARE(rig.label(1)->toolTip(), notFound);
-    QCOMPARE(rig.label(1)->text(), QStringLiteral("エラー"));
+    QCOMPARE(rig.label1(1), QStringLiteral("エラー"));
 
-    rig.sim.bringBack(1);
-    QTRY_COMPARE(rig.sim.returns(1), 1);
-    QVERIFY(rig.sim.devicePath(1) != firstDevice);
-    QCOMPARE(QFileInfo(c.linkPath).symLinkTarget(), rig.sim.devicePath(1));
+    rig.sim->bringBack(1);
+    QTRY_COMPARE(rig.sim->returns(1), 1);
+    QVERIFY(rig.sim->devicePath(1) != firstDevice);
+    QCOMPARE(QFileInfo(c.linkPath).symLinkTarget(), rig.sim->devicePath(1));
     rig.tick();
     rig.tick();
-    QVERIFY(rig.md->Measuring);
-    QCOMPARE(Rows(rig.md->Units[1]), (QList<float>{1, 2, NO_DATA_VALUE, NO_DATA_VALUE, 3, 4}));
-    QVERIFY(rig.consecutive(0));
-    QCOMPARE(rig.label(1)->text(), QStringLiteral("4.000"));
+    QVERIFY(rig.md.Measuring);
+    QCOMPARE(Rows(rig.md.Units[1]), (QList<float>{1, 2, NO_DATA_VALUE, NO_DATA_VALUE, 3, 4}));
+    QVERIFY(rig.consecutive({0}));
+    QCOMPARE(rig.label1(1), QStringLiteral("4.000"));
     QVERIFY(rig.messages.shown.isEmpty());
-    rig.click("cmdStop");
+    rig.stop();
     QCOMPARE(rig.messages.texts(), QStringList{QStringLiteral("2台目: 2件（%1）").arg(notFound)});
 }
 
 void TestRunPty::deviceTimerHangUpAndReturn() {
     // Both units read the time in stream periods, so a value's row can be checked against the
     // other unit's value of the same moment.
-    QTemporaryDir links;
+    ByIdFolder byId;
     SimUnitConfig healthy;
     healthy.waveform = Waveform::Clock;
     SimUnitConfig c = healthy;
     c.hangUpAfterLines = 12; // the probe's answer, "OK", ten readings
     c.returnAfterMs = 1500;
-    c.linkPath = links.filePath(QStringLiteral("unit2"));
-    PtyRig rig(false, 100, {healthy, c}, 100, {true, true});
-    rig.click("cmdStart");
-    QVERIFY(rig.md->Measuring);
-    const UnitRecord& u1 = rig.md->Units[0];
-    const UnitRecord& u2 = rig.md->Units[1];
+    c.linkPath = byId.linkPath(QStringLiteral("unit2"));
+    MainWindowRig rig({{0, 1}, false, 100, true},
+                      {.simUnits = {healthy, c}, .streamPeriodMs = 100, .realClock = true});
+    rig.start();
+    QVERIFY(rig.md.Measuring);
+    const UnitRecord& u1 = rig.md.Units[0];
+    const UnitRecord& u2 = rig.md.Units[1];
     const auto holes = [&u2] { return Rows(u2).count(NO_DATA_VALUE); };
     // Back with ten values after the gap.
     QTRY_VERIFY_WITH_TIMEOUT(holes() > 0 && u2.Data[u2.DataCount - 10] != NO_DATA_VALUE, 15000);
-    QVERIFY(rig.md->Measuring);
-    QCOMPARE(rig.sim.returns(1), 1);
-    rig.click("cmdStop");
+    QVERIFY(rig.md.Measuring);
+    QCOMPARE(rig.sim->returns(1), 1);
+    rig.stop();
 
     const QList<float> rows = Rows(u2);
     const qsizetype gap = rows.indexOf(NO_DATA_VALUE);
@@ -319,33 +236,6 @@ void TestRunPty::deviceTimerHangUpAndReturn() {
     const QString summary = rig.messages.last().text;
     QVERIFY2(summary.startsWith(QStringLiteral("2台目: %1件（COM2 (").arg(holes())),
              qPrintable(summary));
-}
-
-void TestRunPty::firstRowRule_data() {
-    QTest::addColumn<bool>("pcTimer");
-    QTest::newRow("PC timer") << true;
-    QTest::newRow("device timer") << false;
-}
-
-void TestRunPty::firstRowRule() {
-    // Unit 2 fails before its first value: the run stops as it always did, option or not.
-    QFETCH(bool, pcTimer);
-    PtyRig rig(pcTimer, pcTimer ? 1000 : 100,
-               {Counter(), pcTimer ? SilentSpell(1, 100) : Counter(2)}, 20, {true});
-    rig.click("cmdStart");
-    if (pcTimer) {
-        rig.tick();
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.md->Measuring, 10000);
-    QCOMPARE(rig.messages.shown.size(), 1);
-    if (pcTimer) {
-        QCOMPARE(rig.messages.last().text, QStringLiteral("タイムアウト"));
-        QCOMPARE(rig.md->SampleCount, 0);
-    } else {
-        QVERIFY2(rig.messages.last().text.startsWith(QStringLiteral("2台目: ")),
-                 qPrintable(rig.messages.last().text));
-    }
-    QCOMPARE(rig.md->Units[1].DataCount, 0);
 }
 
 QTEST_MAIN(TestRunPty)

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The settings dialog's device text beside each port box.
+#include "ByIdFolder.h"
 #include "FakeFileDialog.h"
 #include "FakeMessageBox.h"
 #include "FakeSettingsStore.h"
@@ -8,11 +9,9 @@
 #include "platform/QtSettingsStore.h"
 #include "settings/DialogSetting.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace k12;
@@ -21,16 +20,13 @@ class TestDialogSettingDevices : public QObject {
     Q_OBJECT
   private Q_SLOTS:
     void showsTheDeviceEachNumberStandsFor() {
-        QTemporaryDir tmp;
-        QVERIFY(tmp.isValid());
-        const QString present = tmp.filePath("ttyUSB0");
-        QFile file(present);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
+        test::ByIdFolder byId;
+        const QString present = byId.link("usb-K12INC_unit1-if00-port0", "/dev/null");
+        QVERIFY(!present.isEmpty());
 
         test::FakeSettingsStore settings;
-        settings.values.insert("Ports/COM1", present);
-        settings.values.insert("Ports/COM2", "/dev/k12-missing");
+        AssignPort(settings, 1, present);
+        AssignPort(settings, 2, "/dev/k12-missing");
         MeasurementStore store;
         for (size_t i = 0; i < UNIT_COUNT; ++i)
             store.Units[i].ComPort = int16_t(i + 1);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // k12inc-unit ports, assign and unassign against the settings file of the test's private home
 // and a by-id folder the test makes.
+#include "ByIdFolder.h"
 #include "RunTool.h"
 #include "UnitSimulator.h"
 
@@ -31,7 +32,7 @@ class TestUnitPorts : public QObject {
         QVERIFY2(QFile::exists(program_), qPrintable(program_));
         QVERIFY(tmp_.isValid());
         const QDir root(tmp_.path());
-        QVERIFY(root.mkpath("by-id") && root.mkpath("dev"));
+        QVERIFY(root.mkpath("dev") && byId_.isValid());
         QFile file(root.filePath("dev/ttyUSB9"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
@@ -39,10 +40,9 @@ class TestUnitPorts : public QObject {
         // A pseudo-terminal stands in for the adapter: a character device like the real one.
         sim_.start();
         device_ = QFileInfo(sim_.devicePath(0)).canonicalFilePath();
-        byId_ = root.filePath("by-id");
-        link_ = byId_ + "/usb-Maker_Adapter_A1-if00-port0";
-        QVERIFY(QFile::link(device_, link_));
-        QVERIFY(QFile::link(root.filePath("dev/gone"), byId_ + "/usb-Gone-if00-port0"));
+        link_ = byId_.link("usb-Maker_Adapter_A1-if00-port0", device_);
+        QVERIFY(!link_.isEmpty());
+        QVERIFY(!byId_.link("usb-Gone-if00-port0", root.filePath("dev/gone")).isEmpty());
     }
 
     void init() {
@@ -162,7 +162,7 @@ class TestUnitPorts : public QObject {
 
     Result run(const QStringList& args) {
         QProcessEnvironment byId;
-        byId.insert(QStringLiteral("K12INC_SERIAL_BY_ID"), byId_);
+        byId.insert(QStringLiteral("K12INC_SERIAL_BY_ID"), byId_.path());
         return k12::test::RunTool(program_, args, byId);
     }
 
@@ -171,7 +171,7 @@ class TestUnitPorts : public QObject {
     k12::UnitSimulator sim_{{k12::SimUnitConfig{}}};
     QString plainFile_;
     QString device_;
-    QString byId_;
+    k12::test::ByIdFolder byId_;
     QString link_;
 };
 
