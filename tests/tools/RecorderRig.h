@@ -1,13 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "RunSetup.h"
 #include "RunTool.h"
 #include "UnitSimulator.h"
 #include "data_files/DataFile.h"
+#include "platform/QtSettingsStore.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -52,36 +53,22 @@ class RecorderRig {
     }
     QString settingsFile() const { return path(QStringLiteral("site.ini")); }
 
-    // The settings file: every simulated unit in use on COM1, COM2, ..., the device timer at
-    // 100 ms, no options; `changes` ("Section/Key" -> text) replace or add keys.
+    // The settings file, written by the settings code: every simulated unit in use on COM1,
+    // COM2, ..., the device timer at 100 ms, no options; `changes` ("Section/Key" -> text)
+    // replace or add keys, also with texts the program would never write.
     void writeSettings(const QMap<QString, QString>& changes = {}) const {
-        QMap<QString, QString> values;
-        for (int i = 0; i < 4; ++i) {
-            const bool used = i < sim.unitCount();
-            values[QStringLiteral("MeasInfo/Mflag%1").arg(i + 1)] =
-                used ? QStringLiteral("True") : QStringLiteral("False");
-            values[QStringLiteral("MeasInfo/CommPort%1").arg(i + 1)] = QString::number(i + 1);
-            if (used) {
-                values[QStringLiteral("Ports/COM%1").arg(i + 1)] = sim.devicePath(i);
-            }
+        RunSetup setup{.units = {}, .pcTimer = false, .interval = 100};
+        for (int i = 0; i < sim.unitCount(); ++i) {
+            setup.units.push_back(i);
+            setup.devices.push_back({i + 1, sim.devicePath(i)});
         }
-        values[QStringLiteral("MeasInfo/TimerType")] = QStringLiteral("False");
-        values[QStringLiteral("MeasInfo/IntervalTM")] = QStringLiteral("100");
-        values.insert(changes);
-        QByteArray ini;
-        QString section;
-        for (auto it = values.cbegin(); it != values.cend(); ++it) {
-            const QString s = it.key().section(QLatin1Char('/'), 0, 0);
-            if (s != section) {
-                section = s;
-                ini += "[" + section.toUtf8() + "]\n";
-            }
-            ini +=
-                it.key().section(QLatin1Char('/'), 1).toUtf8() + "=" + it.value().toUtf8() + "\n";
+        QtSettingsStore store(settingsFile());
+        WriteSetup(setup, store);
+        for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
+            store.write(it.key().section(QLatin1Char('/'), 0, 0),
+                        it.key().section(QLatin1Char('/'), 1), it.value());
         }
-        QFile file(settingsFile());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(ini);
+        QVERIFY(store.sync().isEmpty());
     }
 
     // Starts the recorder on the settings file (with `--config` first unless args name one).
