@@ -4,6 +4,9 @@
 #include "measurement/Conversions.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
 
 namespace k12::files {
 
@@ -33,6 +36,23 @@ std::optional<QByteArray> EncodeField(const QString& text, const QString& what, 
         return std::nullopt;
     }
     return bytes;
+}
+
+bool FileNameTaken(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+QString FreeFilePath(const QString& folder, const QString& name) {
+    const QDir dir(folder);
+    const QFileInfo info(name);
+    const QString stem = info.completeBaseName() + QLatin1Char('-');
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    QString path = dir.filePath(name);
+    for (qint64 n = 2; FileNameTaken(path); ++n) {
+        path = dir.filePath(stem + QString::number(n) + suffix);
+    }
+    return path;
 }
 
 QString MemoLabel(int i) {
