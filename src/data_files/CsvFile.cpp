@@ -7,7 +7,6 @@
 
 #include <QDir>
 #include <algorithm>
-#include <cstring>
 
 namespace k12 {
 

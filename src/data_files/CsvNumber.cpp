@@ -183,7 +183,9 @@ char* WriteCsvSingle(char* out, float v) {
         }
     }
     q += up;
-    if (q == 10'000'000) { // 9.9999995 and the like round up into the next decade
+    // Rounding up into the next decade: never for a single, whose spacing just below a power
+    // of ten is more than half a unit of the seventh digit, but cheap to keep right.
+    if (q == 10'000'000) {
         q = 1'000'000;
         ++exp;
     }

@@ -170,7 +170,7 @@ class TestCsvFile : public QObject {
             -179.99995f, 179.99995f, 1e-7f, 99999.995f, -0.0f, 0.0f, 9.9999995f, 999999.95f,
             99.999995f, 0.99999995f, 9999999.5f, 99999995.0f, 0.000099999995f,
             // Ties at the seventh digit go to even.
-            16777215.0f, 12345675.0f, 12345665.0f, 0.5f, 2.5f,
+            16777215.0f, 12345675.0f, 12345665.0f, 1234567.5f, 1234566.5f, 4.8828125e-4f,
             // Where the plain notation ends, just below and above.
             1e-5f, std::nextafter(1e-5f, 0.0f), 9.9999995e-6f, 1e15f, std::nextafter(1e15f, 0.0f),
             999999950000000.0f,
@@ -197,18 +197,7 @@ class TestCsvFile : public QObject {
             // Every bit pattern half of the time, angles with three decimals the other half.
             const float v = i % 2 == 0 ? std::bit_cast<float>(random.generate())
                                        : float(int(random.bounded(720001)) - 360000) / 1000.0f;
-            const QByteArray written = Written(v);
-            if (written != CsvSingle(v).toLatin1()) {
-                QFAIL(qPrintable(QStringLiteral("%1 (%2): %3 instead of %4")
-                                     .arg(std::bit_cast<uint32_t>(v), 8, 16, QLatin1Char('0'))
-                                     .arg(double(v), 0, 'g', 9)
-                                     .arg(QString::fromLatin1(written), CsvSingle(v))));
-            }
-        }
-        for (const double v : {1.5, 1.0, 32.767, 0.1 + 0.2, 1.23456789012345, -0.0,
-                               0.9999999999999999, 1e300, 5e-324, 999999999999999.5}) {
-            char buf[CSV_NUMBER_MAX_CHARS];
-            QCOMPARE(QByteArray(buf, WriteCsvDouble(buf, v) - buf), CsvDouble(v).toLatin1());
+            QCOMPARE(Written(v), CsvSingle(v).toLatin1());
         }
     }
 

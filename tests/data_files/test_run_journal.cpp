@@ -247,9 +247,6 @@ class TestRunJournal : public QObject {
             << "run.zr5" << 0 << QStringList{"run.zr5/"} << "run-2.zr5";
         QTest::newRow("a link to nowhere")
             << "run.zr5" << 0 << QStringList{"run.zr5@"} << "run-2.zr5";
-        QTest::newRow("no extension") << "notes" << 0 << QStringList{"notes"} << "notes-2";
-        QTest::newRow("dots in the name")
-            << "a.b.zr5" << 0 << QStringList{"a.b.zr5"} << "a.b-2.zr5";
     }
     void freeFilePath() {
         QFETCH(QString, name);
@@ -277,33 +274,6 @@ class TestRunJournal : public QObject {
             }
         }
         QCOMPARE(files::FreeFilePath(folder.path(), name), dir.filePath(expected));
-    }
-
-    // The journal is put aside under the first free name, however many runs started in the
-    // same second.
-    void putAsidePastAThousandNames() {
-        const QString folder = dir_.filePath(QStringLiteral("aside"));
-        auto journal = Make(folder);
-        MeasurementStore s;
-        Started(s, true);
-        journal->Begin(s);
-        s.Units[0].Data[0] = 1.0f;
-        s.Units[0].DataCount = s.SampleCount = 1;
-        journal->End(s);
-        const QDir unsaved(journal->UnsavedFolder());
-        QVERIFY(unsaved.mkpath(QStringLiteral(".")));
-        const QString stem = QStringLiteral("20261207-090530");
-        for (int n = 1; n <= 1000; ++n) {
-            QVERIFY(
-                WriteAll(unsaved.filePath(n == 1 ? stem + QStringLiteral(".zr5")
-                                                 : QStringLiteral("%1-%2.zr5").arg(stem).arg(n)),
-                         "taken"));
-        }
-        const QByteArray kept = ReadAll(journal->Path());
-        QCOMPARE(journal->MoveToUnsaved(), std::nullopt);
-        QVERIFY(!QFileInfo::exists(journal->Path()));
-        QCOMPARE(ReadAll(unsaved.filePath(stem + QStringLiteral("-1001.zr5"))), kept);
-        QCOMPARE(ReadAll(unsaved.filePath(stem + QStringLiteral("-1000.zr5"))), "taken");
     }
 
     void folderThatCannotBeMade() {
