@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The store's file paths over a full store (4 x 88000 rows): writing and reading the dedicated
-// file, exporting CSV, and clearing the store.
+// file, exporting CSV (one store, and the pieces of a long run joined), and clearing the store.
 #include "BenchUtil.h"
 #include "data_files/CsvFile.h"
 #include "data_files/DataFile.h"
 #include "data_files/RunJournal.h"
 
+#include "measurement/Conversions.h"
+
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <cmath>
 
@@ -16,6 +19,8 @@ using namespace k12::bench;
 namespace {
 
 constexpr int kFileRuns = 7;
+// Pieces of a long run joined into one CSV.
+constexpr int kJoinPieces = 3;
 constexpr int kClearRuns = 21;
 // A minute of 100 ms steps per journal run.
 constexpr int kJournalSteps = 600;
@@ -85,6 +90,23 @@ int main(int argc, char** argv) {
          loaded.Units[3].Data[MAX_SAMPLES - 1] == store.Units[3].Data[MAX_SAMPLES - 1];
     const Timing writeCsv =
         Measure(kFileRuns, [&](int) { ok = Check(WriteCsvFile(store, csv), "csv") && ok; });
+
+    // Full pieces of one run at 100 ms, 8800 s apart; the figure is per 4 x 88000 rows.
+    QStringList pieces;
+    for (int n = 0; n < kJoinPieces && ok; ++n) {
+        const QDateTime start(QDate(2024, 3, 5), QTime(9, 7, 2));
+        store.StartTime = FormatStartTime(start.addMSecs(qint64(n) * MAX_SAMPLES * 100));
+        pieces << dir.filePath(QStringLiteral("piece-%1.zr5").arg(n + 1));
+        ok = Check(WriteDataFile(store, pieces.last()), "piece") && ok;
+    }
+    const QString joined = dir.filePath(QStringLiteral("joined.csv"));
+    Timing join = Measure(
+        kFileRuns, [&](int) { ok = Check(WriteJoinedCsvFile(pieces, joined), "join") && ok; });
+    join.median /= kJoinPieces;
+    join.min /= kJoinPieces;
+    join.cpu /= kJoinPieces;
+    ok = ok && QFileInfo(joined).size() > kJoinPieces * (QFileInfo(csv).size() - 1000);
+
     const Timing clear = Measure(
         kClearRuns, [&](int) { loaded.ClearData(); },
         [&](int) {
@@ -131,7 +153,8 @@ int main(int argc, char** argv) {
 
     Report("WriteDataFile, 4 x 88000 rows", write);
     Report("ReadDataFile (parse + apply), 4 x 88000 rows", read);
-    Report("WriteCsvFile, 4 x 88000 rows", writeCsv);
+    Report("WriteCsvFile, 4 x 88000 rows", writeCsv, "<= 50");
+    Report("csv --join (WriteJoinedCsvFile), per 4 x 88000 rows", join, "<= 50");
     Report("MeasurementStore::ClearData, full store", clear);
     Report("run journal: append + flush per 100 ms step, 4 units", perStep(journalRun), "< 200",
            "us");

@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data_files/CsvFile.h"
 
+#include "data_files/CsvNumber.h"
 #include "data_files/FileCommon.h"
 #include "measurement/Conversions.h"
 
 #include <QDir>
 #include <algorithm>
-#include <cstdlib>
 
 namespace k12 {
 
 namespace {
 
 const QLatin1String CRLF("\r\n");
+
+QString CsvDoubleText(double v) {
+    char buf[CSV_NUMBER_MAX_CHARS];
+    return QString::fromLatin1(buf, WriteCsvDouble(buf, v) - buf);
+}
 
 QString Line(const QStringList& items) {
     return items.join(QLatin1Char(',')) + CRLF;
@@ -24,6 +29,7 @@ struct Piece {
     DataFileHead head;
     std::array<bool, UNIT_COUNT> inUse{};
     int32_t rows = 0;
+    std::optional<QDateTime> start; // nullopt when the start time text names no time
 };
 
 bool Same(const Piece& a, const Piece& b) {
@@ -57,32 +63,18 @@ std::optional<DataFileError> LoadPiece(const QString& path, MeasurementStore& st
         piece.inUse[u] = store.Units[u].Mflag;
     }
     piece.rows = store.SampleCount;
+    piece.start = ParseStartTime(piece.head.StartTime);
     return std::nullopt;
-}
-
-QString UnitsText(const std::array<bool, UNIT_COUNT>& inUse) {
-    QStringList units;
-    for (int u = 0; u < UNIT_COUNT; ++u) {
-        if (inUse[u]) {
-            units << QString::number(u + 1);
-        }
-    }
-    return units.isEmpty() ? QStringLiteral("なし") : units.join(QStringLiteral(", "));
 }
 
 QString TimerText(bool timerType) {
     return timerType ? QStringLiteral("PCタイマー") : QStringLiteral("装置タイマー");
 }
 
-// Why `next` cannot follow `prev`; nullopt when it can.
+// Why `next`, the piece that starts after `prev`, cannot follow it; nullopt when it can.
 std::optional<DataFileError> Mismatch(const Piece& prev, const Piece& next) {
     const QString a = Shown(next.path);
     const QString b = Shown(prev.path);
-    if (next.inUse != prev.inUse) {
-        return Refused(
-            QStringLiteral("ファイル「%1」の使用ユニット（%2）が「%3」（%4）と異なります。")
-                .arg(a, UnitsText(next.inUse), b, UnitsText(prev.inUse)));
-    }
     if (next.head.TimerType != prev.head.TimerType) {
         return Refused(
             QStringLiteral("ファイル「%1」のタイマー（%2）が「%3」（%4）と異なります。")
@@ -96,24 +88,19 @@ std::optional<DataFileError> Mismatch(const Piece& prev, const Piece& next) {
                 .arg(b)
                 .arg(prev.head.IntervalTM));
     }
-    const auto prevStart = ParseStartTime(prev.head.StartTime);
-    const auto nextStart = ParseStartTime(next.head.StartTime);
-    const auto unreadable = [](const Piece& p) {
-        return Refused(QStringLiteral("ファイル「%1」の開始時刻「%2」を読み取れません。")
-                           .arg(Shown(p.path), p.head.StartTime));
-    };
-    if (!prevStart) {
-        return unreadable(prev);
+    // Start times hold whole seconds: anything closer than a second follows on, but two pieces
+    // never start in the same second.
+    const QDateTime expected = prev.start->addMSecs(qint64(prev.rows) * prev.head.IntervalTM);
+    const qint64 late = expected.msecsTo(*next.start);
+    if (*next.start == *prev.start || late <= -1000) {
+        return Refused(QStringLiteral("ファイル「%1」の開始時刻 %2 "
+                                      "が「%3」の続き（%4）ではありません（重なっています）。")
+                           .arg(a, next.head.StartTime.trimmed(), b, FormatStartTime(expected)));
     }
-    if (!nextStart) {
-        return unreadable(next);
-    }
-    // Start times hold whole seconds: anything closer than a second follows on.
-    const QDateTime expected = prevStart->addMSecs(qint64(prev.rows) * prev.head.IntervalTM);
-    if (std::llabs(expected.msecsTo(*nextStart)) >= 1000) {
-        return Refused(
-            QStringLiteral("ファイル「%1」の開始時刻 %2 が「%3」の続き（%4）ではありません。")
-                .arg(a, next.head.StartTime.trimmed(), b, FormatStartTime(expected)));
+    if (late >= 1000) {
+        return Refused(QStringLiteral("ファイル「%1」の開始時刻 %2 "
+                                      "が「%3」の続き（%4）ではありません（間が空いています）。")
+                           .arg(a, next.head.StartTime.trimmed(), b, FormatStartTime(expected)));
     }
     return std::nullopt;
 }
@@ -146,7 +133,7 @@ std::optional<QByteArray> CsvHeader(const DataFileHead& head, int64_t rows, cons
     }
     if (head.TimerType) {
         text += Line({CsvText(QStringLiteral("PCタイマー(sec)")),
-                      CsvDouble(static_cast<double>(head.IntervalTM) / 1000.0)});
+                      CsvDoubleText(static_cast<double>(head.IntervalTM) / 1000.0)});
     } else {
         text +=
             Line({CsvText(QStringLiteral("装置タイマー(msec)")), QString::number(head.IntervalTM)});
@@ -170,20 +157,44 @@ std::optional<QByteArray> CsvHeader(const DataFileHead& head, int64_t rows, cons
 }
 
 void AppendCsvRows(QByteArray& out, const MeasurementStore& store, int32_t from, int32_t to) {
-    out.reserve(out.size() + qsizetype(std::max(0, to - from)) * 48);
-    for (int32_t k = from; k < to; ++k) {
-        for (int u = 0; u < UNIT_COUNT; ++u) {
-            const auto& unit = store.Units[u];
-            // A missing reading is a blank item, never the marker value a spreadsheet would
-            // take for an angle.
-            if (unit.Mflag && k < unit.DataCount && size_t(k) < unit.Data.size() &&
-                unit.Data[k] != NO_DATA_VALUE) {
-                out.append(CsvSingle(unit.Data[k]).toLatin1());
-            } else {
-                out.append("\"\"");
+    if (to <= from) {
+        return;
+    }
+    // Per unit, the rows below which it may hold a reading.
+    std::array<int32_t, UNIT_COUNT> limit{};
+    for (int u = 0; u < UNIT_COUNT; ++u) {
+        const auto& unit = store.Units[u];
+        limit[u] = unit.Mflag ? std::min<int32_t>(unit.DataCount, int32_t(unit.Data.size())) : 0;
+    }
+    // Written in place, a block of rows at a time, with room for the longest items.
+    constexpr int32_t BLOCK_ROWS = 1024;
+    constexpr qsizetype ROW_ROOM = UNIT_COUNT * (CSV_NUMBER_MAX_CHARS + 2);
+    out.reserve(out.size() + qsizetype(to - from) * 40);
+    for (int32_t block = from; block < to; block += BLOCK_ROWS) {
+        const int32_t end = block + std::min(BLOCK_ROWS, to - block);
+        const qsizetype start = out.size();
+        out.resize(start + qsizetype(end - block) * ROW_ROOM);
+        char* p = out.data() + start;
+        for (int32_t k = block; k < end; ++k) {
+            for (int u = 0; u < UNIT_COUNT; ++u) {
+                const float v = k < limit[u] ? store.Units[u].Data[size_t(k)] : NO_DATA_VALUE;
+                // A missing reading is a blank item, never the marker value a spreadsheet would
+                // take for an angle.
+                if (HoldsReading(v)) {
+                    p = WriteCsvSingle(p, v);
+                } else {
+                    *p++ = '"';
+                    *p++ = '"';
+                }
+                if (u + 1 < UNIT_COUNT) {
+                    *p++ = ',';
+                } else {
+                    *p++ = '\r';
+                    *p++ = '\n';
+                }
             }
-            out.append(u + 1 < UNIT_COUNT ? "," : "\r\n");
         }
+        out.truncate(p - out.constData());
     }
 }
 
@@ -209,15 +220,26 @@ std::optional<DataFileError> WriteJoinedCsvFile(const QStringList& pieces, const
     std::vector<Piece> checked(size_t(pieces.size()));
     int64_t total = 0;
     for (qsizetype i = 0; i < pieces.size(); ++i) {
-        if (auto error = LoadPiece(pieces[i], store, checked[size_t(i)])) {
+        Piece& piece = checked[size_t(i)];
+        if (auto error = LoadPiece(pieces[i], store, piece)) {
             return error;
         }
-        if (i > 0) {
-            if (auto error = Mismatch(checked[size_t(i - 1)], checked[size_t(i)])) {
-                return error;
-            }
+        if (!piece.start && pieces.size() > 1) {
+            return Refused(QStringLiteral("ファイル「%1」の開始時刻「%2」を読み取れません。")
+                               .arg(Shown(piece.path), piece.head.StartTime));
         }
-        total += checked[size_t(i)].rows;
+        total += piece.rows;
+    }
+    // In time order, whatever order or names the pieces come in: numbers past 999 do not sort
+    // by name.
+    if (checked.size() > 1) {
+        std::stable_sort(checked.begin(), checked.end(),
+                         [](const Piece& a, const Piece& b) { return *a.start < *b.start; });
+    }
+    for (size_t i = 1; i < checked.size(); ++i) {
+        if (auto error = Mismatch(checked[i - 1], checked[i])) {
+            return error;
+        }
     }
 
     std::optional<DataFileError> error;
@@ -242,7 +264,7 @@ std::optional<DataFileError> WriteJoinedCsvFile(const QStringList& pieces, const
             return Refused(QStringLiteral("ファイル「%1」が読み込み中に変わりました。")
                                .arg(Shown(expected.path)));
         }
-        rows.clear();
+        rows.resize(0);
         AppendCsvRows(rows, store, 0, piece.rows);
         if (auto failure = out.Write(rows)) {
             return failure;

@@ -19,11 +19,14 @@ std::optional<QByteArray> CsvHeader(const DataFileHead& head, int64_t rows, cons
 // Appends the lines of the store's rows [from, to) as an export writes them.
 void AppendCsvRows(QByteArray& out, const MeasurementStore& store, int32_t from, int32_t to);
 
-// Exports the data files `pieces`, read one after another, as one CSV: the first one's header
-// with the total row count, then the rows of each in turn. Pieces the reader refuses, or whose
-// units in use, timer, interval or start times do not continue one another, are refused before
-// anything is written; the target is replaced only once the new file is complete. Only one piece
-// is held in memory at a time.
+// Exports the data files `pieces` (a long run's pieces) as one CSV: in the order of their start
+// times, whatever order they are given in, the earliest one's header with the total row count,
+// then the rows of each in turn. A unit in use in any piece is in use in the set; a piece in
+// which it has no reading gives blank items for it. Pieces the reader refuses, whose timer or
+// interval differ, or that leave a gap or overlap (a piece's start time is the previous one's
+// plus its rows times the interval, to the second) are refused before anything is written; the
+// target is replaced only once the new file is complete. Only one piece is held in memory at a
+// time.
 [[nodiscard]] std::optional<DataFileError> WriteJoinedCsvFile(const QStringList& pieces,
                                                               const QString& path);
 

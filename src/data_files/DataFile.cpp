@@ -22,7 +22,7 @@ namespace {
 
 constexpr qsizetype ROW_BYTES = DATA_FILE_ROW_BYTES;
 constexpr qsizetype FIXED_HEADER_BYTES = 18;
-constexpr uint32_t NO_DATA_BITS = 0xC479C000u;
+static_assert(std::bit_cast<uint32_t>(NO_DATA_VALUE) == 0xC479C000u, "the file's hole marker");
 // The largest header: seven texts of 65535 bytes each, then the fixed fields.
 constexpr qint64 MAX_HEADER_BYTES = 7 * (2 + 65535) + FIXED_HEADER_BYTES;
 constexpr qint64 MAX_READ_BYTES = MAX_HEADER_BYTES + qint64(MAX_SAMPLES) * ROW_BYTES;
@@ -351,6 +351,21 @@ DataFileParse ParseDataFile(const QString& path) {
     return Parse(bytes, total, path);
 }
 
+std::array<bool, UNIT_COUNT> UnitsInUse(const DataFileContent& content) {
+    std::array<bool, UNIT_COUNT> inUse{};
+    const auto rows = std::min<size_t>(content.Rows.size(), MAX_SAMPLES);
+    int found = 0;
+    for (size_t k = 0; k < rows && found < UNIT_COUNT; ++k) {
+        for (int u = 0; u < UNIT_COUNT; ++u) {
+            if (!inUse[u] && HoldsReading(content.Rows[k][u])) {
+                inUse[u] = true;
+                ++found;
+            }
+        }
+    }
+    return inUse;
+}
+
 void ApplyDataFile(const DataFileContent& content, MeasurementStore& store) {
     if (std::any_of(store.Units.begin(), store.Units.end(),
                     [](const UnitRecord& u) { return u.Data.size() < size_t(MAX_SAMPLES); })) {
@@ -367,14 +382,16 @@ void ApplyDataFile(const DataFileContent& content, MeasurementStore& store) {
     const auto rows = std::min<size_t>(content.Rows.size(), MAX_SAMPLES);
     for (size_t k = 0; k < rows; ++k) {
         for (int u = 0; u < UNIT_COUNT; ++u) {
-            const float v = content.Rows[k][u];
-            if (k == 0) {
-                store.Units[u].Mflag = std::bit_cast<uint32_t>(v) != NO_DATA_BITS;
-            }
-            store.Units[u].Data[k] = v;
+            store.Units[u].Data[k] = content.Rows[k][u];
         }
     }
     store.SampleCount = static_cast<int32_t>(rows);
+    if (rows > 0) {
+        const auto inUse = UnitsInUse(content);
+        for (int u = 0; u < UNIT_COUNT; ++u) {
+            store.Units[u].Mflag = inUse[u];
+        }
+    }
     for (auto& unit : store.Units) {
         unit.DataCount = unit.Mflag ? store.SampleCount : 0;
     }

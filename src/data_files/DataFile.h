@@ -7,6 +7,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <optional>
 #include <variant>
@@ -44,6 +45,15 @@ struct DataFileContent {
 using DataFileParse = std::variant<DataFileContent, DataFileError>;
 
 inline constexpr int DATA_FILE_ROW_BYTES = 4 * UNIT_COUNT;
+
+// A slot holds a reading unless it holds NO_DATA_VALUE, compared bit for bit.
+constexpr bool HoldsReading(float v) {
+    return std::bit_cast<uint32_t>(v) != std::bit_cast<uint32_t>(NO_DATA_VALUE);
+}
+
+// The units in use in a file: those with a reading in any of its rows. A unit that was down when
+// a piece of a long run started has a hole in the piece's first row and is still in use.
+std::array<bool, UNIT_COUNT> UnitsInUse(const DataFileContent& content);
 
 // The fields of a dedicated data file's header, without the row count.
 struct DataFileHead {
@@ -116,7 +126,8 @@ class DataFileWriter {
 // The same on bytes in memory; `name` only appears in messages.
 [[nodiscard]] DataFileParse ParseDataFileBytes(QByteArrayView bytes, const QString& name);
 
-// Replaces the store's measurement and acquisition settings with the parsed file.
+// Replaces the store's measurement and acquisition settings with the parsed file; the units in
+// use are UnitsInUse(content), each counting every row.
 void ApplyDataFile(const DataFileContent& content, MeasurementStore& store);
 
 // ParseDataFile then, only on success, ApplyDataFile; on error the store is untouched.

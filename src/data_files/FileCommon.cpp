@@ -4,7 +4,9 @@
 #include "measurement/Conversions.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <sys/stat.h>
 
 namespace k12::files {
 
@@ -36,6 +38,23 @@ std::optional<QByteArray> EncodeField(const QString& text, const QString& what, 
     return bytes;
 }
 
+bool FileNameTaken(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+QString FreeFilePath(const QString& folder, const QString& name) {
+    const QDir dir(folder);
+    const QFileInfo info(name);
+    const QString stem = info.completeBaseName() + QLatin1Char('-');
+    const QString suffix = info.suffix().isEmpty() ? QString() : QLatin1Char('.') + info.suffix();
+    QString path = dir.filePath(name);
+    for (qint64 n = 2; FileNameTaken(path); ++n) {
+        path = dir.filePath(stem + QString::number(n) + suffix);
+    }
+    return path;
+}
+
 QString MemoLabel(int i) {
     return QStringLiteral("メモ") + QChar(0xFF11 + i);
 }
@@ -63,16 +82,6 @@ std::optional<DataFileError> SaveStream::Commit() {
             path_, QStringLiteral("書き込みを完了できません（%1）。").arg(file_.errorString()));
     }
     return std::nullopt;
-}
-
-QString FreeFilePath(const QString& folder, const QString& name) {
-    const QDir dir(folder);
-    const QFileInfo info(name);
-    QString path = dir.filePath(name);
-    for (qint64 k = 2; QFileInfo::exists(path); ++k) {
-        path = dir.filePath(info.completeBaseName() + QStringLiteral("-%1.").arg(k) + info.suffix());
-    }
-    return path;
 }
 
 std::optional<DataFileError> SaveBytes(const QString& path, const QByteArray& bytes) {

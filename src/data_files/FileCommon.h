@@ -18,6 +18,13 @@ DataFileError SaveFailure(const QString& path, const QString& reason);
 std::optional<QByteArray> EncodeField(const QString& text, const QString& what, const QString& path,
                                       bool limitLength, std::optional<DataFileError>& error);
 
+// `name` in `folder`, or with "-2", "-3", ... before its extension ("run.zr5", "run-2.zr5") when
+// an entry of that name exists: the first free one, however many are taken. Whoever creates the
+// file must still not replace one that appeared meanwhile.
+QString FreeFilePath(const QString& folder, const QString& name);
+// Whether an entry named `path` exists (a dangling symbolic link included).
+bool FileNameTaken(const QString& path);
+
 // The label of memo line i (0..4): "メモ１" to "メモ５".
 QString MemoLabel(int i);
 
@@ -34,10 +41,6 @@ class SaveStream {
     QString path_;
     QSaveFile file_;
 };
-
-// `name` in `folder`, or with "-2", "-3", ... before its extension when a file has that name
-// already: a file written there never replaces another.
-QString FreeFilePath(const QString& folder, const QString& name);
 
 // Writes `bytes` to a temporary file in the target's folder and renames it over `path` only
 // once complete, so a failure leaves any existing file as it was.

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "data_files/RunJournal.h"
 
+#include "data_files/FileCommon.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -195,27 +197,22 @@ std::optional<QString> RunJournal::SetAside(const QString& path) {
     if (!started.isValid()) {
         started = QFileInfo(path).lastModified();
     }
-    const QString stem =
-        target + QLatin1Char('/') + started.toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString name =
+        started.toString(QStringLiteral("yyyyMMdd-HHmmss")) + QStringLiteral(".zr5");
     QFile journal(path);
-    for (int n = 1; n < 1000; ++n) {
-        const QString name =
-            stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + QStringLiteral(".zr5");
-        if (QFileInfo::exists(name)) {
-            continue;
-        }
+    for (;;) {
+        const QString free = files::FreeFilePath(target, name);
         // rename() never replaces an existing file.
-        if (journal.rename(name)) {
+        if (journal.rename(free)) {
             Forget(path);
             return std::nullopt;
         }
-        if (QFileInfo::exists(name)) {
-            continue;
+        // Another program took the name meanwhile: the next one.
+        if (!files::FileNameTaken(free)) {
+            return QStringLiteral("%1 を %2 に移動できません（%3）。")
+                .arg(path, free, journal.errorString());
         }
-        return QStringLiteral("%1 を %2 に移動できません（%3）。")
-            .arg(path, name, journal.errorString());
     }
-    return QStringLiteral("%1 に空いている名前がありません。").arg(target);
 }
 
 void RunJournal::BeforeErase(const MeasurementStore& store) {

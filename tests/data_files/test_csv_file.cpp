@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ZrBytes.h"
 #include "data_files/CsvFile.h"
+#include "data_files/CsvNumber.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <bit>
+#include <cmath>
+#include <limits>
 
 using namespace k12;
 using namespace k12::test;
@@ -38,6 +43,11 @@ void Fill(MeasurementStore& s) {
     s.Units[2].Data[0] = 99.0f; // not in use: never written
     s.Units[3].Data[1] = 7.0f;  // rows 0 and 2 hold no reading
     s.SampleCount = 3;
+}
+
+QByteArray Written(float v) {
+    char buf[CSV_NUMBER_MAX_CHARS];
+    return QByteArray(buf, WriteCsvSingle(buf, v) - buf);
 }
 
 } // namespace
@@ -149,6 +159,46 @@ class TestCsvFile : public QObject {
         Fill(s);
         s.Memo[0] = memo;
         QCOMPARE(Export(s).value(2), line);
+    }
+
+    // The items are written without a QString per value: the same text as CsvSingle, the
+    // formatting the export always had.
+    void numbersAsBefore_data() {
+        QTest::addColumn<float>("v");
+        using L = std::numeric_limits<float>;
+        const float cases[] = {
+            -179.99995f, 179.99995f, 1e-7f, 99999.995f, -0.0f, 0.0f, 9.9999995f, 999999.95f,
+            99.999995f, 0.99999995f, 9999999.5f, 99999995.0f, 0.000099999995f,
+            // Ties at the seventh digit go to even.
+            16777215.0f, 12345675.0f, 12345665.0f, 1234567.5f, 1234566.5f, 4.8828125e-4f,
+            // Where the plain notation ends, just below and above.
+            1e-5f, std::nextafter(1e-5f, 0.0f), 9.9999995e-6f, 1e15f, std::nextafter(1e15f, 0.0f),
+            999999950000000.0f,
+            // Where the integer way ends: 2^-18, 2^23, 2^24, 2^63.
+            3.8146973e-06f, std::nextafter(3.8146973e-06f, 0.0f), 8388608.0f, 16777216.0f,
+            9.2233720e18f, 1.8446744e19f,
+            // Large and tiny magnitudes.
+            L::max(), -L::max(), L::min(), L::denorm_min(), -L::denorm_min(), 1e38f, 1e-38f, 1e-45f,
+            123456.7f, 1234567.0f, 12345678.0f, 0.1f, 0.001f, -999.0f, 180.0f, -180.0f,
+            L::quiet_NaN(), L::infinity(), -L::infinity()};
+        for (const float v : cases) {
+            QTest::newRow(qPrintable(QString::number(v, 'g', 9))) << v;
+        }
+    }
+    void numbersAsBefore() {
+        QFETCH(float, v);
+        QCOMPARE(Written(v), CsvSingle(v).toLatin1());
+        QCOMPARE(Written(-v), CsvSingle(-v).toLatin1());
+    }
+
+    void numbersAsBeforeSweep() {
+        QRandomGenerator random(20261207);
+        for (int i = 0; i < 400000; ++i) {
+            // Every bit pattern half of the time, angles with three decimals the other half.
+            const float v = i % 2 == 0 ? std::bit_cast<float>(random.generate())
+                                       : float(int(random.bounded(720001)) - 360000) / 1000.0f;
+            QCOMPARE(Written(v), CsvSingle(v).toLatin1());
+        }
     }
 
     void fullStore() {

@@ -8,6 +8,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <bit>
 
 using namespace k12;
 using namespace k12::test;
@@ -197,26 +198,49 @@ class TestDataFile : public QObject {
         QCOMPARE(s.Units[3].Data[rows], NO_DATA_VALUE);
     }
 
-    void firstRowDecidesUnitsInUse() {
-        // Unit 2 has a hole in row 0 but readings later; unit 3 is just off -999.
+    void anyReadingMarksAUnitInUse_data() {
+        QTest::addColumn<int>("firstReading"); // row of unit 2's only reading; -1 for none
+        QTest::addColumn<float>("value");
+        QTest::addColumn<bool>("inUse");
+        QTest::newRow("reading in row 0") << 0 << 12.5f << true;
+        // A unit down when a piece of a long run started.
+        QTest::newRow("hole in row 0, reading in row 1") << 1 << -3.0f << true;
+        QTest::newRow("reading in the last row only") << MAX_SAMPLES - 1 << 179.9f << true;
+        QTest::newRow("just off the marker") << 40000 << -999.0001f << true;
+        QTest::newRow("minus zero") << 7 << -0.0f << true;
+        QTest::newRow("no reading at all") << -1 << 0.0f << false;
+    }
+    void anyReadingMarksAUnitInUse() {
+        QFETCH(int, firstReading);
+        QFETCH(float, value);
+        QFETCH(bool, inUse);
+        // A full piece: unit 1 reads in every row, unit 2 once at most, units 3 and 4 never.
         ZrBytes z;
-        z.header(0, 300, 2)
-            .row(1.0f, NO_DATA_VALUE, -999.0001f, NO_DATA_VALUE)
-            .row(2.0f, 5.0f, 6.0f, NO_DATA_VALUE);
-        QVERIFY(WriteAll(Path("mflag.zr5"), z.bytes));
+        z.header(0, 100, MAX_SAMPLES);
+        z.bytes.reserve(z.bytes.size() + MAX_SAMPLES * DATA_FILE_ROW_BYTES);
+        for (int k = 0; k < MAX_SAMPLES; ++k) {
+            z.row(float(k % 360), k == firstReading ? value : NO_DATA_VALUE, NO_DATA_VALUE,
+                  NO_DATA_VALUE);
+        }
+        QVERIFY(WriteAll(Path("inuse.zr5"), z.bytes));
         MeasurementStore s;
         s.InitDataArea();
         for (auto& u : s.Units) {
             u.Mflag = true;
         }
-        QVERIFY(!ReadDataFile(s, Path("mflag.zr5")));
+        QVERIFY(!ReadDataFile(s, Path("inuse.zr5")));
+        QCOMPARE(s.SampleCount, MAX_SAMPLES);
         QCOMPARE(s.Units[0].Mflag, true);
-        QCOMPARE(s.Units[1].Mflag, false);
-        QCOMPARE(s.Units[1].DataCount, 0);
-        QCOMPARE(s.Units[1].Data[1], 5.0f); // stored even though not in use
-        QCOMPARE(s.Units[2].Mflag, true);
-        QCOMPARE(s.Units[2].DataCount, 2);
-        QCOMPARE(s.Units[3].Mflag, false);
+        QCOMPARE(s.Units[1].Mflag, inUse);
+        // A unit in use counts every row, its holes included.
+        QCOMPARE(s.Units[1].DataCount, inUse ? MAX_SAMPLES : 0);
+        if (firstReading >= 0) {
+            QCOMPARE(std::bit_cast<uint32_t>(s.Units[1].Data[firstReading]),
+                     std::bit_cast<uint32_t>(value));
+            QCOMPARE(s.Units[1].Data[0], firstReading == 0 ? value : NO_DATA_VALUE);
+        }
+        QCOMPARE(s.Units[2].Mflag, false);
+        QCOMPARE(s.Units[3].DataCount, 0);
     }
 
     void capacityLimits() {

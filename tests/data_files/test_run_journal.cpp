@@ -3,6 +3,7 @@
 #include "FakeMessageBox.h"
 #include "ZrBytes.h"
 #include "data_files/DataFile.h"
+#include "data_files/FileCommon.h"
 #include "data_files/RunJournal.h"
 
 #include <QDir>
@@ -228,6 +229,52 @@ class TestRunJournal : public QObject {
         QCOMPARE(messages_.notified.size(), 1);
         QVERIFY2(messages_.notified.last().text.contains(reason),
                  qPrintable(messages_.notified.last().text));
+    }
+
+    void freeFilePath_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("numbered");      // name, name-2, ... name-numbered taken
+        QTest::addColumn<QStringList>("taken"); // more entries; "/" ends a folder, "@" a link
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("free") << "run.zr5" << 0 << QStringList{"other.zr5"} << "run.zr5";
+        QTest::newRow("taken") << "run.zr5" << 1 << QStringList{} << "run-2.zr5";
+        QTest::newRow("a gap in the numbers")
+            << "run.zr5" << 2 << QStringList{"run-4.zr5"} << "run-3.zr5";
+        QTest::newRow("taken up to -1000") << "run.zr5" << 1000 << QStringList{} << "run-1001.zr5";
+        QTest::newRow("a piece's name")
+            << "20261207-220507-1000.zr5" << 0 << QStringList{"20261207-220507-1000.zr5"}
+            << "20261207-220507-1000-2.zr5";
+        QTest::newRow("a folder of that name")
+            << "run.zr5" << 0 << QStringList{"run.zr5/"} << "run-2.zr5";
+        QTest::newRow("a link to nowhere")
+            << "run.zr5" << 0 << QStringList{"run.zr5@"} << "run-2.zr5";
+    }
+    void freeFilePath() {
+        QFETCH(QString, name);
+        QFETCH(int, numbered);
+        QFETCH(QStringList, taken);
+        QFETCH(QString, expected);
+        QTemporaryDir folder(dir_.filePath(QStringLiteral("free-XXXXXX")));
+        const QDir dir(folder.path());
+        const QFileInfo info(name);
+        for (int n = 1; n <= numbered; ++n) {
+            taken << (n == 1 ? name
+                             : QStringLiteral("%1-%2.%3")
+                                   .arg(info.completeBaseName())
+                                   .arg(n)
+                                   .arg(info.suffix()));
+        }
+        for (const QString& entry : taken) {
+            if (entry.endsWith(QLatin1Char('/'))) {
+                QVERIFY(dir.mkdir(entry.chopped(1)));
+            } else if (entry.endsWith(QLatin1Char('@'))) {
+                QVERIFY(QFile::link(dir.filePath(QStringLiteral("gone")),
+                                    dir.filePath(entry.chopped(1))));
+            } else {
+                QVERIFY(WriteAll(dir.filePath(entry), "taken"));
+            }
+        }
+        QCOMPARE(files::FreeFilePath(folder.path(), name), dir.filePath(expected));
     }
 
     void folderThatCannotBeMade() {

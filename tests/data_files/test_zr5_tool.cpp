@@ -64,14 +64,16 @@ class TestZr5Tool : public QObject {
     }
 
     // Rows [first, first + count) of one device-timer run at 500 ms that started just before
-    // midnight: unit 1 rising with row 5 missing, unit 2 not in use, unit 4 falling. The memo
-    // names the piece, so a header taken from the wrong piece shows.
-    QString Piece(const QString& name, int first, int count, const QString& fault = {}) {
+    // midnight: unit 1 rising with rows 4 and 5 missing (the first row of a piece, at times),
+    // unit 2 reading only from row 8 on, unit 3 never, unit 4 falling. The memo names the piece,
+    // so a header taken from the wrong piece shows. `lateMs` moves the piece's start time.
+    QString Piece(const QString& name, int first, int count, const QString& fault = {},
+                  int lateMs = 0) {
         MeasurementStore s;
         s.InitDataArea();
         s.ClearData();
         const QDateTime runStart(QDate(2024, 3, 5), QTime(23, 59, 58));
-        s.StartTime = FormatStartTime(runStart.addMSecs(500LL * first + (fault == "gap") * 1000));
+        s.StartTime = FormatStartTime(runStart.addMSecs(500LL * first + lateMs));
         s.Memo[0] = QStringLiteral("piece from row %1").arg(first);
         s.TimerType = fault == "timer";
         s.IntervalTM = fault == "interval" ? 1000 : 500;
@@ -79,10 +81,11 @@ class TestZr5Tool : public QObject {
             s.Units[u].ComPort = int16_t(u + 1);
         }
         for (int k = 0; k < count; ++k) {
-            s.Units[0].Data[k] = first + k == 5 ? NO_DATA_VALUE : 0.25f * float(first + k);
-            s.Units[3].Data[k] = -1.5f * float(first + k);
+            const int row = first + k;
+            s.Units[0].Data[k] = row == 4 || row == 5 ? NO_DATA_VALUE : 0.25f * float(row);
+            s.Units[1].Data[k] = row >= 8 ? 10.0f + float(row) : NO_DATA_VALUE;
+            s.Units[3].Data[k] = -1.5f * float(row);
         }
-        s.Units[1].Data[0] = fault == "units" ? 1.0f : NO_DATA_VALUE;
         if (fault == "start text") {
             s.StartTime = QStringLiteral("2024/3/6 25:0:0");
         }
@@ -170,19 +173,41 @@ class TestZr5Tool : public QObject {
 
     void join_data() {
         QTest::addColumn<QList<int>>("sizes");
-        QTest::newRow("one piece, as csv FILE OUT") << QList<int>{3};
-        QTest::newRow("two pieces") << QList<int>{4, 4};
-        QTest::newRow("three pieces across midnight") << QList<int>{4, 4, 2};
+        QTest::addColumn<QStringList>("names"); // given in this order; piece i is sizes[i]
+        QTest::addColumn<QList<int>>("given");  // the pieces' order on the command line
+        QTest::newRow("one piece, as csv FILE OUT")
+            << QList<int>{3} << QStringList{"a.zr5"} << QList<int>{0};
+        QTest::newRow("two pieces, the second without a first reading of unit 1")
+            << QList<int>{4, 4} << QStringList{"a.zr5", "b.zr5"} << QList<int>{0, 1};
+        // Unit 2 reads in the third piece only: in use in the set, blank before.
+        QTest::newRow("three pieces across midnight")
+            << QList<int>{4, 4, 2} << QStringList{"a.zr5", "b.zr5", "c.zr5"} << QList<int>{0, 1, 2};
         // 1.5 s a piece: the start times hold only the whole seconds.
-        QTest::newRow("pieces between seconds") << QList<int>{3, 3, 1};
+        QTest::newRow("pieces between seconds")
+            << QList<int>{3, 3, 3, 1} << QStringList{"a.zr5", "b.zr5", "c.zr5", "d.zr5"}
+            << QList<int>{0, 1, 2, 3};
+        QTest::newRow("given backwards")
+            << QList<int>{4, 4, 2} << QStringList{"a.zr5", "b.zr5", "c.zr5"} << QList<int>{2, 1, 0};
+        // As the shell lists a long run's pieces: -1000 sorts before -999 by name.
+        QTest::newRow("numbers past 999")
+            << QList<int>{4, 4, 2}
+            << QStringList{"20240305-235958-999.zr5", "20240305-235958-1000.zr5",
+                           "20240305-235958-1001.zr5"}
+            << QList<int>{1, 2, 0};
     }
     void join() {
         QFETCH(QList<int>, sizes);
-        QStringList args{"csv", "--join", Path("joined.csv")};
+        QFETCH(QStringList, names);
+        QFETCH(QList<int>, given);
+        QStringList files;
         int total = 0;
-        for (const int size : sizes) {
-            args << Piece(QStringLiteral("piece%1.zr5").arg(total), total, size);
-            total += size;
+        for (qsizetype i = 0; i < sizes.size(); ++i) {
+            files << Piece(names[i], total, sizes[i]);
+            total += sizes[i];
+        }
+        QStringList args{"csv", "--join", Path("joined.csv")};
+        for (const int i : given) {
+            args << files[i];
         }
         MeasurementStore whole;
         whole.InitDataArea();
@@ -190,33 +215,31 @@ class TestZr5Tool : public QObject {
         QVERIFY(!WriteCsvFile(whole, Path("whole.csv")));
 
         const Run r = Tool(args);
+        QCOMPARE(r.err, QString());
         QCOMPARE(r.exitCode, 0);
         QCOMPARE(ReadAll(Path("joined.csv")), ReadAll(Path("whole.csv")));
     }
 
     void joinRefused_data() {
         QTest::addColumn<QString>("fault");
+        QTest::addColumn<int>("lateMs"); // of the last piece's start time
         QTest::addColumn<QString>("reason");
-        QTest::newRow("units differ") << "units"
-                                      << "使用ユニット（1, 2, 4）";
-        QTest::newRow("timer differs") << "timer"
-                                       << "タイマー（PCタイマー）";
-        QTest::newRow("interval differs") << "interval"
-                                          << "測定間隔（1000 ms）";
-        QTest::newRow("start time gap") << "gap"
-                                        << "続き（2024/3/6 0:0:0）";
-        QTest::newRow("start time unreadable") << "start text"
-                                               << "読み取れません";
-        QTest::newRow("file cut short") << "cut"
-                                        << "途中で終わって";
-        QTest::newRow("file missing") << "missing"
-                                      << "データがありません";
+        QTest::newRow("timer differs") << "timer" << 0 << "タイマー（PCタイマー）";
+        QTest::newRow("interval differs") << "interval" << 0 << "測定間隔（1000 ms）";
+        QTest::newRow("gap") << "" << 1000 << "続き（2024/3/6 0:0:2）ではありません（間が空いて";
+        QTest::newRow("overlap") << "" << -1000 << "続き（2024/3/6 0:0:2）ではありません（重なって";
+        QTest::newRow("same start time") << "" << -2000 << "（重なっています）";
+        QTest::newRow("start time unreadable") << "start text" << 0 << "読み取れません";
+        QTest::newRow("file cut short") << "cut" << 0 << "途中で終わって";
+        QTest::newRow("file missing") << "missing" << 0 << "データがありません";
     }
     void joinRefused() {
         QFETCH(QString, fault);
+        QFETCH(int, lateMs);
         QFETCH(QString, reason);
-        const QStringList pieces{Piece("a.zr5", 0, 2), Piece("b.zr5", 2, 2),
-                                 Piece("c.zr5", 4, 2, fault)};
+        // 2 s a piece: a, b and c start at 23:59:58, 0:0:0 and 0:0:2.
+        const QStringList pieces{Piece("a.zr5", 0, 4), Piece("b.zr5", 4, 4),
+                                 Piece("c.zr5", 8, 4, fault, lateMs)};
         const QString out = Path("refused.csv");
         for (const bool existing : {false, true}) {
             QFile::remove(out);

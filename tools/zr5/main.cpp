@@ -18,7 +18,8 @@ constexpr const char* UsageText =
     "\n"
     "  info  show what the data file FILE holds\n"
     "  csv   write FILE as the CSV file OUT, as the program exports it;\n"
-    "        with --join, the files (a long run's pieces) as one CSV file\n"
+    "        with --join, the files (a long run's pieces) as one CSV file,\n"
+    "        in the order of their start times, whatever order they come in\n"
     "\n"
     "Exit status: 0 success, 1 refused file or write failure (the\n"
     "reason on stderr), 2 bad usage.\n";
@@ -104,7 +105,7 @@ int Csv(const QString& path, const QString& outPath) {
     return 0;
 }
 
-// One CSV of the pieces in the order given; the reason on one line when they do not join.
+// One CSV of the pieces in time order; the reason on one line when they do not join.
 int Join(const QString& outPath, const QStringList& pieces) {
     if (auto error = k12::WriteJoinedCsvFile(pieces, outPath)) {
         return Fail(error->message.replace(QLatin1Char('\n'), QLatin1Char(' ')));
