@@ -671,6 +671,8 @@ void RunEngine::RestartDownUnits() {
         try {
             drv.DevClose();
             drv.DevOpen(md_.Units[i].ComPort);
+            // A unit whose line came back may still be streaming from before.
+            drv.StopStream();
             streamStart = clock_.monotonicMs();
             drv.LogStart(static_cast<int16_t>(md_.IntervalTM / 100));
         } catch (const DeviceError& e) {

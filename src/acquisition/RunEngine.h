@@ -120,6 +120,8 @@ class RunEngine {
     // The unit's newest value in this run, also when it is still in the piece behind the store's;
     // nullopt before its first.
     std::optional<float> Newest(int unit) const;
+    // The unit failed and is not back yet (it is tried again while the run goes on).
+    bool IsDown(int unit) const { return faults_.IsDown(unit); }
     // The unit's current value is an error: it is down, or its newest value is a hole.
     bool ShowsError(int unit) const;
     // The description of the unit's last error in this run; empty when there was none.

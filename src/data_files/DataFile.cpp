@@ -274,19 +274,13 @@ std::optional<QString> DataFileWriter::AppendRows(const MeasurementStore& store,
     return AppendRowBytes(rows);
 }
 
-std::optional<QString> DataFileWriter::AppendRowBytes(const QByteArray& rows) {
+std::optional<QString> DataFileWriter::WriteRows(int32_t from, const QByteArray& rows) {
     if (auto error =
-            WriteAt(rows.constData(), rows.size(), headerBytes_ + qint64(rows_) * ROW_BYTES)) {
+            WriteAt(rows.constData(), rows.size(), headerBytes_ + qint64(from) * ROW_BYTES)) {
         return error;
     }
-    rows_ += static_cast<int32_t>(rows.size() / ROW_BYTES);
+    rows_ = std::max(rows_, from + static_cast<int32_t>(rows.size() / ROW_BYTES));
     return std::nullopt;
-}
-
-std::optional<QString> DataFileWriter::WriteValue(int32_t row, int unit, float value) {
-    char bytes[4];
-    qToLittleEndian(std::bit_cast<uint32_t>(value), bytes);
-    return WriteAt(bytes, sizeof bytes, headerBytes_ + qint64(row) * ROW_BYTES + 4 * unit);
 }
 
 std::optional<QString> DataFileWriter::WriteRowCount() {

@@ -92,9 +92,9 @@ class DataFileWriter {
     // Appends rows [from, to) of the store.
     std::optional<QString> AppendRows(const MeasurementStore& store, int32_t from, int32_t to);
     // Appends whole rows as AppendDataFileRows makes them.
-    std::optional<QString> AppendRowBytes(const QByteArray& rows);
-    // Replaces unit `unit`'s value in row `row`, which the file already holds.
-    std::optional<QString> WriteValue(int32_t row, int unit, float value);
+    std::optional<QString> AppendRowBytes(const QByteArray& rows) { return WriteRows(rows_, rows); }
+    // Writes whole rows from row `from` on, over rows the file holds and past them.
+    std::optional<QString> WriteRows(int32_t from, const QByteArray& rows);
     // Writes the rows the file holds as the header's row count.
     std::optional<QString> WriteRowCount();
     // Waits until what was written is on the disk.

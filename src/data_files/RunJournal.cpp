@@ -373,29 +373,27 @@ void JournalFile::Append(const MeasurementStore& store) {
     if (!Healthy()) {
         return;
     }
-    // Values of units that reached rows the file already holds.
+    // The lowest row that changed: a new row, or a value of a unit that reached a row the file
+    // already holds (its hole there is written over). The rows from it on go in one write.
+    const int32_t rows = std::max(rows_, std::min(store.SampleCount, MAX_SAMPLES));
+    int32_t from = rows;
     for (int u = 0; u < UNIT_COUNT; ++u) {
         const UnitRecord& unit = store.Units[u];
         const int32_t upTo = std::min(unit.DataCount, rows_);
-        for (int32_t r = valuesWritten_[u]; r < upTo; ++r) {
-            // The file holds the missing value there already.
+        for (int32_t r = valuesWritten_[u]; r < upTo && r < from; ++r) {
             if (unit.Data[r] != NO_DATA_VALUE) {
-                Post([r, u, v = unit.Data[r]](Io& io) { io.Run(io.writer.WriteValue(r, u, v)); });
-                dirty_ = true;
+                from = r;
             }
         }
-        valuesWritten_[u] = std::max(valuesWritten_[u], upTo);
+        valuesWritten_[u] = std::max(valuesWritten_[u], std::min(unit.DataCount, rows));
     }
-    const int32_t rows = std::min(store.SampleCount, MAX_SAMPLES);
-    if (rows > rows_) {
+    from = std::min(from, rows_);
+    if (from < rows) {
         QByteArray bytes;
-        AppendDataFileRows(bytes, store, rows_, rows);
-        Post([bytes = std::move(bytes)](Io& io) { io.Run(io.writer.AppendRowBytes(bytes)); });
+        AppendDataFileRows(bytes, store, from, rows);
+        Post([from, bytes = std::move(bytes)](Io& io) { io.Run(io.writer.WriteRows(from, bytes)); });
         rows_ = rows;
         dirty_ = true;
-        for (int u = 0; u < UNIT_COUNT; ++u) {
-            valuesWritten_[u] = std::min(store.Units[u].DataCount, rows);
-        }
     }
     if (dirty_ && owner_.nowMs_() - lastSyncMs_ >= kSyncPeriodMs) {
         RequestSync();

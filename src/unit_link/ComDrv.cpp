@@ -247,6 +247,23 @@ void ComDrv::LogStop() {
     Stopflg_ = true;
 }
 
+void ComDrv::StopStream() {
+    if (!Openflg_) {
+        throw NotOpenError();
+    }
+    SendCommand(QStringLiteral("STP"));
+    // A streaming unit sends a line a period until the "OK"; a bound keeps a babbling one from
+    // holding the caller up.
+    for (int lines = 0; lines < 50; ++lines) {
+        const QString line = ReceiveLine();
+        if (line.isEmpty() || line == QLatin1String("OK")) {
+            break;
+        }
+    }
+    RcvBuf_.clear();
+    RcvNoise_ = false;
+}
+
 int16_t ComDrv::GetLogLen() const {
     return LogLen_;
 }

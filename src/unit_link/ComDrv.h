@@ -52,6 +52,10 @@ class ComDrv : public QObject {
 
     void LogStart(int16_t Interval);
     void LogStop();
+    // Stops a unit that may still be streaming (its line came back while it went on) and throws
+    // away what it sent before its answer, so that the next command's reply comes clean. A unit
+    // that does not answer is no error here.
+    void StopStream();
     int16_t GetLogLen() const;
     double GetLog();
 
