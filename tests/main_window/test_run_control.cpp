@@ -36,6 +36,7 @@ class TestRunControl : public QObject {
     void datalistButtonAfterClose();
     void unitInErrorWhileTheRunGoesOn();
     void unitDownAtTheStopKeepsItsError();
+    void piecesStartTheChartOver_data();
     void piecesStartTheChartOver();
 };
 
@@ -291,25 +292,60 @@ void TestRunControl::unitDownAtTheStopKeepsItsError() {
     QVERIFY(h.label(1)->toolTip().isEmpty());
 }
 
+void TestRunControl::piecesStartTheChartOver_data() {
+    QTest::addColumn<bool>("pcTimer");
+    QTest::newRow("PC timer") << true;
+    QTest::newRow("device timer") << false;
+}
+
 void TestRunControl::piecesStartTheChartOver() {
+    QFETCH(bool, pcTimer);
     QTemporaryDir folder;
     MainWindowRig h({.units = {0},
-                     .pcTimer = false,
-                     .interval = 100,
+                     .pcTimer = pcTimer,
+                     .interval = pcTimer ? 1000 : 100,
                      .continueWhenFull = true,
                      .saveFolder = folder.path()});
     h.engine.SetPieceRowsForTest(10);
     h.form->show();
     h.start();
     QVERIFY(h.pieces()->isVisible());
-    h.receive(0, Readings(13, 1.0));
-    h.step();
-    // Ten rows went into the first piece; the chart shows the next one from its own start.
+    if (pcTimer) {
+        h.port(0).clearReplies();
+        for (int k = 1; k <= 13; ++k) {
+            h.port(0).reply("GET", ReadingLine(k));
+        }
+        for (int k = 1; k <= 10; ++k) {
+            h.tick();
+        }
+    } else {
+        h.receive(0, Readings(10, 1.0));
+        h.step();
+    }
+    h.chart.setMarker(ChartModel::Marker::A, 2);
+    h.chart.setMarker(ChartModel::Marker::B, 8);
+    // The piece is full: its last row stays shown until the next one comes.
+    QCOMPARE(h.label1(0), QStringLiteral("10.000"));
+    QCOMPARE(h.pieces()->text(), QStringLiteral("現在のファイル: 10 行　保存したファイル: 0"));
+    if (pcTimer) {
+        for (int k = 11; k <= 13; ++k) {
+            h.tick();
+            QCOMPARE(h.label1(0), QString::number(k) + QStringLiteral(".000"));
+        }
+    } else {
+        h.receive(0, Readings(3, 11.0));
+        h.step();
+        QCOMPARE(h.label1(0), QStringLiteral("13.000"));
+    }
+    // Ten rows went into the first piece; the chart shows the next one from its own start, and
+    // the markers of the piece before are gone.
     QCOMPARE(h.md.SampleCount, 3);
     QCOMPARE(h.chart.pointCount(1), 3);
     QCOMPARE(h.chart.yValue(1, 1).value(), 11.0);
-    QCOMPARE(h.chart.headerText(), QStringLiteral("開始時刻 [ 2024/3/5 9:7:3 ]"));
-    QCOMPARE(h.xRange(), std::make_pair(0.1, 10.0));
+    QCOMPARE(h.chart.headerText(),
+             pcTimer ? QStringLiteral("開始時刻 [ 2024/3/5 9:7:12 ]")
+                     : QStringLiteral("開始時刻 [ 2024/3/5 9:7:3 ]"));
+    QVERIFY(!h.chart.marker(ChartModel::Marker::A) && !h.chart.marker(ChartModel::Marker::B));
     QCOMPARE(h.pieces()->text(),
              QStringLiteral("現在のファイル: 3 行　保存したファイル: 1　保存済み: "
                             "20240305-090702-001.zr5"));
