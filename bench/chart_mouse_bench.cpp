@@ -5,8 +5,8 @@
 // span every row.
 #include "BenchRig.h"
 #include "BenchUtil.h"
+#include "chart/QcpReadout.h"
 #include "main_window/ChartReading.h"
-#include "platform/QcpReadout.h"
 
 #include <QTemporaryDir>
 

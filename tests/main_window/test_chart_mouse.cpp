@@ -3,13 +3,13 @@
 // the main window: the mouse lands on the same state as the buttons and boxes.
 #include "FakeFileDialog.h"
 #include "MainWindowRig.h"
+#include "chart/QcpChart.h"
+#include "chart/QcpChartMenu.h"
+#include "chart/QcpInclude.h"
+#include "chart/QcpMarkers.h"
+#include "chart/QcpReadout.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
-#include "platform/QcpChart.h"
-#include "platform/QcpChartMenu.h"
-#include "platform/QcpInclude.h"
-#include "platform/QcpMarkers.h"
-#include "platform/QcpReadout.h"
 
 #include <QAccessible>
 #include <QMenu>

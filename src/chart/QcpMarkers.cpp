@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpMarkers.h"
+#include "chart/QcpMarkers.h"
 
 #include "platform/Fonts.h"
 

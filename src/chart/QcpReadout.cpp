@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpReadout.h"
+#include "chart/QcpReadout.h"
 
-#include "platform/ChartModel.h"
+#include "chart/ChartModel.h"
 #include "platform/Fonts.h"
 
 #include <QMouseEvent>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/ChartModel.h"
-#include "platform/QcpOverlay.h"
+#include "chart/ChartModel.h"
+#include "chart/QcpOverlay.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpOverlay.h"
+#include "chart/QcpOverlay.h"
 
 #include <QApplication>
 #include <QFontMetrics>

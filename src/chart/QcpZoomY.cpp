@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpZoomY.h"
+#include "chart/QcpZoomY.h"
 
-#include "platform/ChartModel.h"
-#include "platform/QcpZoomX.h"
+#include "chart/ChartModel.h"
+#include "chart/QcpZoomX.h"
 
 #include <QMouseEvent>
 #include <QWheelEvent>

@@ -3,8 +3,8 @@
 // the lines on the plot's buffered overlay layer, so the lines are not drawn again.
 #pragma once
 
+#include "chart/QcpInclude.h"
 #include "platform/Chart.h"
-#include "platform/QcpInclude.h"
 
 #include <QColor>
 #include <QPoint>
