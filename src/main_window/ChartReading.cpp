@@ -2,7 +2,7 @@
 #include "ChartReading.h"
 
 #include "measurement/Conversions.h"
-#include "unit_link/ComDrv.h"
+#include "measurement/Directions.h"
 
 #include <algorithm>
 #include <cmath>
