@@ -20,7 +20,7 @@ ChartMouse::ChartMouse(Window window) : w_(std::move(window)) {
     r.readout = [&md](int32_t row) {
         return ReadoutLines(md, row, ParseStartTime(md.StartTime).value_or(QDateTime()));
     };
-    r.markerBox = [&md](int32_t a, int32_t b) { return MarkerLines(md, a, b); };
+    r.markerBox = [this](int32_t a, int32_t b) { return MarkerLines(w_.md, a, b, directions_); };
     r.zoomX = [this](int steps, double row, double at) { ZoomX(steps, row, at); };
     r.panX = [this](double rows, bool start) { PanX(rows, start); };
     r.showAll = [this] { ShowAll(); };

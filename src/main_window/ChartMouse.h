@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "main_window/ChartReading.h"
 #include "measurement/MeasurementStore.h"
 #include "platform/Chart.h"
 
@@ -56,6 +57,8 @@ class ChartMouse {
 
     Window w_;
     int32_t dragStart_ = 1;
+    // For the markers' box, kept while the store's rows stay.
+    StoreDirections directions_;
 };
 
 } // namespace k12
