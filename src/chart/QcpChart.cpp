@@ -219,10 +219,12 @@ void QcpChart::setUpPlot() {
 
 void QcpChart::setUpTools() {
     QCustomPlot* p = plot_;
+    // Drawn in this order: the readout over the markers' box, which it keeps clear of.
+    markers_ = new QcpMarkers(p, *this);
     readout_ = new QcpReadout(p, *this);
+    readout_->setAvoid([this] { return markers_ ? markers_->boxRect() : QRect(); });
     new QcpZoomX(p, *this);
     new QcpZoomY(p, *this);
-    markers_ = new QcpMarkers(p, *this);
     new QcpLegendToggle(p, *this, [this](int series) -> QCPAbstractPlottable* {
         const auto i = static_cast<std::size_t>(series - 1);
         return i < graphs_.size() ? graphs_[i] : nullptr;

@@ -9,6 +9,13 @@
 
 namespace k12 {
 
+namespace {
+
+// Twice round the circle: wider shows nothing more of angles.
+constexpr double kMaxSpan = 720.0;
+
+} // namespace
+
 QcpZoomY::QcpZoomY(QCustomPlot* plot, ChartModel& model)
     : QObject(plot), plot_(plot), model_(model) {
     plot->installEventFilter(this);
@@ -29,8 +36,8 @@ bool QcpZoomY::eventFilter(QObject*, QEvent* event) {
         const QPoint delta = e->angleDelta();
         const int steps = WheelSteps(delta.y() != 0 ? delta.y() : delta.x(), wheelRest_);
         if (steps != 0 && reader.rangeY) {
-            const auto [min, max] =
-                ZoomAround(y->range().lower, y->range().upper, y->pixelToCoord(pos.y()), steps);
+            const auto [min, max] = ZoomAround(y->range().lower, y->range().upper,
+                                               y->pixelToCoord(pos.y()), steps, kMaxSpan);
             reader.rangeY(min, max);
         }
         return true;

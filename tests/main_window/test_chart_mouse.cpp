@@ -185,8 +185,48 @@ class TestChartMouse : public QObject {
         QVERIFY(!r.h.chart.marker(Marker::A));
     }
 
+    void yZoomAndPan_data() {
+        QTest::addColumn<QString>("typed"); // applied with "設定" first
+        QTest::addColumn<QString>("gesture");
+        QTest::addColumn<int>("notches");
+        QTest::addColumn<double>("at"); // the angle under the pointer
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<double>("low");
+        // One notch in: 1.25 times narrower, through the boxes and "設定".
+        QTest::newRow("wheel in") << ""
+                                  << "wheel" << 1 << 0.0 << 144.0 << -144.0;
+        QTest::newRow("wheel in from a typed range") << "90"
+                                                     << "wheel" << 1 << 0.0 << 72.0 << -72.0;
+        // The Y tick labels narrow as the range does: the readout stays on its row.
+        QTest::newRow("many notches in") << ""
+                                         << "wheel" << 12 << 30.0 << 40.3 << 15.6;
+        QTest::newRow("wheel out stops at 720°") << ""
+                                                 << "wheel" << -5 << 0.0 << 360.0 << -360.0;
+        QTest::newRow("wider than 720° typed") << "1000"
+                                               << "wheel" << -1 << 0.0 << 1000.0 << -1000.0;
+        // Back to the range applied with "設定".
+        QTest::newRow("全表示に戻す") << ""
+                                      << "menu" << 2 << 0.0 << 180.0 << -180.0;
+        QTest::newRow("全表示に戻す to a typed range") << "90"
+                                                       << "menu" << 2 << 0.0 << 90.0 << -90.0;
+        QTest::newRow("double-click") << ""
+                                      << "double" << 2 << 0.0 << 180.0 << -180.0;
+        // Ctrl + drag: the value under the press follows the mouse.
+        QTest::newRow("drag") << ""
+                              << "drag" << 0 << 30.0 << 0.0 << 0.0;
+    }
     void yZoomAndPan() {
+        QFETCH(QString, typed);
+        QFETCH(QString, gesture);
+        QFETCH(int, notches);
+        QFETCH(double, at);
         Rig r;
+        if (!typed.isEmpty()) {
+            r.h.txt("txtVhi")->setText(typed);
+            r.h.txt("txtVlow")->setText(QLatin1Char('-') + typed);
+            r.h.click("cmdSetScaleY");
+            r.settle();
+        }
         const auto boxes = [&r] {
             const QString hi = r.h.txt("txtVhi")->text();
             const QString low = r.h.txt("txtVlow")->text();
@@ -198,24 +238,43 @@ class TestChartMouse : public QObject {
             }
             return std::pair{double(TextToSingle(hi).value()), double(TextToSingle(low).value())};
         };
-        // One notch in around 0: 1.25 times narrower, through the boxes and "設定".
-        r.wheel(r.at(50, 0.0), 1, Qt::ControlModifier);
-        auto [hi, low] = boxes();
-        QVERIFY2(std::abs(hi - 144.0) < 1.0 && std::abs(low + 144.0) < 1.0,
-                 qPrintable(QString::number(hi)));
+        const QPoint pos = r.at(50, at);
+        r.mouse(QEvent::MouseMove, pos, Qt::NoButton);
+        const int32_t row = r.h.chart.readout()->row();
+        QVERIFY(row > 0);
+        for (int i = 0; i < std::abs(notches); ++i) {
+            r.wheel(pos, notches > 0 ? 1 : -1, Qt::ControlModifier);
+            QCOMPARE(r.h.chart.readout()->row(), row);
+        }
+        if (gesture == QLatin1String("menu")) {
+            r.choose(pos, QStringLiteral("全表示に戻す"));
+        } else if (gesture == QLatin1String("double")) {
+            r.doubleClick(pos);
+        } else if (gesture == QLatin1String("drag")) {
+            const double grabbed = r.plot->yAxis->pixelToCoord(pos.y());
+            r.drag(pos, pos + QPoint(0, 60), Qt::ControlModifier);
+            QVERIFY(std::abs(r.plot->yAxis->coordToPixel(grabbed) - (pos.y() + 60)) < 1.5);
+        }
+        const auto [hi, low] = boxes();
+        if (gesture != QLatin1String("drag")) {
+            QFETCH(double, hi);
+            QFETCH(double, low);
+            QVERIFY2(std::abs(boxes().first - hi) < 1.0 && std::abs(boxes().second - low) < 1.0,
+                     qPrintable(QStringLiteral("%1 %2").arg(boxes().first).arg(boxes().second)));
+        }
+        QVERIFY(hi - low <= 720.001 || typed == QLatin1String("1000"));
         QCOMPARE(double(r.h.md.YMax), hi);
         QCOMPARE(double(r.h.md.YMin), low);
         QCOMPARE(r.h.chart.axisRange(ChartAxis::Y), std::make_pair(low, hi));
-        // Ctrl + drag: the value under the press follows the mouse.
-        const QPoint from = r.at(50, 30.0);
-        const double grabbed = r.plot->yAxis->pixelToCoord(from.y());
-        r.drag(from, from + QPoint(0, 60), Qt::ControlModifier);
-        std::tie(hi, low) = boxes();
-        QCOMPARE(r.h.chart.axisRange(ChartAxis::Y), std::make_pair(low, hi));
-        QVERIFY(std::abs(r.plot->yAxis->coordToPixel(grabbed) - (from.y() + 60)) < 1.5);
-        QCOMPARE(r.h.window(), std::make_pair(1, 300)); // X untouched
+        // X untouched by the Y gestures, all rows again after the resets.
+        QCOMPARE(r.h.window(), std::make_pair(1, gesture == QLatin1String("menu") ||
+                                                         gesture == QLatin1String("double")
+                                                     ? 250
+                                                     : 300));
+    }
 
-        // Before a start or a read the boxes are disabled, and so is the Y zoom.
+    // Before a start or a read the boxes are disabled, and so is the Y zoom.
+    void yZoomDisabled() {
         BasicMainWindowRig<QcpChart> fresh;
         fresh.form->show();
         fresh.chart.plot()->replot();
@@ -225,6 +284,52 @@ class TestChartMouse : public QObject {
         QApplication::sendEvent(fresh.chart.plot(), &e);
         QCOMPARE(fresh.chart.axisRange(ChartAxis::Y), std::make_pair(-180.0, 180.0));
         QCOMPARE(fresh.txt("txtVhi")->text(), QStringLiteral("180"));
+    }
+
+    // Every row drawn can be read and marked, the first and the last included, at every display
+    // count: the plot's first pixel column reads the first row, its last column the last.
+    void readAndMarkEnds_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("10") << 2 << "10" << 6 << 15;
+        QTest::newRow("200") << 2 << "200" << 101 << 300;
+        QTest::newRow("88000") << 0 << "" << 1 << MAX_SAMPLES;
+    }
+    void readAndMarkEnds() {
+        QFETCH(int, mode);
+        QFETCH(QString, count);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        Rig r(MAX_SAMPLES);
+        QTest::mouseClick(r.h.opt(mode), Qt::LeftButton);
+        if (mode == 2) {
+            r.h.selectCount(count);
+            r.h.click("cmdRight");
+        }
+        r.settle();
+        QCOMPARE(r.h.window(), std::make_pair(first, last));
+        const QRect area = r.plot->axisRect()->rect();
+        const int y = area.center().y();
+        for (const auto& [x, row] :
+             {std::pair{area.left(), first}, std::pair{area.right(), last}}) {
+            r.mouse(QEvent::MouseMove, QPoint(x, y), Qt::NoButton);
+            QCOMPARE(r.h.chart.readout()->row(), row);
+            QVERIFY(!r.h.chart.readout()->boxRect().isEmpty());
+            QVERIFY(
+                r.plot->accessibleDescription().contains(QStringLiteral("（%1 行目）").arg(row)));
+        }
+        r.click(QPoint(area.left(), y));
+        r.click(QPoint(area.right(), y), Qt::ShiftModifier);
+        r.settle();
+        QCOMPARE(r.h.chart.marker(Marker::A), std::optional<int32_t>(first));
+        QCOMPARE(r.h.chart.marker(Marker::B), std::optional<int32_t>(last));
+        // Both lines drawn, at the plot's edges.
+        QCOMPARE(r.h.chart.markers()->column(Marker::A), std::optional<int>(area.left()));
+        QCOMPARE(r.h.chart.markers()->column(Marker::B), std::optional<int>(area.right()));
+        QVERIFY(r.h.chart.markers()->boxLines().value(1).text.startsWith(
+            QStringLiteral("B: %1 秒（%1 行目）").arg(last)));
     }
 
     void readout_data() {
@@ -302,10 +407,20 @@ class TestChartMouse : public QObject {
         Rig r;
         QCPAbstractLegendItem* entry = r.plot->legend->item(0);
         const QPoint pos = entry->outerRect().center();
+        r.click(r.at(30));
+        r.click(r.at(60), Qt::ShiftModifier);
         r.click(pos);
         r.settle();
         QVERIFY(r.h.chart.seriesHidden(1));
         QVERIFY(!r.plot->graph(0)->visible());
+        // Neither the readout nor the markers' box lists the hidden line; its entry stays.
+        r.mouse(QEvent::MouseMove, r.at(50), Qt::NoButton);
+        QVERIFY(!r.plot->accessibleDescription().contains(QStringLiteral("1台目")));
+        QVERIFY(r.plot->accessibleDescription().contains(QStringLiteral("3台目")));
+        const QList<ChartTextLine> box = r.h.chart.markers()->boxLines();
+        QCOMPARE(box.size(), 5);
+        QCOMPARE(box.last().series, 3);
+        QCOMPARE(r.plot->legend->itemCount(), 4);
         // The printout's picture has no red left: neither the line nor its legend sample.
         const QString svg = r.dir.filePath(QStringLiteral("print.svg"));
         QVERIFY(r.h.chart.exportPicture(svg));
@@ -327,6 +442,49 @@ class TestChartMouse : public QObject {
         QVERIFY(magenta > 100); // unit 3's line is there
         r.click(pos);
         QVERIFY(!r.h.chart.seriesHidden(1));
+    }
+
+    // A double-click on the legend is two clicks on it: the line toggles twice; the markers and
+    // the view stay.
+    void legendDoubleClick() {
+        Rig r;
+        QTest::mouseClick(r.h.opt(2), Qt::LeftButton);
+        r.settle();
+        r.click(r.at(30));
+        r.click(r.at(60), Qt::ShiftModifier);
+        r.click(r.at(40)); // A moved: what a double-click on the plot would take back
+        const QPoint pos = r.plot->legend->item(2)->outerRect().center(); // "3台目"
+        r.click(pos);
+        QVERIFY(r.h.chart.seriesHidden(3));
+        r.mouse(QEvent::MouseButtonDblClick, pos, Qt::LeftButton);
+        r.mouse(QEvent::MouseButtonRelease, pos, Qt::NoButton);
+        r.settle();
+        QVERIFY(!r.h.chart.seriesHidden(3));
+        QCOMPARE(r.h.chart.marker(Marker::A), std::optional<int32_t>(40));
+        QCOMPARE(r.h.chart.marker(Marker::B), std::optional<int32_t>(60));
+        CheckControls(r, 2, QStringLiteral("100"), 1, 100);
+    }
+
+    // The cursor readout is never hidden under the markers' box, wherever the mouse is.
+    void boxesApart() {
+        Rig r;
+        r.click(r.at(30));
+        r.click(r.at(200), Qt::ShiftModifier);
+        r.settle();
+        const QRect markers = r.h.chart.markers()->boxRect();
+        QVERIFY(!markers.isEmpty());
+        const QRect area = r.plot->axisRect()->rect();
+        int shown = 0;
+        for (int x = area.left(); x <= area.right(); x += 7) {
+            for (int y = area.top(); y <= area.bottom(); y += 7) {
+                r.mouse(QEvent::MouseMove, QPoint(x, y), Qt::NoButton);
+                const QRect readout = r.h.chart.readout()->boxRect();
+                shown += !readout.isEmpty();
+                QVERIFY2(!readout.intersects(markers),
+                         qPrintable(QStringLiteral("mouse at %1, %2").arg(x).arg(y)));
+            }
+        }
+        QVERIFY(shown > 100);
     }
 
     // An assistive tool's Toggle action selects a mode as a click does.
