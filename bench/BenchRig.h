@@ -4,11 +4,11 @@
 #pragma once
 
 #include "MainWindowRig.h"
+#include "chart/QcpChart.h"
+#include "chart/QcpInclude.h"
 #include "data_files/DataFile.h"
 #include "data_files/DialogDatalist.h"
 #include "platform/Fonts.h"
-#include "platform/QcpChart.h"
-#include "platform/QcpInclude.h"
 
 #include <QApplication>
 #include <QPointer>

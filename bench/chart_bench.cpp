@@ -2,9 +2,9 @@
 // Times the device-timer plotting path: a batch rewriting every row of four series of up to
 // 88000 points, and a full replot at a realistic widget size. Prints medians in milliseconds.
 #include "BenchUtil.h"
+#include "chart/QcpChart.h"
+#include "chart/QcpInclude.h"
 #include "platform/Fonts.h"
-#include "platform/QcpChart.h"
-#include "platform/QcpInclude.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

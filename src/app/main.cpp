@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The program: wires the real platform boundaries to the main window.
+#include "chart/QcpChart.h"
 #include "data_files/DialogDatalist.h"
 #include "data_files/DialogMemo.h"
 #include "main_window/FormMain.h"
 #include "move_tool/DialogMoveWindow.h"
 #include "platform/Fonts.h"
 #include "platform/PortMap.h"
-#include "platform/QcpChart.h"
 #include "platform/QtFileDialog.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtPrintDialog.h"

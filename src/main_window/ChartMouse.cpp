@@ -11,7 +11,7 @@
 
 namespace k12 {
 
-ChartMouse::ChartMouse(Window window) : w_(std::move(window)) {
+ChartMouse::ChartMouse(Window window) : w_(std::move(window)), typedY_(w_.md.YMin, w_.md.YMax) {
     MeasurementStore& md = w_.md;
     ChartReader r;
     r.rows = [&md] { return md.SampleCount; };
@@ -20,7 +20,7 @@ ChartMouse::ChartMouse(Window window) : w_(std::move(window)) {
     r.readout = [&md](int32_t row) {
         return ReadoutLines(md, row, ParseStartTime(md.StartTime).value_or(QDateTime()));
     };
-    r.markerBox = [&md](int32_t a, int32_t b) { return MarkerLines(md, a, b); };
+    r.markerBox = [this](int32_t a, int32_t b) { return MarkerLines(w_.md, a, b, directions_); };
     r.zoomX = [this](int steps, double row, double at) { ZoomX(steps, row, at); };
     r.panX = [this](double rows, bool start) { PanX(rows, start); };
     r.showAll = [this] { ShowAll(); };
@@ -100,7 +100,22 @@ void ChartMouse::PanX(double rows, bool start) {
 }
 
 void ChartMouse::ShowAll() {
-    Change([&] { w_.selectMode(0); });
+    Change([&] {
+        w_.selectMode(0);
+        const MeasurementStore& md = w_.md;
+        if (std::pair(md.YMin, md.YMax) != typedY_ && w_.hi.isEnabled()) {
+            // As the boxes showed it when it was applied.
+            w_.hi.setText(ShortestSingleText(typedY_.second));
+            w_.low.setText(ShortestSingleText(typedY_.first));
+            w_.applyY();
+        }
+    });
+}
+
+void ChartMouse::AxesYSet(float min, float max) {
+    if (!applyingY_) {
+        typedY_ = {min, max};
+    }
 }
 
 void ChartMouse::RangeY(double min, double max) {
@@ -117,7 +132,9 @@ void ChartMouse::RangeY(double min, double max) {
     }
     w_.hi.setText(hi);
     w_.low.setText(low);
+    applyingY_ = true;
     w_.applyY();
+    applyingY_ = false;
 }
 
 } // namespace k12

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "main_window/ChartReading.h"
 #include "measurement/MeasurementStore.h"
 #include "platform/Chart.h"
 
@@ -44,10 +45,12 @@ class ChartMouse {
     void ZoomX(int steps, double row, double at);
     // A drag: the window moved by whole rows against the line pulled `rows` to the right.
     void PanX(double rows, bool start);
-    // "全表示", as its click.
+    // Back to "全表示", as its click, and to the Y range last applied other than by the mouse.
     void ShowAll();
     // A new Y range, through the boxes and "設定", while the boxes are enabled.
     void RangeY(double min, double max);
+    // The window applied a Y range (by "設定", at a start or a file read, or for the mouse).
+    void AxesYSet(float min, float max);
 
   private:
     // Manual scroll, starting from a display count that shows what "全表示" showed.
@@ -56,6 +59,11 @@ class ChartMouse {
 
     Window w_;
     int32_t dragStart_ = 1;
+    // The Y range last applied other than by the mouse, and whether the mouse applies one now.
+    std::pair<float, float> typedY_;
+    bool applyingY_ = false;
+    // For the markers' box, kept while the store's rows stay.
+    StoreDirections directions_;
 };
 
 } // namespace k12

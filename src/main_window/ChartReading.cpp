@@ -2,18 +2,16 @@
 #include "ChartReading.h"
 
 #include "measurement/Conversions.h"
-#include "unit_link/ComDrv.h"
+#include "measurement/Directions.h"
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace k12 {
 
 namespace {
 
 const QString kHole = QStringLiteral("—");
-constexpr double kRadPerDegree = PI_15 / 180.0;
 
 QString UnitName(int unit) {
     return QStringLiteral("%1台目").arg(unit + 1);
@@ -52,43 +50,6 @@ std::optional<double> Widen(std::optional<float> v) {
     return v ? std::optional<double>(*v) : std::nullopt;
 }
 
-// Sine and cosine of an angle in degrees, as std::sin and std::cos of DegreesToRadians give them
-// (to an ulp or two) in a third of the time, which keeps the statistics of a full store quick:
-// the whole degree from a table, the rest (half a degree at most) from short series.
-class DegreeSinCos {
-  public:
-    DegreeSinCos() {
-        for (int d = 0; d < 360; ++d) {
-            sin_[d] = std::sin(DegreesToRadians(d));
-            cos_[d] = std::cos(DegreesToRadians(d));
-        }
-    }
-
-    void operator()(double v, double& sin, double& cos) const {
-        if (!(std::abs(v) < 1e6)) {
-            ::sincos(DegreesToRadians(v), &sin, &cos);
-            return;
-        }
-        const auto whole = static_cast<int>(v >= 0.0 ? v + 0.5 : v - 0.5);
-        const double r = (v - whole) * kRadPerDegree;
-        const double r2 = r * r;
-        // Taylor series to r^7 and r^6: below 1e-17 for half a degree.
-        const double sr =
-            r * (1.0 - r2 * (1.0 / 6.0) * (1.0 - r2 * (1.0 / 20.0) * (1.0 - r2 * (1.0 / 42.0))));
-        const double cr = 1.0 - r2 * 0.5 * (1.0 - r2 * (1.0 / 12.0) * (1.0 - r2 * (1.0 / 30.0)));
-        int d = whole < 0 ? whole + 360 : whole;
-        if (d < 0 || d >= 360) {
-            d = (whole % 360 + 360) % 360;
-        }
-        sin = sin_[d] * cr + cos_[d] * sr;
-        cos = cos_[d] * cr - sin_[d] * sr;
-    }
-
-  private:
-    double sin_[360];
-    double cos_[360];
-};
-
 } // namespace
 
 double AngleDifference(double from, double to) {
@@ -101,7 +62,7 @@ double AngleDifference(double from, double to) {
     return d;
 }
 
-UnitSpan SpanOf(const UnitRecord& unit, int index, int32_t a, int32_t b) {
+UnitSpan SpanOf(const UnitRecord& unit, int index, int32_t a, int32_t b, RunningDirections& sums) {
     UnitSpan out;
     out.unit = index;
     out.atA = Sample(unit, a);
@@ -110,43 +71,58 @@ UnitSpan SpanOf(const UnitRecord& unit, int index, int32_t a, int32_t b) {
         out.difference = AngleDifference(*out.atA, *out.atB);
     }
     const auto size = static_cast<int32_t>(unit.Data.size());
-    const int32_t first = std::max(std::min(a, b), 1);
-    const int32_t last = std::min(std::max(a, b), size);
+    // 0-based, end excluded.
+    const int32_t first = std::max(std::min(a, b), 1) - 1;
+    const int32_t end = std::min(std::max(a, b), size);
+    if (first >= end) {
+        return out;
+    }
     const float* data = unit.Data.data();
-    float lo = std::numeric_limits<float>::infinity();
-    float hi = -lo;
-    static const DegreeSinCos sinCos;
-    double sumCos = 0.0;
-    double sumSin = 0.0;
-    int32_t values = 0;
-    for (int32_t r = first; r <= last; ++r) {
-        const float v = data[r - 1];
-        if (v == NO_DATA_VALUE) {
-            ++out.holes;
-            continue;
-        }
-        lo = std::min(lo, v);
-        hi = std::max(hi, v);
-        double sin = 0.0;
-        double cos = 0.0;
-        sinCos(v, sin, cos);
-        sumCos += cos;
-        sumSin += sin;
-        ++values;
+    sums.reserve(size);
+    sums.extend(data, std::min(std::clamp(unit.DataCount, 0, size), end));
+    DirectionSum sum = sums.over(first, end);
+    // Rows a unit has not reached yet may still be filled: summed here, not kept.
+    const int32_t rest = std::max(first, sums.size());
+    if (rest < end) {
+        RunningDirections tail(NO_DATA_VALUE);
+        tail.extend(data + rest, end - rest);
+        sum += tail.over(0, end - rest);
     }
-    if (values > 0) {
-        out.min = lo;
-        out.max = hi;
-        out.mean = DirectionOfSums(sumCos, sumSin);
+    out.holes = end - first - sum.count;
+    if (const auto arc = ShortestArc(data + first, end - first, NO_DATA_VALUE)) {
+        out.min = arc->first;
+        out.max = arc->last;
     }
+    out.mean = MeanDirection(sum);
     return out;
 }
 
-std::vector<UnitSpan> MarkerSpans(const MeasurementStore& md, int32_t a, int32_t b) {
+UnitSpan SpanOf(const UnitRecord& unit, int index, int32_t a, int32_t b) {
+    RunningDirections sums(NO_DATA_VALUE);
+    return SpanOf(unit, index, a, b, sums);
+}
+
+RunningDirections& StoreDirections::of(const MeasurementStore& md, int unit) {
+    if (dataId_ != md.DataId) {
+        for (RunningDirections& s : sums_) {
+            s.clear();
+        }
+        dataId_ = md.DataId;
+    }
+    RunningDirections& sums = sums_[static_cast<std::size_t>(unit)];
+    // Fewer final rows than summed: the rows were replaced without the store saying so.
+    if (md.Units[static_cast<std::size_t>(unit)].DataCount < sums.size()) {
+        sums.clear();
+    }
+    return sums;
+}
+
+std::vector<UnitSpan> MarkerSpans(const MeasurementStore& md, int32_t a, int32_t b,
+                                  StoreDirections& sums) {
     std::vector<UnitSpan> out;
     for (int i = 0; i < UNIT_COUNT; ++i) {
         if (md.Units[i].Mflag) {
-            out.push_back(SpanOf(md.Units[i], i, a, b));
+            out.push_back(SpanOf(md.Units[i], i, a, b, sums.of(md, i)));
         }
     }
     return out;
@@ -173,7 +149,8 @@ QList<ChartTextLine> ReadoutLines(const MeasurementStore& md, int32_t row, const
     return lines;
 }
 
-QList<ChartTextLine> MarkerLines(const MeasurementStore& md, int32_t a, int32_t b) {
+QList<ChartTextLine> MarkerLines(const MeasurementStore& md, int32_t a, int32_t b,
+                                 StoreDirections& sums) {
     QList<ChartTextLine> lines{
         {QStringLiteral("A: ") + RowText(md, a)},
         {QStringLiteral("B: ") + RowText(md, b)},
@@ -182,7 +159,7 @@ QList<ChartTextLine> MarkerLines(const MeasurementStore& md, int32_t a, int32_t 
              .arg(b - a)},
         {QStringLiteral("\tA\tB\tB−A\t最小\t最大\t平均\t欠測")},
     };
-    for (const UnitSpan& s : MarkerSpans(md, a, b)) {
+    for (const UnitSpan& s : MarkerSpans(md, a, b, sums)) {
         const QStringList cells{UnitName(s.unit),     Value(Widen(s.atA)),     Value(Widen(s.atB)),
                                 Signed(s.difference), Value(Widen(s.min)),     Value(Widen(s.max)),
                                 Value(s.mean),        QString::number(s.holes)};

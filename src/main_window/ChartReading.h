@@ -3,10 +3,12 @@
 // values at a row, the statistics between two markers, and the X window a zoom or drag leads to.
 #pragma once
 
+#include "measurement/Directions.h"
 #include "measurement/MeasurementStore.h"
 #include "platform/Chart.h"
 
 #include <QDateTime>
+#include <array>
 #include <optional>
 #include <vector>
 
@@ -23,22 +25,44 @@ struct UnitSpan {
     std::optional<float> atB;
     // B − A as an angle.
     std::optional<double> difference;
+    // The ends of the shortest arc that holds every value: a unit at ±180 gives 179.9 and -179.9.
     std::optional<float> min;
     std::optional<float> max;
-    // The mean direction, averaged as the units' streams are (179 and -179 give 180).
+    // The mean direction, averaged as the units' streams are (179 and -179 give 180); none where
+    // the directions cancel.
     std::optional<double> mean;
     int32_t holes = 0;
 };
+// `sums` are the unit's running sums, kept by the caller while the unit's rows stay the same;
+// they are extended over the rows that can no longer change (below its DataCount).
+UnitSpan SpanOf(const UnitRecord& unit, int index, int32_t a, int32_t b, RunningDirections& sums);
 UnitSpan SpanOf(const UnitRecord& unit, int index, int32_t a, int32_t b);
+
+// The running sums of every unit for the statistics between the markers, so that a span's mean
+// costs two subtractions: extended as far as the spans asked for reach, dropped when the store's
+// data are replaced.
+class StoreDirections {
+  public:
+    RunningDirections& of(const MeasurementStore& md, int unit);
+
+  private:
+    std::optional<quint64> dataId_;
+    std::array<RunningDirections, UNIT_COUNT> sums_{
+        RunningDirections(NO_DATA_VALUE), RunningDirections(NO_DATA_VALUE),
+        RunningDirections(NO_DATA_VALUE), RunningDirections(NO_DATA_VALUE)};
+};
+
 // SpanOf for every unit in use.
-std::vector<UnitSpan> MarkerSpans(const MeasurementStore& md, int32_t a, int32_t b);
+std::vector<UnitSpan> MarkerSpans(const MeasurementStore& md, int32_t a, int32_t b,
+                                  StoreDirections& sums);
 
 // "12.3 秒（123 行目）": the elapsed time of a row and its number.
 QString RowText(const MeasurementStore& md, int32_t row);
 // The cursor box: the row, the clock time when the start is known, each unit in use.
 QList<ChartTextLine> ReadoutLines(const MeasurementStore& md, int32_t row, const QDateTime& start);
 // The markers' box: both rows, the time between them, a table of the units in use.
-QList<ChartTextLine> MarkerLines(const MeasurementStore& md, int32_t a, int32_t b);
+QList<ChartTextLine> MarkerLines(const MeasurementStore& md, int32_t a, int32_t b,
+                                 StoreDirections& sums);
 
 // The first row a window of `width` rows may start at when dragged or zoomed: half a window of
 // stored rows still shown, the least that "→" leaves; at least 1.

@@ -2,6 +2,7 @@
 // Chart set-up, plotting and the visible range of the main window.
 #include "FormMain.h"
 
+#include "ChartMouse.h"
 #include "measurement/Conversions.h"
 
 #include <QComboBox>
@@ -169,6 +170,9 @@ void FormMain::SetAxesX(int32_t dcnt1, int32_t dcnt2) {
 void FormMain::SetAxesY(float minV, float maxV) {
     chart_.setAxisRange(ChartAxis::Y, minV, maxV);
     chart_.setAxisOrigin(ChartAxis::Y, minV);
+    if (chartMouse_) {
+        chartMouse_->AxesYSet(minV, maxV);
+    }
 }
 
 void FormMain::EnableScaleY(bool p) {

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "ComDrv.h"
 
+#include "measurement/Directions.h"
+
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -366,25 +368,6 @@ void ComDrv::ClearLog() {
     LogLen_ = 0;
     LogWp_ = 0;
     LogRp_ = 0;
-}
-
-double DirectionOfSums(double sumCos, double sumSin) {
-    const double c = sumCos;
-    const double s = sumSin;
-    if (c == 0.0) {
-        if (s == 0.0) {
-            return 0.0;
-        }
-        return s > 0.0 ? 90.0 : -90.0;
-    }
-    const double t = std::atan(s / c) * 180.0 / PI_15;
-    if (c < 0.0 && s >= 0.0) {
-        return t + 180.0;
-    }
-    if (c < 0.0 && s < 0.0) {
-        return t - 180.0;
-    }
-    return t;
 }
 
 } // namespace k12

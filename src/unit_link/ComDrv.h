@@ -29,15 +29,6 @@ inline constexpr int BadReply = 604;    // "リターン文字列不正"
 inline constexpr int Busy = 605;        // "連続取り込み動作中" or "設定値範囲外"
 } // namespace link_error
 
-// The value of pi the units' averaging uses, and degrees to radians with it.
-inline constexpr double PI_15 = 3.14159265358979;
-inline double DegreesToRadians(double x) {
-    return x * PI_15 / 180.0;
-}
-// The direction in degrees, -180 to 180, of a sum of unit vectors (their cosines and sines): how
-// streamed readings are averaged, so 179 and -179 average to 180. 0 for a zero sum.
-double DirectionOfSums(double sumCos, double sumSin);
-
 // Driver of one angle unit on its serial port: open/probe, single readings, and the streaming
 // mode with averaging into a ring of logged values.
 class ComDrv : public QObject {

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "chart/QcpChartMenu.h"
 #include "data_files/DialogMemo.h"
-#include "platform/QcpChartMenu.h"
 #include "platform/QtFileDialog.h"
 
 #include "FakeFileDialog.h"

@@ -3,13 +3,13 @@
 // the main window: the mouse lands on the same state as the buttons and boxes.
 #include "FakeFileDialog.h"
 #include "MainWindowRig.h"
+#include "chart/QcpChart.h"
+#include "chart/QcpChartMenu.h"
+#include "chart/QcpInclude.h"
+#include "chart/QcpMarkers.h"
+#include "chart/QcpReadout.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
-#include "platform/QcpChart.h"
-#include "platform/QcpChartMenu.h"
-#include "platform/QcpInclude.h"
-#include "platform/QcpMarkers.h"
-#include "platform/QcpReadout.h"
 
 #include <QAccessible>
 #include <QMenu>
@@ -185,37 +185,78 @@ class TestChartMouse : public QObject {
         QVERIFY(!r.h.chart.marker(Marker::A));
     }
 
+    // Ctrl + wheel and Ctrl + drag, through the boxes and "設定": the readout stays on its row
+    // as the Y tick labels change width; "全表示に戻す" and the double-click bring back the range
+    // applied with "設定".
+    void yZoomAndPan_data() {
+        QTest::addColumn<int>("typed"); // applied with "設定" first as typed / -typed; 0: none
+        QTest::addColumn<int>("notches");
+        QTest::addColumn<double>("at"); // the angle under the mouse
+        QTest::addColumn<QString>("then");
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<double>("low");
+        QTest::newRow("wheel in") << 0 << 1 << 0.0 << "" << 144.0 << -144.0;
+        QTest::newRow("wheel in, typed") << 90 << 1 << 0.0 << "" << 72.0 << -72.0;
+        QTest::newRow("many notches in") << 0 << 12 << 30.0 << "" << 40.3 << 15.6;
+        QTest::newRow("out stops at 720°") << 0 << -5 << 0.0 << "" << 360.0 << -360.0;
+        QTest::newRow("out from wider, typed") << 1000 << -1 << 0.0 << "" << 1000.0 << -1000.0;
+        QTest::newRow("全表示に戻す") << 0 << 2 << 0.0 << "menu" << 180.0 << -180.0;
+        QTest::newRow("全表示に戻す, typed") << 90 << 2 << 0.0 << "menu" << 90.0 << -90.0;
+        QTest::newRow("double-click") << 0 << 2 << 0.0 << "double" << 180.0 << -180.0;
+        QTest::newRow("drag") << 0 << 0 << 30.0 << "drag" << 0.0 << 0.0;
+    }
     void yZoomAndPan() {
+        QFETCH(int, typed);
+        QFETCH(int, notches);
+        QFETCH(double, at);
+        QFETCH(QString, then);
         Rig r;
-        const auto boxes = [&r] {
-            const QString hi = r.h.txt("txtVhi")->text();
-            const QString low = r.h.txt("txtVlow")->text();
-            for (const QString& t : {hi, low}) {
-                if (t.section(QLatin1Char('.'), 1).size() > 3) {
-                    qWarning("more than 3 decimals: %s", qPrintable(t));
-                    return std::pair{0.0, 0.0};
-                }
-            }
-            return std::pair{double(TextToSingle(hi).value()), double(TextToSingle(low).value())};
-        };
-        // One notch in around 0: 1.25 times narrower, through the boxes and "設定".
-        r.wheel(r.at(50, 0.0), 1, Qt::ControlModifier);
-        auto [hi, low] = boxes();
-        QVERIFY2(std::abs(hi - 144.0) < 1.0 && std::abs(low + 144.0) < 1.0,
-                 qPrintable(QString::number(hi)));
-        QCOMPARE(double(r.h.md.YMax), hi);
-        QCOMPARE(double(r.h.md.YMin), low);
-        QCOMPARE(r.h.chart.axisRange(ChartAxis::Y), std::make_pair(low, hi));
-        // Ctrl + drag: the value under the press follows the mouse.
-        const QPoint from = r.at(50, 30.0);
-        const double grabbed = r.plot->yAxis->pixelToCoord(from.y());
-        r.drag(from, from + QPoint(0, 60), Qt::ControlModifier);
-        std::tie(hi, low) = boxes();
-        QCOMPARE(r.h.chart.axisRange(ChartAxis::Y), std::make_pair(low, hi));
-        QVERIFY(std::abs(r.plot->yAxis->coordToPixel(grabbed) - (from.y() + 60)) < 1.5);
-        QCOMPARE(r.h.window(), std::make_pair(1, 300)); // X untouched
+        if (typed != 0) {
+            r.h.txt("txtVhi")->setText(QString::number(typed));
+            r.h.txt("txtVlow")->setText(QString::number(-typed));
+            r.h.click("cmdSetScaleY");
+        }
+        const QPoint pos = r.at(50, at);
+        r.mouse(QEvent::MouseMove, pos, Qt::NoButton);
+        const int32_t row = r.h.chart.readout()->row();
+        for (int i = 0; i < std::abs(notches); ++i) {
+            r.wheel(pos, notches > 0 ? 1 : -1, Qt::ControlModifier);
+            QCOMPARE(r.h.chart.readout()->row(), row);
+        }
+        const double grabbed = r.plot->yAxis->pixelToCoord(pos.y());
+        if (then == QLatin1String("menu")) {
+            r.choose(pos, QStringLiteral("全表示に戻す"));
+        } else if (then == QLatin1String("double")) {
+            r.doubleClick(pos);
+        } else if (then == QLatin1String("drag")) {
+            r.drag(pos, pos + QPoint(0, 60), Qt::ControlModifier);
+            QVERIFY(std::abs(r.plot->yAxis->coordToPixel(grabbed) - (pos.y() + 60)) < 1.5);
+        }
+        // The boxes (3 decimals at most), the store and the axis agree.
+        const QString hiText = r.h.txt("txtVhi")->text();
+        const QString lowText = r.h.txt("txtVlow")->text();
+        const QString shown = hiText + QLatin1Char(' ') + lowText;
+        QVERIFY2(hiText.section(QLatin1Char('.'), 1).size() <= 3 &&
+                     lowText.section(QLatin1Char('.'), 1).size() <= 3,
+                 qPrintable(shown));
+        const double boxHi = TextToSingle(hiText).value();
+        const double boxLow = TextToSingle(lowText).value();
+        QFETCH(double, hi);
+        QFETCH(double, low);
+        QVERIFY2(then == QLatin1String("drag") ||
+                     (std::abs(boxHi - hi) < 1.0 && std::abs(boxLow - low) < 1.0),
+                 qPrintable(shown));
+        QVERIFY(boxHi - boxLow <= std::max(720.001, 2.0 * typed));
+        QCOMPARE(r.h.chart.axisRange(ChartAxis::Y), std::make_pair(boxLow, boxHi));
+        QCOMPARE(std::make_pair(double(r.h.md.YMin), double(r.h.md.YMax)),
+                 std::make_pair(boxLow, boxHi));
+        // The time axis as it was, or all rows again.
+        const bool reset = then == QLatin1String("menu") || then == QLatin1String("double");
+        QCOMPARE(r.h.window(), std::make_pair(1, reset ? 250 : 300));
+    }
 
-        // Before a start or a read the boxes are disabled, and so is the Y zoom.
+    // Before a start or a read the boxes are disabled, and so is the Y zoom.
+    void yZoomDisabled() {
         BasicMainWindowRig<QcpChart> fresh;
         fresh.form->show();
         fresh.chart.plot()->replot();
@@ -225,6 +266,48 @@ class TestChartMouse : public QObject {
         QApplication::sendEvent(fresh.chart.plot(), &e);
         QCOMPARE(fresh.chart.axisRange(ChartAxis::Y), std::make_pair(-180.0, 180.0));
         QCOMPARE(fresh.txt("txtVhi")->text(), QStringLiteral("180"));
+    }
+
+    // Every row drawn can be read and marked, the first and the last included, at every display
+    // count: the plot's first pixel column reads the first row, its last column the last.
+    void readAndMarkEnds_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("count");
+        QTest::addColumn<int>("first");
+        QTest::addColumn<int>("last");
+        QTest::newRow("10") << 2 << "10" << 6 << 15;
+        QTest::newRow("200") << 2 << "200" << 101 << 300;
+        QTest::newRow("88000") << 0 << "" << 1 << MAX_SAMPLES;
+    }
+    void readAndMarkEnds() {
+        QFETCH(int, mode);
+        QFETCH(QString, count);
+        QFETCH(int, first);
+        QFETCH(int, last);
+        Rig r(MAX_SAMPLES);
+        QTest::mouseClick(r.h.opt(mode), Qt::LeftButton);
+        if (mode == 2) {
+            r.h.selectCount(count);
+            r.h.click("cmdRight");
+        }
+        r.settle();
+        QCOMPARE(r.h.window(), std::make_pair(first, last));
+        const QRect area = r.plot->axisRect()->rect();
+        const int y = area.center().y();
+        for (const auto& [x, row] :
+             {std::pair{area.left(), first}, std::pair{area.right(), last}}) {
+            r.mouse(QEvent::MouseMove, QPoint(x, y), Qt::NoButton);
+            QCOMPARE(r.h.chart.readout()->row(), row);
+            QVERIFY(!r.h.chart.readout()->boxRect().isEmpty());
+        }
+        r.click(QPoint(area.left(), y));
+        r.click(QPoint(area.right(), y), Qt::ShiftModifier);
+        r.settle();
+        QCOMPARE(r.h.chart.marker(Marker::A), std::optional<int32_t>(first));
+        QCOMPARE(r.h.chart.marker(Marker::B), std::optional<int32_t>(last));
+        // Both lines drawn, at the plot's edges.
+        QCOMPARE(r.h.chart.markers()->column(Marker::A), std::optional<int>(area.left()));
+        QCOMPARE(r.h.chart.markers()->column(Marker::B), std::optional<int>(area.right()));
     }
 
     void readout_data() {
@@ -302,10 +385,20 @@ class TestChartMouse : public QObject {
         Rig r;
         QCPAbstractLegendItem* entry = r.plot->legend->item(0);
         const QPoint pos = entry->outerRect().center();
+        r.click(r.at(30));
+        r.click(r.at(60), Qt::ShiftModifier);
         r.click(pos);
         r.settle();
         QVERIFY(r.h.chart.seriesHidden(1));
         QVERIFY(!r.plot->graph(0)->visible());
+        // Neither the readout nor the markers' box lists the hidden line; its entry stays.
+        r.mouse(QEvent::MouseMove, r.at(50), Qt::NoButton);
+        QVERIFY(!r.plot->accessibleDescription().contains(QStringLiteral("1台目")));
+        QVERIFY(r.plot->accessibleDescription().contains(QStringLiteral("3台目")));
+        const QList<ChartTextLine> box = r.h.chart.markers()->boxLines();
+        QCOMPARE(box.size(), 5);
+        QCOMPARE(box.last().series, 3);
+        QCOMPARE(r.plot->legend->itemCount(), 4);
         // The printout's picture has no red left: neither the line nor its legend sample.
         const QString svg = r.dir.filePath(QStringLiteral("print.svg"));
         QVERIFY(r.h.chart.exportPicture(svg));
@@ -327,6 +420,44 @@ class TestChartMouse : public QObject {
         QVERIFY(magenta > 100); // unit 3's line is there
         r.click(pos);
         QVERIFY(!r.h.chart.seriesHidden(1));
+    }
+
+    // A double-click on the legend is two clicks on it: the line toggles twice; the markers and
+    // the view stay.
+    void legendDoubleClick() {
+        Rig r;
+        QTest::mouseClick(r.h.opt(2), Qt::LeftButton);
+        r.settle();
+        r.click(r.at(30));
+        r.click(r.at(60), Qt::ShiftModifier);
+        const QPoint pos = r.plot->legend->item(2)->outerRect().center(); // "3台目"
+        r.click(pos);
+        QVERIFY(r.h.chart.seriesHidden(3));
+        r.mouse(QEvent::MouseButtonDblClick, pos, Qt::LeftButton);
+        r.mouse(QEvent::MouseButtonRelease, pos, Qt::NoButton);
+        r.settle();
+        QVERIFY(!r.h.chart.seriesHidden(3));
+        QCOMPARE(r.h.chart.marker(Marker::A), std::optional<int32_t>(30));
+        QCOMPARE(r.h.chart.marker(Marker::B), std::optional<int32_t>(60));
+        CheckControls(r, 2, QStringLiteral("100"), 1, 100);
+    }
+
+    // The cursor readout is never hidden under the markers' box, wherever the mouse is.
+    void boxesApart() {
+        Rig r;
+        r.click(r.at(30));
+        r.click(r.at(200), Qt::ShiftModifier);
+        r.settle();
+        const QRect markers = r.h.chart.markers()->boxRect();
+        const QRect area = r.plot->axisRect()->rect();
+        for (int x = area.left(); x <= area.right(); x += 7) {
+            for (int y = area.top(); y <= area.bottom(); y += 7) {
+                r.mouse(QEvent::MouseMove, QPoint(x, y), Qt::NoButton);
+                const QRect readout = r.h.chart.readout()->boxRect();
+                QVERIFY2(!readout.isEmpty() && !markers.isEmpty() && !readout.intersects(markers),
+                         qPrintable(QStringLiteral("mouse at %1, %2").arg(x).arg(y)));
+            }
+        }
     }
 
     // An assistive tool's Toggle action selects a mode as a click does.

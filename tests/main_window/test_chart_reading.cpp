@@ -20,8 +20,46 @@ UnitRecord Unit(const QList<float>& values) {
     return u;
 }
 
+// Angles equal to 1e-4 degrees, 180 and -180 being the same.
 bool Near(Opt a, Opt b) {
-    return a.has_value() == b.has_value() && (!a || std::abs(*a - *b) < 1e-4);
+    return a.has_value() == b.has_value() && (!a || std::abs(AngleDifference(*a, *b)) < 1e-4);
+}
+
+float Wrapped(double v) {
+    return static_cast<float>(v >= 180.0 ? v - 360.0 : v);
+}
+
+// A full store's rows of a unit sitting at ±180: 179.90 to 180.10 and round again, every
+// thousandth row a hole.
+QList<float> AtPlusMinus180() {
+    QList<float> out;
+    for (int r = 0; r < MAX_SAMPLES; ++r) {
+        out << (r % 1000 == 0 ? kHole : Wrapped(179.9 + 0.01 * (r % 21)));
+    }
+    return out;
+}
+
+// A full store's rows turning once round, leaving a gap narrower than a thousandth of the circle
+// just below -100.
+QList<float> OnceRound() {
+    QList<float> out;
+    for (int r = 0; r < MAX_SAMPLES; ++r) {
+        out << Wrapped(-100.0 + r * (359.9 / MAX_SAMPLES));
+    }
+    return out;
+}
+
+// The mean direction worked out another way: atan2 of sums in long double.
+Opt MeanByAtan2(const QList<float>& values) {
+    long double c = 0;
+    long double s = 0;
+    for (const float v : values) {
+        if (v != kHole) {
+            c += std::cos(static_cast<long double>(v) * 3.14159265358979L / 180);
+            s += std::sin(static_cast<long double>(v) * 3.14159265358979L / 180);
+        }
+    }
+    return static_cast<double>(std::atan2(s, c) * 180 / 3.14159265358979L);
 }
 
 } // namespace
@@ -38,18 +76,39 @@ class TestChartReading : public QObject {
         QTest::addColumn<Opt>("max");
         QTest::addColumn<Opt>("mean");
         QTest::addColumn<int>("holes");
-        QTest::newRow("across +-180") << QList<float>{179, -179} << 1 << 2 << Opt(2) << Opt(-179)
-                                      << Opt(179) << Opt(180) << 0;
-        QTest::newRow("B before A") << QList<float>{179, -179} << 2 << 1 << Opt(-2) << Opt(-179)
-                                    << Opt(179) << Opt(180) << 0;
+        // Minimum and maximum are the ends of the shortest arc holding every value.
+        QTest::newRow("across +-180") << QList<float>{179, -179} << 1 << 2 << Opt(2) << Opt(179)
+                                      << Opt(-179) << Opt(180) << 0;
+        QTest::newRow("B before A") << QList<float>{179, -179} << 2 << 1 << Opt(-2) << Opt(179)
+                                    << Opt(-179) << Opt(180) << 0;
         QTest::newRow("half a turn")
             << QList<float>{-90, 0, 90} << 1 << 3 << Opt(180) << Opt(-90) << Opt(90) << Opt(0) << 0;
+        QTest::newRow("half a turn across +-180")
+            << QList<float>{100, 170, -170, -100} << 1 << 4 << Opt(160) << Opt(100) << Opt(-100)
+            << Opt(180) << 0;
+        QTest::newRow("spread, not from the order of rows")
+            << QList<float>{135, -45, 45} << 1 << 3 << Opt(-90) << Opt(-45) << Opt(135) << Opt(45)
+            << 0;
+        // No mean where the directions cancel; of two equal arcs, the one not passing ±180.
+        QTest::newRow("opposite") << QList<float>{90, -90} << 1 << 2 << Opt(180) << Opt(-90)
+                                  << Opt(90) << Opt() << 0;
+        QTest::newRow("three ways") << QList<float>{0, 120, -120} << 1 << 3 << Opt(-120)
+                                    << Opt(-120) << Opt(120) << Opt() << 0;
+        QTest::newRow("out of range")
+            << QList<float>{350, 370} << 1 << 2 << Opt(20) << Opt(350) << Opt(370) << Opt(0) << 0;
         QTest::newRow("holes left out") << QList<float>{kHole, 80, kHole, 100, 5} << 1 << 4 << Opt()
                                         << Opt(80) << Opt(100) << Opt(90) << 2;
         QTest::newRow("only holes")
             << QList<float>{1, kHole, kHole} << 2 << 3 << Opt() << Opt() << Opt() << Opt() << 2;
         QTest::newRow("one row") << QList<float>{-45, 7} << 1 << 1 << Opt(0) << Opt(-45) << Opt(-45)
                                  << Opt(-45) << 0;
+        const QList<float> at180 = AtPlusMinus180();
+        QTest::newRow("full store at +-180") << at180 << 1 << MAX_SAMPLES << Opt() << Opt(179.9)
+                                             << Opt(-179.9) << MeanByAtan2(at180) << 88;
+        const QList<float> round = OnceRound();
+        QTest::newRow("full store once round")
+            << round << 1 << MAX_SAMPLES << Opt(AngleDifference(round.first(), round.last()))
+            << Opt(round.first()) << Opt(round.last()) << MeanByAtan2(round) << 0;
     }
     void spans() {
         QFETCH(QList<float>, values);
@@ -67,9 +126,24 @@ class TestChartReading : public QObject {
         QVERIFY(Near(s.max ? Opt(*s.max) : Opt(), max));
         QVERIFY2(Near(s.mean, mean), qPrintable(QString::number(s.mean.value_or(-1))));
         QCOMPARE(s.holes, holes);
+
+        // The same through sums kept while the rows arrive: rows past the unit's count are holes
+        // at the first look and filled before the second. One set of sums serves every row of the
+        // table, each row's store holding other data.
+        static StoreDirections kept;
+        static quint64 dataId = 0;
+        MeasurementStore md;
+        md.DataId = ++dataId;
+        UnitRecord& u = md.Units[2] = Unit(values);
+        u.DataCount /= 2;
+        std::fill(u.Data.begin() + u.DataCount, u.Data.end(), kHole);
+        MarkerSpans(md, a, b, kept);
+        u = Unit(values);
+        const UnitSpan k = MarkerSpans(md, a, b, kept).at(0);
+        QVERIFY(k.min == s.min && k.max == s.max && Near(k.mean, s.mean) && k.holes == s.holes);
     }
 
-    // The mean of one value is that value: the fast sine and cosine lose nothing that shows.
+    // The mean of one value is that value.
     void meanOfOne() {
         for (const float v : {-179.999f, -123.456f, -0.5f, 0.0004f, 45.5f, 89.9999f, 179.5f, 180.0f,
                               359.75f, -4000.25f}) {
@@ -94,7 +168,8 @@ class TestChartReading : public QObject {
         QCOMPARE(ReadoutLines(md, 3, QDateTime()).first().text, QStringLiteral("3 秒（3 行目）"));
         QCOMPARE(ReadoutLines(md, 3, start).at(1).text, QStringLiteral("2026/12/8 00:00:02"));
 
-        const QList<ChartTextLine> box = MarkerLines(md, 1, 3);
+        StoreDirections sums;
+        const QList<ChartTextLine> box = MarkerLines(md, 1, 3, sums);
         QCOMPARE(box.size(), 6);
         QCOMPARE(box[2].text, QStringLiteral("B−A: 2 秒（2 行）"));
         // The mean as a direction: atan2 of the summed sines and cosines, worked out aside.

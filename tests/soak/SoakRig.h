@@ -4,8 +4,8 @@
 #pragma once
 
 #include "MainWindowRig.h"
-#include "platform/QcpChart.h"
-#include "platform/QcpInclude.h"
+#include "chart/QcpChart.h"
+#include "chart/QcpInclude.h"
 
 namespace k12::test {
 

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpClockTicker.h"
+#include "chart/QcpClockTicker.h"
 
 #include <cmath>
 

@@ -1,13 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpZoomY.h"
+#include "chart/QcpZoomY.h"
 
-#include "platform/ChartModel.h"
-#include "platform/QcpZoomX.h"
+#include "chart/ChartModel.h"
+#include "chart/QcpZoomX.h"
 
 #include <QMouseEvent>
 #include <QWheelEvent>
 
 namespace k12 {
+
+namespace {
+
+// Twice round the circle: wider shows nothing more of angles.
+constexpr double kMaxSpan = 720.0;
+
+} // namespace
 
 QcpZoomY::QcpZoomY(QCustomPlot* plot, ChartModel& model)
     : QObject(plot), plot_(plot), model_(model) {
@@ -29,8 +36,8 @@ bool QcpZoomY::eventFilter(QObject*, QEvent* event) {
         const QPoint delta = e->angleDelta();
         const int steps = WheelSteps(delta.y() != 0 ? delta.y() : delta.x(), wheelRest_);
         if (steps != 0 && reader.rangeY) {
-            const auto [min, max] =
-                ZoomAround(y->range().lower, y->range().upper, y->pixelToCoord(pos.y()), steps);
+            const auto [min, max] = ZoomAround(y->range().lower, y->range().upper,
+                                               y->pixelToCoord(pos.y()), steps, kMaxSpan);
             reader.rangeY(min, max);
         }
         return true;

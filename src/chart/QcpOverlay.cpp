@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpOverlay.h"
+#include "chart/QcpOverlay.h"
+
+#include "chart/ChartModel.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -29,22 +31,66 @@ std::optional<int32_t> NearestRow(double row, int32_t rows) {
     return static_cast<int32_t>(std::clamp(std::round(row), 1.0, static_cast<double>(rows)));
 }
 
-std::pair<double, double> ZoomAround(double min, double max, double v, int steps) {
-    const double f = std::pow(1.25, -steps);
+std::pair<double, double> ZoomAround(double min, double max, double v, int steps, double maxSpan) {
+    double f = std::pow(1.25, -steps);
+    const double span = max - min;
+    if (f > 1.0 && span > 0.0) {
+        f = std::min(f, std::max(maxSpan / span, 1.0));
+    }
     return {v - (v - min) * f, v + (max - v) * f};
 }
 
-QRect PlaceBox(const QRect& area, const QRect& widget, int x, int y, QSize size) {
-    if (size.width() > area.width() || size.height() > area.height()) {
-        return PlaceBox(widget, widget, x, y, size);
-    }
+namespace {
+
+// Beside x at about y within bounds, as far as the box fits into them.
+QRect Beside(const QRect& bounds, int x, int y, QSize size) {
     int left = x + kBoxGap;
-    if (left + size.width() > area.right()) {
+    if (left + size.width() > bounds.right()) {
         left = x - kBoxGap - size.width();
     }
-    left = std::max(area.left(), std::min(left, area.right() - size.width()));
-    const int top = std::max(area.top(), std::min(y, area.bottom() - size.height()));
+    left = std::max(bounds.left(), std::min(left, bounds.right() - size.width()));
+    const int top = std::max(bounds.top(), std::min(y, bounds.bottom() - size.height()));
     return QRect(QPoint(left, top), size);
+}
+
+bool Fits(const QRect& bounds, QSize size) {
+    return size.width() <= bounds.width() && size.height() <= bounds.height();
+}
+
+} // namespace
+
+QRect PlaceBox(const QRect& area, const QRect& widget, int x, int y, QSize size,
+               const QRect& avoid) {
+    const QRect bounds = Fits(area, size) ? area : widget;
+    const QRect box = Beside(bounds, x, y, size);
+    if (avoid.isEmpty() || !box.intersects(avoid)) {
+        return box;
+    }
+    // Above the box to avoid, else below it, else beside it; within the area first.
+    for (const QRect& b : {bounds, widget}) {
+        const QRect above(b.left(), b.top(), b.width(), avoid.top() - kBoxGap - b.top());
+        const QRect below(b.left(), avoid.bottom() + kBoxGap + 1, b.width(),
+                          b.bottom() - avoid.bottom() - kBoxGap);
+        const QRect right(avoid.right() + kBoxGap + 1, b.top(), b.right() - avoid.right() - kBoxGap,
+                          b.height());
+        const QRect left(b.left(), b.top(), avoid.left() - kBoxGap - b.left(), b.height());
+        for (const QRect& room : {above, below, right, left}) {
+            if (Fits(room, size)) {
+                return Beside(room, x, y, size);
+            }
+        }
+    }
+    return box;
+}
+
+QList<ChartTextLine> ShownLines(const QList<ChartTextLine>& lines, const ChartModel& model) {
+    QList<ChartTextLine> out;
+    for (const ChartTextLine& line : lines) {
+        if (line.series < 1 || !model.seriesHidden(line.series)) {
+            out.append(line);
+        }
+    }
+    return out;
 }
 
 double PlotRows::secondsPerRow() const {
@@ -61,7 +107,24 @@ double PlotRows::pixelOf(double row) const {
 }
 
 std::optional<int32_t> PlotRows::nearestRow(int x) const {
-    return NearestRow(rowAt(x), reader_.rows ? reader_.rows() : 0);
+    const QRect area = plot_->axisRect()->rect();
+    const QCPRange range = plot_->xAxis->range();
+    const double at = area.width() > 1 ? double(x - area.left()) / (area.width() - 1) : 0.0;
+    const double row = (range.lower + std::clamp(at, 0.0, 1.0) * range.size()) / secondsPerRow();
+    return NearestRow(row, reader_.rows ? reader_.rows() : 0);
+}
+
+bool PlotRows::shows(int32_t row) const {
+    const QCPRange range = plot_->xAxis->range();
+    // Rows are whole, the range's ends products of them: allow for their rounding.
+    const double x = row * secondsPerRow();
+    const double slack = range.size() * 1e-9;
+    return x >= range.lower - slack && x <= range.upper + slack;
+}
+
+int PlotRows::columnOf(int32_t row) const {
+    const QRect area = plot_->axisRect()->rect();
+    return std::clamp(static_cast<int>(std::lround(pixelOf(row))), area.left(), area.right());
 }
 
 void PressTracker::press(QPoint pos, Qt::KeyboardModifiers modifiers) {
@@ -116,7 +179,8 @@ QSize TextBox::size(const QList<ChartTextLine>& lines) const {
 
 void TextBox::draw(QCPPainter* painter, const QRect& box, const QList<ChartTextLine>& lines) const {
     painter->setPen(QPen(QColor(90, 90, 90)));
-    painter->setBrush(QColor(255, 255, 255, 235));
+    // Opaque: a unit's coloured text must stay legible over a line of its own colour.
+    painter->setBrush(Qt::white);
     painter->drawRect(box.adjusted(0, 0, -1, -1));
     painter->setFont(font_);
     const QFontMetrics fm(font_);

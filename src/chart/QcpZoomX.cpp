@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpZoomX.h"
+#include "chart/QcpZoomX.h"
 
-#include "platform/ChartModel.h"
+#include "chart/ChartModel.h"
 
 #include <QMouseEvent>
 #include <QWheelEvent>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/QcpOverlay.h"
+#include "chart/QcpOverlay.h"
 
 #include <QObject>
 #include <QPointer>
@@ -24,6 +24,9 @@ class QcpReadout : public QObject {
     void setVisible(bool on) { drawing_->setVisible(on); }
     // The row shown, 0 when nothing is.
     int32_t row() const { return row_; }
+    // Where the box stands, empty when none is shown; clear of what `avoid` gives when it can.
+    QRect boxRect() const;
+    void setAvoid(std::function<QRect()> avoid) { avoid_ = std::move(avoid); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -41,6 +44,10 @@ class QcpReadout : public QObject {
     QPoint mouse_;
     int32_t row_ = 0;
     QList<ChartTextLine> lines_;
+    // The X range and rows the row was looked up for.
+    QCPRange rangeX_;
+    int32_t rows_ = 0;
+    std::function<QRect()> avoid_;
 };
 
 } // namespace k12

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/QcpOverlay.h"
+#include "chart/QcpOverlay.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/ChartModel.h"
+#include "chart/ChartModel.h"
 
 #include <algorithm>
 #include <cmath>

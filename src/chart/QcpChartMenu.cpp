@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpChartMenu.h"
+#include "chart/QcpChartMenu.h"
 
-#include "platform/ChartModel.h"
+#include "chart/ChartModel.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 

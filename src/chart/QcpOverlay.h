@@ -3,8 +3,8 @@
 // the lines on the plot's buffered overlay layer, so the lines are not drawn again.
 #pragma once
 
+#include "chart/QcpInclude.h"
 #include "platform/Chart.h"
-#include "platform/QcpInclude.h"
 
 #include <QColor>
 #include <QPoint>
@@ -21,12 +21,18 @@ QColor SeriesColor(int series);
 // The row nearest to a row coordinate among rows 1..rows; nullopt without rows.
 std::optional<int32_t> NearestRow(double row, int32_t rows);
 
-// The Y range zoomed by 1.25 per step (steps > 0 zooming in) around the value v.
-std::pair<double, double> ZoomAround(double min, double max, double v, int steps);
+// The Y range zoomed by 1.25 per step (steps > 0 zooming in) around the value v; zooming out
+// stops at maxSpan (or at the span there is, when wider).
+std::pair<double, double> ZoomAround(double min, double max, double v, int steps, double maxSpan);
 
 // Where a box of the given size stands beside x, at about y: right of x when it fits, else left
-// of it, inside area, or inside the widget when it is larger than the area.
-QRect PlaceBox(const QRect& area, const QRect& widget, int x, int y, QSize size);
+// of it, inside area, or inside the widget when it is larger than the area; clear of `avoid`,
+// above or below it, when there is room for that.
+QRect PlaceBox(const QRect& area, const QRect& widget, int x, int y, QSize size,
+               const QRect& avoid = QRect());
+
+// The lines of the series shown: a line of a hidden series is left out.
+QList<ChartTextLine> ShownLines(const QList<ChartTextLine>& lines, const ChartModel& model);
 
 // The plot's geometry as the tools need it, from the reader and the axes of the last draw.
 class PlotRows {
@@ -38,8 +44,14 @@ class PlotRows {
     // The row coordinate at a pixel column, and the pixel column of a row.
     double rowAt(int x) const;
     double pixelOf(double row) const;
-    // The stored row nearest to the pixel column; nullopt without rows.
+    // The stored row nearest to what a pixel column of the plot reads; nullopt without rows. The
+    // axis's ends lie on the plot's outer edges, one pixel beyond its last column: so that both
+    // can be read, the first column reads the lower end and the last column the upper end.
     std::optional<int32_t> nearestRow(int x) const;
+    // Whether a row lies within the X axis's range, its ends included.
+    bool shows(int32_t row) const;
+    // The pixel column a row's line is drawn in, inside the plot.
+    int columnOf(int32_t row) const;
 
   private:
     QCustomPlot* plot_;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpMarkers.h"
+#include "chart/QcpMarkers.h"
 
 #include "platform/Fonts.h"
 
@@ -32,6 +32,7 @@ bool QcpMarkers::eventFilter(QObject*, QEvent* event) {
     case QEvent::MouseButtonPress: {
         auto* e = static_cast<QMouseEvent*>(event);
         const QPoint pos = e->position().toPoint();
+        clickSetMarker_ = false;
         if (e->button() == Qt::LeftButton && rows.inPlot(pos)) {
             press_.press(pos, e->modifiers());
         }
@@ -50,15 +51,18 @@ bool QcpMarkers::eventFilter(QObject*, QEvent* event) {
                 beforeClick_[1] = model_.marker(Marker::B);
                 const bool b = press_.modifiers().testFlag(Qt::ShiftModifier);
                 model_.setMarker(b ? Marker::B : Marker::A, row);
+                clickSetMarker_ = true;
             }
         }
         return false;
     }
     case QEvent::MouseButtonDblClick:
-        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+        // Only a double-click on the plot, whose first click set a marker, takes it back.
+        if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton && clickSetMarker_) {
             model_.setMarker(Marker::A, beforeClick_[0]);
             model_.setMarker(Marker::B, beforeClick_[1]);
         }
+        clickSetMarker_ = false;
         return false;
     case QEvent::KeyPress:
         if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
@@ -90,38 +94,54 @@ void QcpMarkers::refresh() {
     }
 }
 
+std::optional<int> QcpMarkers::column(Marker m) const {
+    const PlotRows rows(plot_, model_.reader());
+    const auto row = model_.marker(m);
+    if (!row || !rows.shows(*row)) {
+        return std::nullopt;
+    }
+    return rows.columnOf(*row);
+}
+
+QRect QcpMarkers::boxRect() const {
+    const QList<ChartTextLine> lines = boxLines();
+    if (lines.isEmpty()) {
+        return {};
+    }
+    // At the bottom left of the plot area, running past its right edge when it must.
+    const QRect area = plot_->axisRect()->rect();
+    const QSize size = box_.size(lines);
+    const QRect viewport = plot_->viewport();
+    const int left = std::max(viewport.left(),
+                              std::min(area.left() + kBoxInset, viewport.right() - size.width()));
+    const int top = std::max(viewport.top(), area.bottom() - kBoxInset - size.height());
+    return QRect(QPoint(left, top), size);
+}
+
 void QcpMarkers::paint(QCPPainter* painter) {
     const QRect area = plot_->axisRect()->rect();
-    const PlotRows rows(plot_, model_.reader());
     QPen pen(QColor(40, 40, 40), 1, Qt::DashLine);
     const QFontMetrics fm(plot_->font());
     for (const auto& [m, name] : {std::pair{Marker::A, "A"}, std::pair{Marker::B, "B"}}) {
-        const auto row = model_.marker(m);
-        if (!row) {
-            continue;
-        }
-        const int x = qRound(rows.pixelOf(*row));
-        if (x < area.left() || x > area.right()) {
+        const auto x = column(m);
+        if (!x) {
             continue;
         }
         painter->setPen(pen);
-        painter->drawLine(QPoint(x, area.top()), QPoint(x, area.bottom()));
+        painter->drawLine(QPoint(*x, area.top()), QPoint(*x, area.bottom()));
         const QString label = QString::fromLatin1(name);
-        const QRect tag(x + 2, area.top() + 2, fm.horizontalAdvance(label) + 6, fm.height());
+        const int width = fm.horizontalAdvance(label) + 6;
+        // Right of the line, or left of it at the plot's right edge.
+        const int left = *x + 2 + width <= area.right() ? *x + 2 : *x - 2 - width;
+        const QRect tag(left, area.top() + 2, width, fm.height());
         painter->setPen(Qt::NoPen);
         painter->setBrush(QColor(40, 40, 40));
         painter->drawRect(tag);
         painter->setPen(Qt::white);
         painter->drawText(tag, Qt::AlignCenter, label);
     }
-    if (!lines_.isEmpty()) {
-        // At the bottom left of the plot area, running past its right edge when it must.
-        const QSize size = box_.size(lines_);
-        const QRect viewport = plot_->viewport();
-        const int left = std::max(
-            viewport.left(), std::min(area.left() + kBoxInset, viewport.right() - size.width()));
-        const int top = std::max(viewport.top(), area.bottom() - kBoxInset - size.height());
-        box_.draw(painter, QRect(QPoint(left, top), size), lines_);
+    if (const QRect box = boxRect(); !box.isEmpty()) {
+        box_.draw(painter, box, boxLines());
     }
 }
 

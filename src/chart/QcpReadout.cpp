@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpReadout.h"
+#include "chart/QcpReadout.h"
 
-#include "platform/ChartModel.h"
+#include "chart/ChartModel.h"
 #include "platform/Fonts.h"
 
 #include <QMouseEvent>
@@ -32,16 +32,27 @@ bool QcpReadout::eventFilter(QObject*, QEvent* event) {
 
 void QcpReadout::show(QPoint pos, bool replot) {
     const PlotRows rows(plot_, model_.reader());
-    const auto row = rows.inPlot(pos) ? rows.nearestRow(pos.x()) : std::nullopt;
-    if (!row || !rows.inPlot(QPoint(qRound(rows.pixelOf(*row)), pos.y()))) {
+    const ChartReader& reader = model_.reader();
+    const int32_t stored = reader.rows ? reader.rows() : 0;
+    const QCPRange range = plot_->xAxis->range();
+    std::optional<int32_t> row;
+    if (!replot && row_ != 0 && pos == mouse_ && range == rangeX_ && stored == rows_) {
+        // A still pointer over the same rows stays on its row, though the plot may have moved a
+        // little (Y tick labels widening as the Y range changes).
+        row = row_;
+    } else if (rows.inPlot(pos)) {
+        row = rows.nearestRow(pos.x());
+    }
+    if (!row || !rows.shows(*row)) {
         hide(replot);
         return;
     }
     mouse_ = pos;
+    rangeX_ = range;
+    rows_ = stored;
     if (*row != row_ || !replot) {
         row_ = *row;
-        const ChartReader& reader = model_.reader();
-        lines_ = reader.readout ? reader.readout(row_) : QList<ChartTextLine>();
+        lines_ = ShownLines(reader.readout ? reader.readout(row_) : QList<ChartTextLine>(), model_);
         plot_->setAccessibleDescription(PlainText(lines_));
     }
     if (replot) {
@@ -67,17 +78,25 @@ void QcpReadout::hide(bool replot) {
     }
 }
 
+QRect QcpReadout::boxRect() const {
+    if (row_ == 0 || lines_.isEmpty()) {
+        return {};
+    }
+    return PlaceBox(plot_->axisRect()->rect(), plot_->viewport(),
+                    PlotRows(plot_, model_.reader()).columnOf(row_), mouse_.y(), box_.size(lines_),
+                    avoid_ ? avoid_() : QRect());
+}
+
 void QcpReadout::paint(QCPPainter* painter) {
     if (row_ == 0) {
         return;
     }
     const QRect area = plot_->axisRect()->rect();
-    const int x = qRound(PlotRows(plot_, model_.reader()).pixelOf(row_));
+    const int x = PlotRows(plot_, model_.reader()).columnOf(row_);
     painter->setPen(QPen(QColor(70, 70, 70), 1));
     painter->drawLine(QPoint(x, area.top()), QPoint(x, area.bottom()));
     if (!lines_.isEmpty()) {
-        box_.draw(painter, PlaceBox(area, plot_->viewport(), x, mouse_.y(), box_.size(lines_)),
-                  lines_);
+        box_.draw(painter, boxRect(), lines_);
     }
 }
 

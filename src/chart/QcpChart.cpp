@@ -1,16 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpChart.h"
+#include "chart/QcpChart.h"
 
+#include "chart/LineThinning.h"
+#include "chart/QcpChartMenu.h"
+#include "chart/QcpClockTicker.h"
+#include "chart/QcpInclude.h"
+#include "chart/QcpLegendToggle.h"
+#include "chart/QcpMarkers.h"
+#include "chart/QcpReadout.h"
+#include "chart/QcpZoomX.h"
+#include "chart/QcpZoomY.h"
 #include "platform/Fonts.h"
-#include "platform/LineThinning.h"
-#include "platform/QcpChartMenu.h"
-#include "platform/QcpClockTicker.h"
-#include "platform/QcpInclude.h"
-#include "platform/QcpLegendToggle.h"
-#include "platform/QcpMarkers.h"
-#include "platform/QcpReadout.h"
-#include "platform/QcpZoomX.h"
-#include "platform/QcpZoomY.h"
 
 #include <QFileInfo>
 #include <QImageWriter>
@@ -219,10 +219,12 @@ void QcpChart::setUpPlot() {
 
 void QcpChart::setUpTools() {
     QCustomPlot* p = plot_;
+    // Drawn in this order: the readout over the markers' box, which it keeps clear of.
+    markers_ = new QcpMarkers(p, *this);
     readout_ = new QcpReadout(p, *this);
+    readout_->setAvoid([this] { return markers_ ? markers_->boxRect() : QRect(); });
     new QcpZoomX(p, *this);
     new QcpZoomY(p, *this);
-    markers_ = new QcpMarkers(p, *this);
     new QcpLegendToggle(p, *this, [this](int series) -> QCPAbstractPlottable* {
         const auto i = static_cast<std::size_t>(series - 1);
         return i < graphs_.size() ? graphs_[i] : nullptr;

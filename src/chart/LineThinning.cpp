@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/LineThinning.h"
+#include "chart/LineThinning.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/ChartModel.h"
-#include "platform/QcpOverlay.h"
+#include "chart/ChartModel.h"
+#include "chart/QcpOverlay.h"
 
 #include <QObject>
 #include <QPointer>
@@ -20,7 +20,12 @@ class QcpMarkers : public QObject {
     void update(bool replot);
     // The chart is about to be drawn again: the box is worked out again when the points changed.
     void refresh();
-    const QList<ChartTextLine>& boxLines() const { return lines_; }
+    // The box's lines, those of hidden series left out; empty without both markers.
+    QList<ChartTextLine> boxLines() const { return ShownLines(lines_, model_); }
+    // Where the box stands, empty when none is shown.
+    QRect boxRect() const;
+    // The pixel column a marker's line is drawn in; none when it is not set or not in view.
+    std::optional<int> column(ChartModel::Marker m) const;
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,8 +38,9 @@ class QcpMarkers : public QObject {
     OverlayDrawing* drawing_;
     TextBox box_;
     PressTracker press_;
-    // The markers before the last click, for a double-click (whose first click set one) to undo.
+    // The markers before the last click, for a double-click whose first click set one to undo.
     std::optional<int32_t> beforeClick_[2];
+    bool clickSetMarker_ = false;
     QList<ChartTextLine> lines_;
     quint64 linesRevision_ = 0;
 };

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/ChartModel.h"
+#include "chart/ChartModel.h"
 
 #include <QImage>
 #include <QPointer>

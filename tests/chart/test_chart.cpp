@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FakeChart.h"
+#include "chart/QcpChart.h"
+#include "chart/QcpClockTicker.h"
+#include "chart/QcpInclude.h"
 #include "platform/Fonts.h"
-#include "platform/QcpChart.h"
-#include "platform/QcpClockTicker.h"
-#include "platform/QcpInclude.h"
 
 #include <QFontInfo>
 #include <QSvgRenderer>

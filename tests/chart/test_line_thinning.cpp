@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The thinned line kept between draws equals a thinning from scratch, whatever the points, the
 // visible window and the widget's size did in between.
+#include "chart/LineThinning.h"
+#include "chart/QcpChart.h"
+#include "chart/QcpInclude.h"
 #include "platform/Fonts.h"
-#include "platform/LineThinning.h"
-#include "platform/QcpChart.h"
-#include "platform/QcpInclude.h"
 
 #include <QtTest>
 #include <array>

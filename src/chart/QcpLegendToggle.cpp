@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/QcpLegendToggle.h"
+#include "chart/QcpLegendToggle.h"
 
-#include "platform/ChartModel.h"
+#include "chart/ChartModel.h"
 
 #include <QMouseEvent>
 
@@ -28,7 +28,10 @@ int QcpLegendToggle::seriesAt(QPoint pos) const {
 }
 
 bool QcpLegendToggle::eventFilter(QObject*, QEvent* event) {
-    if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonRelease) {
+    // The second press of a double-click comes as a double-click: it is a press all the same.
+    const bool press =
+        event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick;
+    if (!press && event->type() != QEvent::MouseButtonRelease) {
         return false;
     }
     auto* e = static_cast<QMouseEvent*>(event);
@@ -36,7 +39,7 @@ bool QcpLegendToggle::eventFilter(QObject*, QEvent* event) {
         return false;
     }
     const int series = seriesAt(e->position().toPoint());
-    if (event->type() == QEvent::MouseButtonPress) {
+    if (press) {
         pressed_ = series;
     } else if (series != 0 && series == pressed_) {
         pressed_ = 0;
