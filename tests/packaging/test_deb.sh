@@ -50,7 +50,7 @@ names() { tr ',|' '\n' | sed -E 's/\(.*\)//; s/[[:space:]]//g' | sed '/^$/d' | s
 depends=$(field Depends | names)
 for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
   libqt6printsupport6 libqt6svg6 qt6-qpa-plugins qt6-translations-l10n libqcustomplot2.1-qt6 \
-  fonts-ipafont-gothic fonts-ipafont-mincho; do
+  libmosquitto1 fonts-ipafont-gothic fonts-ipafont-mincho; do
   grep -qxF "$p" <<<"$depends" || fail "Depends lacks $p (Depends: $(field Depends))"
 done
 
