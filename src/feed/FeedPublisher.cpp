@@ -41,13 +41,13 @@ void InitLibrary() {
     std::call_once(once, [] { mosquitto_lib_init(); });
 }
 
-// A row as queued: plain numbers, so queueing costs no allocation.
+// A row as queued, in a slot made beforehand: queueing allocates nothing. The time is kept as
+// given: turning a local time into UTC costs more than the rest (glibc looks at the time zone
+// file each time), so the feed's thread does it.
 struct RowSlot {
     quint64 seq = 0;
     qint64 row = 0;
-    qint64 msecs = 0;
-    int offset = 0;
-    bool local = false; // offset to be found from the local time zone
+    QDateTime time;
     double elapsed = 0.0;
     std::array<double, UNIT_COUNT> values{};
     std::array<bool, UNIT_COUNT> inUse{};
@@ -209,9 +209,7 @@ struct FeedPublisher::State {
 QByteArray FeedPublisher::State::RowJson(const RowSlot& slot) const {
     FeedRow row;
     row.row = slot.row;
-    row.time = slot.local
-                   ? QDateTime::fromMSecsSinceEpoch(slot.msecs, Qt::LocalTime)
-                   : QDateTime::fromMSecsSinceEpoch(slot.msecs, Qt::OffsetFromUTC, slot.offset);
+    row.time = slot.time;
     row.elapsedS = slot.elapsed;
     row.inUse = slot.inUse;
     for (size_t u = 0; u < UNIT_COUNT; ++u) {
@@ -321,6 +319,9 @@ void FeedPublisher::State::Pump() {
                 json.insert(json.size() - 1, ",\"events\":" + QByteArray::number(eventsDropped));
             }
             droppedReported = dropped;
+            status.dropped = dropped;
+            statusDirty = true;
+            dirty = true;
             eventsDropped = 0;
             firstDropped = lastDropped = -1;
             droppingNoticed = false;
@@ -555,9 +556,6 @@ void FeedPublisher::PublishRow(const FeedRow& row) {
     if (!s.mosq) {
         return;
     }
-    const bool local = row.time.timeSpec() == Qt::LocalTime;
-    const qint64 msecs = row.time.toMSecsSinceEpoch();
-    const int offset = local ? 0 : row.time.offsetFromUtc();
     bool notice = false;
     {
         std::lock_guard lock(s.m);
@@ -578,9 +576,7 @@ void FeedPublisher::PublishRow(const FeedRow& row) {
         RowSlot& slot = s.rows.push();
         slot.seq = ++s.seq;
         slot.row = row.row;
-        slot.msecs = msecs;
-        slot.offset = offset;
-        slot.local = local;
+        slot.time = row.time;
         slot.elapsed = row.elapsedS;
         slot.inUse = row.inUse;
         for (size_t u = 0; u < UNIT_COUNT; ++u) {
@@ -653,9 +649,15 @@ void FeedPublisher::AlertChanged(const AlertTransition& alert, qint64 row, const
 
 void FeedPublisher::Finish(const FeedRunEnd& end, const QDateTime& time) {
     State& s = *d_;
+    if (!s.mosq) {
+        // Off: nothing to deliver, and whoever waits for the end hears of it all the same.
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT finished(true); }, Qt::QueuedConnection);
+        return;
+    }
     {
         std::lock_guard lock(s.m);
-        if (!s.mosq || s.finishing) {
+        if (s.finishing) {
             return;
         }
         s.PushEvent(RunEndedEventJson(end, time));
