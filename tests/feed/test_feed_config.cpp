@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The feed's settings: what is refused before a run starts, the broker's address and topic, and
-// the time stamps of the payloads.
+// The feed's settings: what is refused before a run starts, the broker's address and topic.
 #include "feed/FeedConfig.h"
-#include "feed/FeedPayload.h"
 
 #include <QFile>
 #include <QSysInfo>
@@ -19,8 +17,6 @@ class TestFeedConfig : public QObject {
     void brokerAddress_data();
     void brokerAddress();
     void topic();
-    void timeText_data();
-    void timeText();
 };
 
 void TestFeedConfig::refusals_data() {
@@ -203,24 +199,6 @@ void TestFeedConfig::topic() {
     QCOMPARE(FeedTopic(s), QStringLiteral("k12inc/") + QSysInfo::machineHostName());
     s.Topic = QStringLiteral(" plant/line1/ ");
     QCOMPARE(FeedTopic(s), QStringLiteral("plant/line1"));
-}
-
-void TestFeedConfig::timeText_data() {
-    QTest::addColumn<QDateTime>("time");
-    QTest::addColumn<QString>("text");
-    const QDate d(2026, 12, 8);
-    QTest::newRow("Tokyo") << QDateTime(d, QTime(9, 20, 34, 5), Qt::OffsetFromUTC, 9 * 3600)
-                           << "2026-12-08T09:20:34.005+09:00";
-    QTest::newRow("behind UTC by a half hour")
-        << QDateTime(d, QTime(23, 59, 59, 999), Qt::OffsetFromUTC, -(3 * 3600 + 1800))
-        << "2026-12-08T23:59:59.999-03:30";
-    QTest::newRow("UTC") << QDateTime(d, QTime(0, 0), Qt::UTC) << "2026-12-08T00:00:00.000+00:00";
-}
-
-void TestFeedConfig::timeText() {
-    QFETCH(QDateTime, time);
-    QFETCH(QString, text);
-    QCOMPARE(FeedTimeText(time), text);
 }
 
 QTEST_GUILESS_MAIN(TestFeedConfig)
