@@ -5,9 +5,9 @@
 #include "measurement/Conversions.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <algorithm>
+#include <utility>
 
 namespace k12 {
 
@@ -40,24 +40,14 @@ DeviceError SilenceError() {
     return DeviceError(link_error::Timeout, QStringLiteral("タイムアウト"));
 }
 
-// `name` in `folder`, or with "-2", "-3", ... before its extension when a file has it already (a
-// run started in the same second as an earlier one): a piece never replaces another.
-QString FreePath(const QString& folder, const QString& name) {
-    const QDir dir(folder);
-    QString path = dir.filePath(name);
-    for (int k = 2; QFileInfo::exists(path) && k < 1000; ++k) {
-        path = dir.filePath(QFileInfo(name).completeBaseName() + QStringLiteral("-%1.zr5").arg(k));
-    }
-    return path;
-}
-
 static_assert(LOG_NO_READING == double(NO_DATA_VALUE),
               "a window without a reading is stored as a hole");
 
 } // namespace
 
-RunEngine::RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal)
-    : md_(md), clock_(clock), journal_(journal) {}
+RunEngine::RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal,
+                     std::unique_ptr<TaskQueue> pieceQueue)
+    : md_(md), clock_(clock), journal_(journal), writer_(std::move(pieceQueue)) {}
 
 RunEngine::~RunEngine() {
     if (md_.Measuring) {
@@ -68,6 +58,20 @@ RunEngine::~RunEngine() {
 QString RunEngine::PieceName(int n) const {
     return runStart_.toString(QStringLiteral("yyyyMMdd-HHmmss")) +
            QStringLiteral("-%1.zr5").arg(n, 3, 10, QLatin1Char('0'));
+}
+
+QString RunEngine::JournalPath() const {
+    return journalFile_ ? journalFile_->Path() : QString();
+}
+
+void RunEngine::RowsFilledForTest(int32_t rows) {
+    const qint64 end = rows_.PieceStart(rows_.Current()) + rows;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        while (md_.Units[i].Mflag && rows_.Next(i) < end) {
+            rows_.Take(i);
+        }
+    }
+    UpdateCounts();
 }
 
 std::optional<RunMessage> RunEngine::StartRefusal() {
@@ -102,16 +106,17 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
     md_.StartTime = FormatStartTime(runStart_);
     runStartMs_ = clock_.monotonicMs();
     faults_.Reset();
+    std::array<bool, UNIT_COUNT> inUse{};
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        inUse[size_t(i)] = md_.Units[i].Mflag;
+    }
+    rows_.Start(limit_, inUse);
     leadingHole_ = {};
     piecesWritten_ = 0;
     lastPiece_.clear();
-    fullSinceMs_.reset();
-    behind_ = {};
-    missedBefore_ = {};
-    for (auto& values : carry_) {
-        values.clear();
-    }
-    journal_.Begin(md_);
+    closing_.reset();
+    closingJournal_.reset();
+    journalFile_ = journal_.Open(md_);
     RunReport report;
     if (md_.TimerType) {
         md_.PcTickCount = 0;
@@ -156,12 +161,23 @@ RunReport RunEngine::Stop() {
 RunReport RunEngine::PcTimerStep() {
     RunReport report;
     report.stepped = true;
-    if (md_.SampleCount >= limit_) {
-        report.beforeStop.push_back(OutOfMemory());
-        return Finish(std::move(report), true);
+    if (!TakeWrittenPieces(report)) {
+        return report;
     }
-    // The first row marks the units in use in a saved file, so it must hold every unit.
-    if (md_.ContinueOnError && (md_.SampleCount >= 1 || piecesWritten_ > 0)) {
+    if (md_.SampleCount >= limit_) {
+        if (!md_.ContinueWhenFull) {
+            report.beforeStop.push_back(OutOfMemory());
+            return Finish(std::move(report), true);
+        }
+        // The new piece starts with this step's row; the last one stayed shown until now.
+        CutPiece(report);
+        SealIfComplete();
+        if (!TakeWrittenPieces(report)) {
+            return report;
+        }
+    }
+    // The first row tells the units in use, so it must hold every unit.
+    if (md_.ContinueOnError && rows_.RowCount() >= 1) {
         PollUnitsThroughFaults();
     } else {
         if (auto ending = UnitEndingTheRun()) {
@@ -172,16 +188,21 @@ RunReport RunEngine::PcTimerStep() {
             report.beforeStop.push_back(UnitMessage(*failure));
             return Finish(std::move(report), true);
         }
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            if (md_.Units[i].Mflag) {
+                rows_.Take(i);
+            }
+        }
     }
     md_.SampleCount += 1;
-    journal_.Append(md_);
+    if (journalFile_) {
+        journalFile_->Append(md_);
+    }
     report.stored = true;
     // A run that ends now keeps its full store as its last piece.
     if (DurationOver()) {
+        report.durationOver = true;
         return Finish(std::move(report), true);
-    }
-    if (md_.ContinueWhenFull && md_.SampleCount >= limit_) {
-        StoreFull(report);
     }
     return report;
 }
@@ -189,15 +210,15 @@ RunReport RunEngine::PcTimerStep() {
 RunReport RunEngine::DevTimerStep() {
     RunReport report;
     report.stepped = true;
-    // Going on into pieces, a full unit waits for the others; what it delivers is kept.
+    // Going on into pieces, a full store moves on to the next piece instead.
     if (!md_.ContinueWhenFull && !CheckLogSpace()) {
         report.beforeStop.push_back(OutOfMemory());
         return Finish(std::move(report), true);
     }
-    if (md_.ContinueOnError) {
-        DrainFailedUnits();
+    if (!TakeWrittenPieces(report)) {
+        return report;
     }
-    if (auto failure = GetUnitLogs()) {
+    if (auto failure = GetUnitLogs(report)) {
         report.beforeStop.push_back(std::move(*failure));
         return Finish(std::move(report), false);
     }
@@ -206,7 +227,12 @@ RunReport RunEngine::DevTimerStep() {
         TakeFailedUnitsDown();
         RestartDownUnits();
     }
-    journal_.Append(md_);
+    if (journalFile_) {
+        journalFile_->Append(md_);
+    }
+    if (closingJournal_) {
+        closingJournal_->Append(*closing_);
+    }
     report.stored = true;
     md_.DeviceTickCount += 1;
     // What arrived before a unit failed is stored above; then the run ends.
@@ -215,125 +241,21 @@ RunReport RunEngine::DevTimerStep() {
         return Finish(std::move(report), true);
     }
     if (DurationOver()) {
+        report.durationOver = true;
         return Finish(std::move(report), true);
     }
-    if (md_.SampleCount >= limit_) {
-        if (!md_.ContinueWhenFull) {
-            report.afterStop.push_back(BufferFull());
-            return Finish(std::move(report), true);
-        }
-        StoreFull(report);
+    if (!md_.ContinueWhenFull && md_.SampleCount >= limit_) {
+        report.afterStop.push_back(BufferFull());
+        return Finish(std::move(report), true);
     }
+    SealIfComplete();
+    TakeWrittenPieces(report);
     return report;
 }
 
 bool RunEngine::DurationOver() const {
     return md_.StopAfterMinutes > 0 &&
            clock_.monotonicMs() - runStartMs_ >= qint64(md_.StopAfterMinutes) * 60000;
-}
-
-bool RunEngine::StoreFull(RunReport& report) {
-    const qint64 now = clock_.monotonicMs();
-    if (!fullSinceMs_) {
-        fullSinceMs_ = now;
-    }
-    if (!PieceComplete(now)) {
-        return true;
-    }
-    if (const auto failure = WritePiece(report)) {
-        // Kept nowhere: the run stops as a full store stops it, the rows still in memory.
-        report.beforeStop.push_back({*failure, kMessageTitle, MsgIcon::Error});
-        if (md_.TimerType) {
-            report.beforeStop.push_back(OutOfMemory());
-        } else {
-            report.afterStop.push_back(BufferFull());
-        }
-        report = Finish(std::move(report), false, false);
-        return false;
-    }
-    StartNextPiece(report);
-    return true;
-}
-
-bool RunEngine::PieceComplete(qint64 nowMs) const {
-    if (fullSinceMs_ && nowMs - *fullSinceMs_ >= PIECE_WAIT_MS) {
-        return true;
-    }
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        const UnitRecord& u = md_.Units[i];
-        if (u.Mflag && u.DataCount < limit_ && !faults_.IsDown(i)) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::optional<QString> RunEngine::WritePiece(RunReport& report) {
-    const QString name = PieceName(piecesWritten_ + 1);
-    QString written = FreePath(md_.SaveFolder, name);
-    const std::optional<DataFileError> failed = WriteDataFile(md_, written);
-    if (failed) {
-        // The rows go where the journal keeps what it could not keep elsewhere.
-        const QString aside = journal_.UnsavedFolder();
-        if (aside.isEmpty() || !QDir().mkpath(aside)) {
-            return failed->message;
-        }
-        written = FreePath(aside, name);
-        if (WriteDataFile(md_, written)) {
-            return failed->message;
-        }
-        report.notices.push_back({failed->message + QLatin1Char('\n') +
-                                      QStringLiteral("%1 に保存しました。").arg(written),
-                                  kMessageTitle, MsgIcon::Error});
-    }
-    ++piecesWritten_;
-    lastPiece_ = written;
-    report.pieceWritten = written;
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        const UnitRecord& u = md_.Units[i];
-        if (u.Mflag && u.DataCount < md_.SampleCount && !faults_.IsDown(i) &&
-            !faults_.PadTarget(i)) {
-            // Too late for this piece: its missing rows are holes.
-            faults_.NoteError(i, SilenceError());
-        }
-    }
-    return std::nullopt;
-}
-
-void RunEngine::StartNextPiece(RunReport& report) {
-    // The journal holds only the current piece; the written one no longer needs it.
-    journal_.End(md_);
-    journal_.DataSaved(md_);
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        const UnitRecord& u = md_.Units[i];
-        // A unit that lags has its missing rows in the piece written; what it still delivers
-        // for them is dropped. A unit away is placed by its time when it returns.
-        if (u.Mflag && !faults_.IsDown(i) && !faults_.PadTarget(i)) {
-            behind_[i] += std::max(0, limit_ - u.DataCount);
-        }
-    }
-    const auto missed = MissedReadings(md_, faults_, limit_);
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        missedBefore_[i] += missed[i];
-    }
-    md_.ClearData();
-    md_.Measuring = true;
-    md_.StartTime =
-        FormatStartTime(runStart_.addMSecs(qint64(limit_) * piecesWritten_ * md_.IntervalTM));
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        UnitRecord& u = md_.Units[i];
-        const auto n = static_cast<int32_t>(std::min<size_t>(carry_[i].size(), size_t(limit_)));
-        std::copy_n(carry_[i].begin(), n, u.Data.begin());
-        u.DataCount = n;
-        carry_[i].clear();
-    }
-    md_.SampleCount = 0;
-    UpdateSampleCount();
-    fullSinceMs_.reset();
-    journal_.Begin(md_);
-    journal_.Append(md_);
-    report.pieceStarted = true;
-    report.stored = true;
 }
 
 RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) {
@@ -349,23 +271,36 @@ RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) 
         }
     }
     md_.DevCloseAll();
-    journal_.End(md_);
     md_.Measuring = false;
-    // The last piece, however the run ended; the store still holds it.
-    if (keepLastPiece && md_.ContinueWhenFull && md_.SampleCount >= 1 &&
-        !report.pieceWritten.has_value()) {
-        if (const auto failure = WritePiece(report)) {
-            report.afterStop.push_back({*failure, kMessageTitle, MsgIcon::Error});
-        } else {
-            journal_.DataSaved(md_);
-        }
+    // Nothing delivered for the piece behind is lost: it is written now.
+    SealClosing(false);
+    if (journalFile_) {
+        journalFile_->End(md_);
     }
-    if (md_.ContinueOnError || md_.ContinueWhenFull) {
-        auto missed = MissedReadings(md_, faults_, limit_);
-        for (int i = 0; i < UNIT_COUNT; ++i) {
-            missed[i] += missedBefore_[i];
+    // The last piece, however the run ended; the store still holds it.
+    if (keepLastPiece && md_.ContinueWhenFull && md_.SampleCount >= 1) {
+        auto copy = std::make_unique<MeasurementStore>();
+        copy->Units = md_.Units;
+        copy->SampleCount = md_.SampleCount;
+        copy->StartTime = md_.StartTime;
+        copy->TimerType = md_.TimerType;
+        copy->IntervalTM = md_.IntervalTM;
+        copy->DataId = md_.DataId;
+        WritePiece(rows_.Current() + 1, std::move(copy));
+    }
+    // The run's end waits for its pieces: their files are what it reports.
+    writer_.Drain();
+    TakeWrittenPieces(report);
+    journalFile_.reset();
+    // Rows a unit that is up has not reached yet are no fault of it.
+    rows_.End([this](int i) -> std::optional<QString> {
+        if (faults_.IsDown(i) || rows_.Returning(i)) {
+            return faults_.DownReason(i);
         }
-        const QString summary = MissedSummary(missed, faults_);
+        return std::nullopt;
+    });
+    if (md_.ContinueOnError || md_.ContinueWhenFull) {
+        const QString summary = MissedSummary(rows_);
         if (!summary.isEmpty()) {
             report.afterStop.push_back(Plain(summary));
         }
@@ -374,26 +309,21 @@ RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) 
 }
 
 bool RunEngine::CollectLastLogs(RunReport& report) {
+    const qint64 before = rows_.RowCount();
+    std::array<qint64, UNIT_COUNT> next{};
     for (int i = 0; i < UNIT_COUNT; ++i) {
-        if (md_.Units[i].Mflag && md_.Drivers[i] && md_.Drivers[i]->Openflg()) {
-            // Lines already received but not yet taken by the driver's own tick.
-            md_.Drivers[i]->OnTimer1();
-        }
+        next[size_t(i)] = rows_.Next(i);
     }
-    std::array<int32_t, UNIT_COUNT> before{};
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        before[i] = md_.Units[i].DataCount;
-    }
-    if (auto failure = GetUnitLogs()) {
+    if (auto failure = GetUnitLogs(report)) {
         report.beforeStop.push_back(std::move(*failure));
         return false;
     }
     for (int i = 0; i < UNIT_COUNT; ++i) {
-        if (md_.Units[i].DataCount != before[i]) {
+        if (rows_.Next(i) != next[size_t(i)]) {
             return true;
         }
     }
-    return false;
+    return rows_.RowCount() != before;
 }
 
 bool RunEngine::CheckLogSpace() const {
@@ -401,54 +331,79 @@ bool RunEngine::CheckLogSpace() const {
                         [](const UnitRecord& u) { return u.Mflag && u.DataCount >= MAX_SAMPLES; });
 }
 
-std::optional<RunMessage> RunEngine::GetUnitLogs() {
+std::optional<RunMessage> RunEngine::GetUnitLogs(RunReport& report) {
     std::array<double, 201> buffer{};
     try {
         for (int i = 0; i < UNIT_COUNT; ++i) {
-            UnitRecord& u = md_.Units[i];
-            if (!u.Mflag) {
+            if (!md_.Units[i].Mflag) {
                 continue;
             }
             ComDrv& drv = md_.Driver(i);
-            const int n = drv.GetLogLen();
-            for (int k = 0; k < n; ++k) {
-                buffer[k] = drv.GetLog();
-            }
-            if (n >= 1) {
-                PadMissedRows(i);
-            }
-            for (int k = 0; k < n; ++k) {
-                const float v = static_cast<float>(buffer[k]);
-                if (v == NO_DATA_VALUE) {
-                    faults_.NoteError(i, NoReadingError());
+            // Lines waiting in the port are taken now, so a late step finds every line that
+            // came meanwhile; a full log is emptied and filled again until none are left.
+            for (bool more = true; more;) {
+                if (drv.Openflg()) {
+                    drv.OnTimer1();
                 }
-                if (behind_[i] > 0) {
-                    // It belongs to a piece already written.
-                    --behind_[i];
-                    continue;
+                const int n = drv.GetLogLen();
+                for (int k = 0; k < n; ++k) {
+                    buffer[k] = drv.GetLog();
                 }
-                const int32_t r = u.DataCount;
-                if (r >= limit_) {
-                    // Kept for the next piece; without pieces, the rest of this step is dropped.
-                    if (md_.ContinueWhenFull) {
-                        carry_[i].push_back(v);
+                more = n == LOG_CAPACITY;
+                for (int k = 0; k < n; ++k) {
+                    if (!Place(i, static_cast<float>(buffer[k]), report)) {
+                        more = false;
+                        break;
                     }
-                    continue;
                 }
-                if (v == NO_DATA_VALUE && r == 0 && piecesWritten_ == 0) {
-                    // Its row 0 would say the unit was not in use.
-                    leadingHole_[i] = true;
-                    break;
-                }
-                u.Data[r] = v;
-                u.DataCount = r + 1;
             }
         }
     } catch (const DeviceError& e) {
+        UpdateCounts();
         return UnitMessage(e.description());
     }
-    UpdateSampleCount();
+    UpdateCounts();
     return std::nullopt;
+}
+
+bool RunEngine::Place(int i, float v, RunReport& report) {
+    const bool hole = v == NO_DATA_VALUE;
+    if (hole) {
+        faults_.NoteError(i, NoReadingError());
+        if (rows_.Next(i) == 0) {
+            // The run's first row would say the unit was not in use.
+            leadingHole_[i] = true;
+            return false;
+        }
+    }
+    while (rows_.Where(rows_.Upcoming(i)).slot == RunRows::Slot::Ahead) {
+        if (!md_.ContinueWhenFull) {
+            // The store is full: the rest of this step's values are dropped.
+            return false;
+        }
+        CutPiece(report);
+    }
+    static const QString noReading = NoReadingError().description();
+    const RunRows::Place at = rows_.Take(i, hole ? &noReading : nullptr);
+    if (at.slot == RunRows::Slot::Current) {
+        md_.Units[i].Data[at.row] = v;
+    } else if (at.slot == RunRows::Slot::Closing) {
+        closing_->Units[i].Data[at.row] = v;
+    }
+    return true;
+}
+
+void RunEngine::UpdateCounts() {
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (!md_.Units[i].Mflag) {
+            continue;
+        }
+        md_.Units[i].DataCount = rows_.CountIn(rows_.Current(), i);
+        if (closing_) {
+            closing_->Units[i].DataCount = rows_.CountIn(rows_.Current() - 1, i);
+        }
+    }
+    UpdateSampleCount();
 }
 
 void RunEngine::UpdateSampleCount() {
@@ -486,21 +441,30 @@ std::optional<RunMessage> RunEngine::UnitEndingTheRun() {
     return std::nullopt;
 }
 
-bool RunEngine::HasValues(int i) const {
-    return md_.Units[i].DataCount >= 1 || piecesWritten_ > 0;
+std::optional<float> RunEngine::Newest(int unit) const {
+    const qint64 row = rows_.Next(unit) - 1;
+    if (!md_.Units.at(static_cast<size_t>(unit)).Mflag || row < 0) {
+        return std::nullopt;
+    }
+    const RunRows::Place at = rows_.Where(row);
+    if (at.slot == RunRows::Slot::Current) {
+        return md_.Units[unit].Data[at.row];
+    }
+    if (at.slot == RunRows::Slot::Closing && closing_) {
+        return closing_->Units[unit].Data[at.row];
+    }
+    return std::nullopt;
 }
 
 bool RunEngine::ShowsError(int unit) const {
-    const UnitRecord& u = md_.Units.at(static_cast<size_t>(unit));
-    if (!u.Mflag) {
+    if (!md_.Units.at(static_cast<size_t>(unit)).Mflag) {
         return false;
     }
     if (faults_.IsDown(unit)) {
         return true;
     }
-    const int32_t newest = md_.TimerType ? md_.SampleCount - 1 : u.DataCount - 1;
-    return newest >= 0 && newest < static_cast<int32_t>(u.Data.size()) &&
-           u.Data[newest] == NO_DATA_VALUE;
+    const std::optional<float> newest = Newest(unit);
+    return newest && *newest == NO_DATA_VALUE;
 }
 
 std::optional<QString> RunEngine::SetLeftoverAside() {
@@ -508,6 +472,139 @@ std::optional<QString> RunEngine::SetLeftoverAside() {
         return RunJournal::FailureText(*error);
     }
     return std::nullopt;
+}
+
+// ---- pieces ----
+
+std::unique_ptr<MeasurementStore> RunEngine::TakeStoreData() {
+    auto store = std::make_unique<MeasurementStore>();
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        UnitRecord& from = md_.Units[i];
+        UnitRecord& to = store->Units[i];
+        to.Mflag = from.Mflag;
+        to.ComPort = from.ComPort;
+        to.DataCount = from.DataCount;
+        // The piece takes the rows; the store gets arrays of holes.
+        to.Data = std::exchange(from.Data, std::vector<float>(from.Data.size(), NO_DATA_VALUE));
+    }
+    store->SampleCount = md_.SampleCount;
+    store->StartTime = md_.StartTime;
+    store->TimerType = md_.TimerType;
+    store->IntervalTM = md_.IntervalTM;
+    store->DataId = md_.DataId;
+    return store;
+}
+
+void RunEngine::CutPiece(RunReport& report) {
+    if (closing_) {
+        // A whole piece went by: the units still behind the one before are late beyond waiting.
+        SealClosing(true);
+    }
+    closing_ = TakeStoreData();
+    closing_->SampleCount = limit_;
+    closingJournal_ = std::move(journalFile_);
+    closingSinceMs_ = clock_.monotonicMs();
+    rows_.Cut();
+    const qint64 pieceStart = rows_.PieceStart(rows_.Current());
+    // New data: a new identity, no rows.
+    md_.ClearData();
+    md_.Measuring = true;
+    md_.StartTime = FormatStartTime(runStart_.addMSecs(pieceStart * md_.IntervalTM));
+    journalFile_ = journal_.Open(md_, rows_.Current() + 1);
+    UpdateCounts();
+    report.pieceStarted = true;
+    report.stored = true;
+}
+
+void RunEngine::SealIfComplete() {
+    if (!closing_) {
+        return;
+    }
+    const qint64 end = rows_.PieceStart(rows_.Current());
+    bool complete = true;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag && rows_.Next(i) < end && !faults_.IsDown(i)) {
+            complete = false;
+        }
+    }
+    const bool timedOut = clock_.monotonicMs() - closingSinceMs_ >= PIECE_WAIT_MS;
+    if (complete || timedOut) {
+        SealClosing(!complete);
+    }
+}
+
+void RunEngine::SealClosing(bool timedOut) {
+    if (!closing_) {
+        return;
+    }
+    rows_.Seal([&](int i) -> std::optional<QString> {
+        if (faults_.IsDown(i) || rows_.Returning(i)) {
+            return faults_.DownReason(i);
+        }
+        if (timedOut) {
+            return SilenceError().description();
+        }
+        return std::nullopt;
+    });
+    if (closingJournal_) {
+        closingJournal_->End(*closing_);
+        closingJournal_.reset();
+    }
+    WritePiece(rows_.Current(), std::move(closing_));
+}
+
+void RunEngine::WritePiece(int number, std::unique_ptr<MeasurementStore> store) {
+    store->Measuring = false;
+    writer_.Write({number, PieceName(number), md_.SaveFolder, journal_.UnsavedFolder(),
+                   std::move(store)});
+}
+
+bool RunEngine::TakeWrittenPieces(RunReport& report) {
+    std::unique_ptr<MeasurementStore> keptNowhere;
+    QString failure;
+    for (PieceWriter::Done& done : writer_.TakeDone()) {
+        if (done.path.isEmpty()) {
+            failure = done.failure;
+            keptNowhere = std::move(done.store);
+            continue;
+        }
+        if (!done.failure.isEmpty()) {
+            report.notices.push_back(
+                {done.failure + QLatin1Char('\n') +
+                     QStringLiteral("%1 に保存しました。").arg(QDir::toNativeSeparators(done.path)),
+                 kMessageTitle, MsgIcon::Error});
+        }
+        ++piecesWritten_;
+        lastPiece_ = done.path;
+        report.piecesWritten.push_back({done.number, done.path, done.rows});
+        // The journal no longer needs the piece's rows.
+        journal_.DataSaved(done.dataId);
+    }
+    if (!keptNowhere) {
+        return true;
+    }
+    report.beforeStop.push_back({failure, kMessageTitle, MsgIcon::Error});
+    if (!md_.Measuring) {
+        return false;
+    }
+    // Kept nowhere: the run stops as a full store stops it, and the store holds that piece so
+    // that it can be saved elsewhere; the newer rows stay in their journal file.
+    if (md_.TimerType) {
+        report.beforeStop.push_back(OutOfMemory());
+    } else {
+        report.afterStop.push_back(BufferFull());
+    }
+    report = Finish(std::move(report), false, false);
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        md_.Units[i].Data.swap(keptNowhere->Units[i].Data);
+        md_.Units[i].DataCount = keptNowhere->Units[i].DataCount;
+    }
+    md_.SampleCount = keptNowhere->SampleCount;
+    md_.StartTime = keptNowhere->StartTime;
+    md_.DataId = keptNowhere->DataId;
+    report.pieceStarted = true;
+    report.stored = true;
+    return false;
 }
 
 // ---- going on through unit faults ----
@@ -532,6 +629,7 @@ void RunEngine::PollUnitsThroughFaults() {
             UnitRecord& u = md_.Units[i];
             u.Data.at(static_cast<size_t>(md_.SampleCount)) = static_cast<float>(v);
             ++u.DataCount;
+            rows_.Take(i);
             faults_.MarkUp(i);
         } catch (const DeviceError& e) {
             StoreMissedReading(i, e);
@@ -544,15 +642,9 @@ void RunEngine::StoreMissedReading(int i, const DeviceError& error) {
     u.Data.at(static_cast<size_t>(md_.SampleCount)) = NO_DATA_VALUE;
     ++u.DataCount;
     faults_.MarkDown(i, error, clock_.monotonicMs());
-}
-
-void RunEngine::DrainFailedUnits() {
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        if (md_.Units[i].Mflag && md_.Drivers[i] && md_.Drivers[i]->PortFailure()) {
-            // Lines received before the failure, not yet taken by the driver's own tick.
-            md_.Drivers[i]->OnTimer1();
-        }
-    }
+    // The rows it misses count for what took it down.
+    const QString reason = faults_.DownReason(i);
+    rows_.Take(i, &reason);
 }
 
 void RunEngine::TakeFailedUnitsDown() {
@@ -575,21 +667,24 @@ void RunEngine::RestartDownUnits() {
             continue;
         }
         ComDrv& drv = md_.Driver(i);
+        qint64 streamStart = now;
         try {
             drv.DevClose();
             drv.DevOpen(md_.Units[i].ComPort);
+            streamStart = clock_.monotonicMs();
             drv.LogStart(static_cast<int16_t>(md_.IntervalTM / 100));
         } catch (const DeviceError& e) {
             drv.DevClose();
             faults_.MarkDown(i, e, now);
             continue;
         }
+        // Its values start anew with "RUN00": the first one ends an interval later, in the row
+        // whose time is nearest to that; the rows it was away are holes.
+        rows_.ReturnAt(i, RowAt(streamStart - runStartMs_, md_.IntervalTM), faults_.DownReason(i));
         faults_.MarkUp(i);
-        ResetSilenceWatch(i, now);
-        // Its first new value ends an interval from now: it belongs in the row whose time is
-        // nearest to that, and so on.
-        faults_.SetPadTarget(i, RowCountAt(clock_.monotonicMs() - runStartMs_, md_.IntervalTM));
+        ResetSilenceWatch(i, clock_.monotonicMs());
     }
+    UpdateCounts();
 }
 
 void RunEngine::ResetSilenceWatch(int i, qint64 nowMs) {
@@ -600,6 +695,7 @@ void RunEngine::ResetSilenceWatch(int i, qint64 nowMs) {
 }
 
 void RunEngine::WatchForSilence() {
+    // The step took every line waiting in the ports before: a late step is not a silent unit.
     const qint64 now = clock_.monotonicMs();
     for (int i = 0; i < UNIT_COUNT; ++i) {
         if (!md_.Units[i].Mflag || !md_.Drivers[i] || faults_.IsDown(i)) {
@@ -622,31 +718,6 @@ void RunEngine::WatchForSilence() {
         } else {
             watch.silent = true;
         }
-    }
-}
-
-void RunEngine::PadMissedRows(int i) {
-    const std::optional<int32_t> target = faults_.TakePadTarget(i);
-    if (!target) {
-        return;
-    }
-    // The target counts rows from the run's start; the store holds the current piece.
-    const qint64 row = *target - qint64(piecesWritten_) * limit_;
-    UnitRecord& u = md_.Units[i];
-    if (row < 0) {
-        // Its first values belong to a piece already written.
-        behind_[i] = static_cast<int32_t>(-row);
-        return;
-    }
-    behind_[i] = 0;
-    if (row <= u.DataCount) {
-        return;
-    }
-    const auto end = static_cast<int32_t>(std::min<qint64>(row, limit_));
-    std::fill(u.Data.begin() + u.DataCount, u.Data.begin() + end, NO_DATA_VALUE);
-    u.DataCount = end;
-    if (md_.ContinueWhenFull && row > limit_) {
-        carry_[i].assign(size_t(row - limit_), NO_DATA_VALUE);
     }
 }
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "acquisition/PieceWriter.h"
 #include "acquisition/RunFaults.h"
+#include "acquisition/RunRows.h"
 #include "data_files/RunJournal.h"
 #include "measurement/ModuleData.h"
 #include "platform/Clock.h"
@@ -11,6 +13,7 @@
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,6 +26,13 @@ struct RunMessage {
     MsgIcon icon = MsgIcon::None;
 };
 
+// A piece of a run saved as a file.
+struct WrittenPiece {
+    int number = 0;
+    QString path;
+    int32_t rows = 0;
+};
+
 // What one call of the engine did, for a front end to show.
 struct RunReport {
     // A sampling step ran (the first one of a run lets the chart repaint again).
@@ -31,32 +41,41 @@ struct RunReport {
     bool stored = false;
     // The run ended in this call: the units are stopped and closed and the journal is ended.
     bool ended = false;
+    // It ended because its set duration is over.
+    bool durationOver = false;
     // Messages that belong before the stop is shown (the front end still shows the run), and
     // after it, the summary of missed readings last.
     std::vector<RunMessage> beforeStop;
     std::vector<RunMessage> afterStop;
-    // A full store was saved as a piece (its file) and the run goes on in an empty one: the
-    // chart starts over.
-    std::optional<QString> pieceWritten;
+    // The store moved on to the run's next piece (or, when a piece could be kept nowhere, holds
+    // that piece again): the chart starts over with the store's start time.
     bool pieceStarted = false;
+    // Pieces whose files were written since the last call.
+    std::vector<WrittenPiece> piecesWritten;
     // Notes that must not hold the run up (shown without a modal box).
     std::vector<RunMessage> notices;
 };
 
 // One measurement run from start to stop, in both timing modes: it opens and starts the units,
 // takes their readings into the store, keeps the run journal, goes on through unit faults when
-// ContinueOnError is set, and ends the run. It shows nothing itself: every call reports what a
-// front end (the main window, the recorder) is to show, and the front end paces the steps with
-// its own timers.
+// ContinueOnError is set, cuts a long run into pieces when ContinueWhenFull is set, and ends the
+// run. It shows nothing itself: every call reports what a front end (the main window, the
+// recorder) is to show, and the front end paces the steps with its own timers.
+//
+// Every value's place is a row counted from the run's start (RunRows). The store holds the
+// current piece; the piece before it stays open for units that lag, at most PIECE_WAIT_MS, and
+// is then written on a queue of its own, so a step never waits for a disk.
 class RunEngine {
   public:
     static constexpr int DEVICE_STEP_MS = 100;
     // A streaming unit that delivers no line at all for this long has timed out.
     static constexpr qint64 SILENCE_MS = 3000;
-    // Going on into pieces, a full store waits at most this long for units that lag behind.
+    // Going on into pieces, a full piece waits at most this long for units that lag behind.
     static constexpr qint64 PIECE_WAIT_MS = 10000;
 
-    RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal);
+    // `pieceQueue` writes the pieces; the default is a thread of the engine's own.
+    RunEngine(ModuleData& md, const Clock& clock, RunJournal& journal,
+              std::unique_ptr<TaskQueue> pieceQueue = {});
     // A run still going (the program ends) is stopped as 停止 would, keeping its last piece.
     ~RunEngine();
     RunEngine(const RunEngine&) = delete;
@@ -81,6 +100,13 @@ class RunEngine {
     RunReport Stop();
 
     bool Measuring() const { return md_.Measuring; }
+    // The run has gone on for its set duration.
+    bool DurationOver() const;
+    // Rows of the current (or last) run so far, counted from its start over all its pieces.
+    qint64 RunRowCount() const { return rows_.RowCount(); }
+    // The rows of a piece: the store's size.
+    int32_t PieceRows() const { return limit_; }
+    const RunRows& Rows() const { return rows_; }
     // Pieces of the current (or last) run written so far, and the file of the last one.
     int PiecesWritten() const { return piecesWritten_; }
     QString LastPiece() const { return lastPiece_; }
@@ -88,6 +114,12 @@ class RunEngine {
     QString PieceName(int n) const;
     // A store limit (and piece size) of `rows` instead of MAX_SAMPLES; for tests only.
     void SetPieceRowsForTest(int32_t rows) { limit_ = rows; }
+    // The store's first `rows` rows of every unit in use were filled in by the caller as if the
+    // units had delivered them; for tests and benchmarks only.
+    void RowsFilledForTest(int32_t rows);
+    // The unit's newest value in this run, also when it is still in the piece behind the store's;
+    // nullopt before its first.
+    std::optional<float> Newest(int unit) const;
     // The unit's current value is an error: it is down, or its newest value is a hole.
     bool ShowsError(int unit) const;
     // The description of the unit's last error in this run; empty when there was none.
@@ -104,44 +136,54 @@ class RunEngine {
     void LeftoverRead() { journal_.DataRecovered(md_); }
 
     const RunJournal& Journal() const { return journal_; }
+    // The journal file of the store's piece; empty when none is written.
+    QString JournalPath() const;
 
   private:
     RunReport PcTimerStep();
     RunReport DevTimerStep();
-    // Stops the units and ends the journal; `collect` first takes what the units delivered.
-    // Without `keepLastPiece` (a full store that could be kept nowhere) no last piece is tried.
+    // Stops the units, closes the pieces and ends the journal; `collect` first takes what the
+    // units delivered. Without `keepLastPiece` (a piece that could be kept nowhere) the store's
+    // rows are not written as a piece.
     RunReport Finish(RunReport report, bool collect, bool keepLastPiece = true);
     bool CollectLastLogs(RunReport& report);
 
     bool CheckLogSpace() const;
-    // The run has gone on for its set duration.
-    bool DurationOver() const;
-    // The store is full: a piece is due (or the run ends). False when the run ended.
-    bool StoreFull(RunReport& report);
-    // Every unit in use has delivered the piece's last row, or the others waited long enough.
-    bool PieceComplete(qint64 nowMs) const;
-    // Saves the store as the run's next piece (elsewhere if the folder fails); the reason when it
-    // could be kept nowhere.
-    std::optional<QString> WritePiece(RunReport& report);
-    // After a piece: the store starts over with the values that belong to the next piece.
-    void StartNextPiece(RunReport& report);
-    // Moves every pending logged value into the store; the message when that failed.
-    std::optional<RunMessage> GetUnitLogs();
+    // Moves every pending logged value into its row; the message when that failed.
+    std::optional<RunMessage> GetUnitLogs(RunReport& report);
+    // Places the unit's next value; false when the rest of this step's values are dropped (a
+    // full store without pieces, a hole in the run's first row).
+    bool Place(int i, float v, RunReport& report);
+    // The units' counts and the store's row count after values were placed.
+    void UpdateCounts();
     void UpdateSampleCount();
     // The unit has stored a value in this run: a fault no longer ends the run (a saved file tells
-    // the units in use by their first row).
-    bool HasValues(int i) const;
+    // the units in use by their readings).
+    bool HasValues(int i) const { return rows_.Next(i) >= 1; }
     // A unit whose fault ends the run: its port failed, it fell silent, or its first value was
     // not a reading (with ContinueOnError only before its first value is stored).
     std::optional<RunMessage> UnitEndingTheRun();
 
+    // ---- pieces ----
+    // The store moves on to the next piece; the full one stays open behind it.
+    void CutPiece(RunReport& report);
+    // The piece behind is closed once every unit has delivered its rows or the wait is over.
+    void SealIfComplete();
+    // Closes the piece behind and hands it to the writer; `timedOut`: units still behind missed
+    // their rows by a time-out.
+    void SealClosing(bool timedOut);
+    void WritePiece(int number, std::unique_ptr<MeasurementStore> store);
+    // Reports the pieces written since the last call; false when one could be kept nowhere (the
+    // run is then ended with the store holding that piece).
+    bool TakeWrittenPieces(RunReport& report);
+    // A store for the data of a piece leaving the engine's store.
+    std::unique_ptr<MeasurementStore> TakeStoreData();
+
     // Going on through unit faults (ContinueOnError).
     void PollUnitsThroughFaults();
     void StoreMissedReading(int i, const DeviceError& error);
-    void DrainFailedUnits();
     void TakeFailedUnitsDown();
     void RestartDownUnits();
-    void PadMissedRows(int i);
     // Notices streaming units that fell silent: taken down, or marked to end the run.
     void WatchForSilence();
     void ResetSilenceWatch(int i, qint64 nowMs);
@@ -149,20 +191,20 @@ class RunEngine {
     ModuleData& md_;
     const Clock& clock_;
     RunJournal& journal_;
+    PieceWriter writer_;
     RunFaults faults_;
+    RunRows rows_;
     // The run's start on the monotonic clock: the time since then implies a streaming unit's row.
     qint64 runStartMs_ = 0;
     QDateTime runStart_;
     int32_t limit_ = MAX_SAMPLES;
     int piecesWritten_ = 0;
     QString lastPiece_;
-    // When the store first held a full piece's rows while other units still lagged.
-    std::optional<qint64> fullSinceMs_;
-    // Per unit: values still to come that belong to a piece already written (dropped), values
-    // that belong to the next piece (kept for it), and holes in pieces already written.
-    std::array<int32_t, UNIT_COUNT> behind_{};
-    std::array<std::vector<float>, UNIT_COUNT> carry_;
-    std::array<int32_t, UNIT_COUNT> missedBefore_{};
+    std::unique_ptr<JournalFile> journalFile_;
+    // The piece behind the store's, still open for units that lag, since when, and its journal.
+    std::unique_ptr<MeasurementStore> closing_;
+    std::unique_ptr<JournalFile> closingJournal_;
+    qint64 closingSinceMs_ = 0;
     // Per unit: its first value was not a reading, so no saved file could tell it was in use.
     std::array<bool, UNIT_COUNT> leadingHole_{};
     // Per unit: the lines its driver had received when that count last changed, and when.

@@ -271,11 +271,15 @@ std::optional<QString> DataFileWriter::AppendRows(const MeasurementStore& store,
     }
     QByteArray rows;
     AppendDataFileRows(rows, store, from, to);
+    return AppendRowBytes(rows);
+}
+
+std::optional<QString> DataFileWriter::AppendRowBytes(const QByteArray& rows) {
     if (auto error =
             WriteAt(rows.constData(), rows.size(), headerBytes_ + qint64(rows_) * ROW_BYTES)) {
         return error;
     }
-    rows_ += to - from;
+    rows_ += static_cast<int32_t>(rows.size() / ROW_BYTES);
     return std::nullopt;
 }
 

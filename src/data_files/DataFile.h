@@ -81,6 +81,8 @@ class DataFileWriter {
     std::optional<QString> Create(const QString& path, const DataFileHead& head);
     // Appends rows [from, to) of the store.
     std::optional<QString> AppendRows(const MeasurementStore& store, int32_t from, int32_t to);
+    // Appends whole rows as AppendDataFileRows makes them.
+    std::optional<QString> AppendRowBytes(const QByteArray& rows);
     // Replaces unit `unit`'s value in row `row`, which the file already holds.
     std::optional<QString> WriteValue(int32_t row, int unit, float value);
     // Writes the rows the file holds as the header's row count.

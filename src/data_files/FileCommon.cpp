@@ -4,6 +4,7 @@
 #include "measurement/Conversions.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 namespace k12::files {
 
@@ -62,6 +63,16 @@ std::optional<DataFileError> SaveStream::Commit() {
             path_, QStringLiteral("書き込みを完了できません（%1）。").arg(file_.errorString()));
     }
     return std::nullopt;
+}
+
+QString FreeFilePath(const QString& folder, const QString& name) {
+    const QDir dir(folder);
+    const QFileInfo info(name);
+    QString path = dir.filePath(name);
+    for (qint64 k = 2; QFileInfo::exists(path); ++k) {
+        path = dir.filePath(info.completeBaseName() + QStringLiteral("-%1.").arg(k) + info.suffix());
+    }
+    return path;
 }
 
 std::optional<DataFileError> SaveBytes(const QString& path, const QByteArray& bytes) {

@@ -35,6 +35,10 @@ class SaveStream {
     QSaveFile file_;
 };
 
+// `name` in `folder`, or with "-2", "-3", ... before its extension when a file has that name
+// already: a file written there never replaces another.
+QString FreeFilePath(const QString& folder, const QString& name);
+
 // Writes `bytes` to a temporary file in the target's folder and renames it over `path` only
 // once complete, so a failure leaves any existing file as it was.
 std::optional<DataFileError> SaveBytes(const QString& path, const QByteArray& bytes);

@@ -7,11 +7,9 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
-#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -19,7 +17,7 @@ namespace k12 {
 
 namespace {
 
-const QString kJournalName = QStringLiteral("current-run.zr5");
+const QString kJournalName = QStringLiteral("current-run");
 const QString kCannotKeep = QStringLiteral("測定データの一時保存ができません。");
 // Appends are flushed to the disk at most this often during a run.
 constexpr qint64 kSyncPeriodMs = 1000;
@@ -49,6 +47,26 @@ std::optional<QString> MakeFolder(const QString& folder) {
 
 } // namespace
 
+// The file's side on the journal's queue: only the queue touches the writer.
+struct JournalFile::Io {
+    DataFileWriter writer;
+    std::mutex mutex;
+    // The first failure; nothing more is written once it is set.
+    std::optional<QString> failure;
+
+    bool Failed() {
+        const std::lock_guard lock(mutex);
+        return failure.has_value();
+    }
+    void Run(const std::optional<QString>& error) {
+        if (error) {
+            const std::lock_guard lock(mutex);
+            failure = *error;
+            writer.Close();
+        }
+    }
+};
+
 QString RunJournal::DefaultFolder() {
     QString base = qEnvironmentVariable("XDG_STATE_HOME");
     if (base.isEmpty() || QDir::isRelativePath(base)) {
@@ -57,76 +75,10 @@ QString RunJournal::DefaultFolder() {
     return base + QStringLiteral("/K12INC");
 }
 
-// Flushes the journal's file to the disk on a thread of its own: a flush can take milliseconds,
-// which a 100 ms step should not wait for. Requests made while one runs are merged.
-class RunJournal::Flusher {
-  public:
-    Flusher() : thread_([this] { Run(); }) {}
-    ~Flusher() {
-        {
-            const std::lock_guard lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-    Flusher(const Flusher&) = delete;
-    Flusher& operator=(const Flusher&) = delete;
-
-    void Request(int fd) {
-        {
-            const std::lock_guard lock(mutex_);
-            fd_ = fd;
-        }
-        wake_.notify_all();
-    }
-    // Waits until no flush is asked for or under way; the first failure (errno) since the last
-    // call, or 0.
-    int Wait() {
-        std::unique_lock lock(mutex_);
-        idle_.wait(lock, [this] { return fd_ < 0 && !busy_; });
-        return std::exchange(error_, 0);
-    }
-    // The first failure since the last call, without waiting.
-    int TakeError() {
-        const std::lock_guard lock(mutex_);
-        return std::exchange(error_, 0);
-    }
-
-  private:
-    void Run() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            wake_.wait(lock, [this] { return stop_ || fd_ >= 0; });
-            if (fd_ < 0) {
-                return;
-            }
-            const int fd = std::exchange(fd_, -1);
-            busy_ = true;
-            lock.unlock();
-            const int result = ::fdatasync(fd);
-            const int error = errno;
-            lock.lock();
-            busy_ = false;
-            if (result != 0 && error_ == 0) {
-                error_ = error;
-            }
-            idle_.notify_all();
-        }
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    std::condition_variable idle_;
-    int fd_ = -1;
-    bool busy_ = false;
-    bool stop_ = false;
-    int error_ = 0;
-    std::thread thread_;
-};
-
-RunJournal::RunJournal(QString folder, MessageBox& messages, std::function<qint64()> nowMs)
-    : folder_(std::move(folder)), messages_(messages), nowMs_(std::move(nowMs)) {
+RunJournal::RunJournal(QString folder, MessageBox& messages, std::function<qint64()> nowMs,
+                       std::unique_ptr<TaskQueue> queue)
+    : folder_(std::move(folder)), messages_(messages), nowMs_(std::move(nowMs)),
+      queue_(std::move(queue)) {
     if (!nowMs_) {
         nowMs_ = [timer = std::make_shared<QElapsedTimer>()] {
             if (!timer->isValid()) {
@@ -134,6 +86,9 @@ RunJournal::RunJournal(QString folder, MessageBox& messages, std::function<qint6
             }
             return timer->elapsed();
         };
+    }
+    if (!queue_) {
+        queue_ = std::make_unique<ThreadTaskQueue>();
     }
     if (folder_.isEmpty()) {
         // Off by choice: never mentioned to the operator.
@@ -169,49 +124,80 @@ RunJournal::RunJournal(QString folder, MessageBox& messages, std::function<qint6
 }
 
 RunJournal::~RunJournal() {
-    Close();
+    // Files still open are the engine's; what was asked of the disk is done before the lock goes.
+    queue_.reset();
 }
 
 QString RunJournal::FailureText(const QString& reason) {
     return kCannotKeep + QLatin1Char('\n') + reason;
 }
 
-QString RunJournal::Path() const {
-    return folder_ + QLatin1Char('/') + kJournalName;
+QString RunJournal::Path(int piece) const {
+    return folder_ + QLatin1Char('/') + kJournalName +
+           (piece <= 1 ? QString() : QStringLiteral("-%1").arg(piece)) + QStringLiteral(".zr5");
 }
 
 QString RunJournal::UnsavedFolder() const {
     return folder_.isEmpty() ? QString() : folder_ + QStringLiteral("/unsaved");
 }
 
+QStringList RunJournal::Files() const {
+    QStringList files;
+    const QDir dir(folder_);
+    for (const QString& name :
+         dir.entryList({kJournalName + QStringLiteral("*.zr5")}, QDir::Files, QDir::Name)) {
+        files << dir.filePath(name);
+    }
+    std::stable_sort(files.begin(), files.end(), [](const QString& a, const QString& b) {
+        return HeaderStartTime(a) < HeaderStartTime(b);
+    });
+    return files;
+}
+
 std::optional<RunJournal::Leftover> RunJournal::FindLeftover() {
-    if (!unavailable_.isEmpty() || !QFileInfo::exists(Path())) {
+    if (!unavailable_.isEmpty()) {
         return std::nullopt;
     }
-    const DataFileParse parsed = ParseDataFile(Path());
-    if (const auto* content = std::get_if<DataFileContent>(&parsed)) {
-        return Leftover{Path(), content->StartTime, static_cast<int32_t>(content->Rows.size())};
+    Drain();
+    QStringList files = Files();
+    std::optional<Leftover> offered;
+    for (qsizetype k = files.size() - 1; k >= 0 && !offered; --k) {
+        const DataFileParse parsed = ParseDataFile(files[k]);
+        if (const auto* content = std::get_if<DataFileContent>(&parsed)) {
+            offered = Leftover{files.takeAt(k), content->StartTime,
+                               static_cast<int32_t>(content->Rows.size())};
+        }
     }
-    // Nothing to read back, but nothing is deleted either.
-    if (const auto error = MoveToUnsaved()) {
-        messages_.show(FailureText(*error), QStringLiteral("Message"), MsgButtons::Ok,
-                       MsgIcon::Error);
+    // Older pieces, and what cannot be read back, are kept where the operator finds them.
+    for (const QString& path : files) {
+        if (const auto error = SetAside(path)) {
+            messages_.show(FailureText(*error), QStringLiteral("Message"), MsgButtons::Ok,
+                           MsgIcon::Error);
+        }
     }
-    return std::nullopt;
+    leftover_ = offered ? offered->path : QString();
+    return offered;
 }
 
 std::optional<QString> RunJournal::MoveToUnsaved() {
+    if (leftover_.isEmpty()) {
+        return std::nullopt;
+    }
+    return SetAside(std::exchange(leftover_, QString()));
+}
+
+std::optional<QString> RunJournal::SetAside(const QString& path) {
     const QString target = UnsavedFolder();
     if (!QDir().mkpath(target)) {
         return QStringLiteral("フォルダ %1 を作成できません。").arg(target);
     }
-    QDateTime started = HeaderStartTime(Path());
+    QDateTime started = HeaderStartTime(path);
     if (!started.isValid()) {
-        started = QFileInfo(Path()).lastModified();
+        started = QFileInfo(path).lastModified();
     }
     const QString stem =
         target + QLatin1Char('/') + started.toString(QStringLiteral("yyyyMMdd-HHmmss"));
-    QFile journal(Path());
+    QFile journal(path);
     for (int n = 1; n < 1000; ++n) {
         const QString name =
             stem + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) + QStringLiteral(".zr5");
@@ -220,171 +206,254 @@ std::optional<QString> RunJournal::MoveToUnsaved() {
         }
         // rename() never replaces an existing file.
         if (journal.rename(name)) {
+            Forget(path);
             return std::nullopt;
         }
         if (QFileInfo::exists(name)) {
             continue;
         }
         return QStringLiteral("%1 を %2 に移動できません（%3）。")
-            .arg(Path(), name, journal.errorString());
+            .arg(path, name, journal.errorString());
     }
     return QStringLiteral("%1 に空いている名前がありません。").arg(target);
 }
 
 void RunJournal::BeforeErase(const MeasurementStore& store) {
     blocked_ = false;
-    if (!unavailable_.isEmpty() || !QFileInfo::exists(Path())) {
+    if (!unavailable_.isEmpty()) {
         return;
     }
-    if (Holds(store)) {
-        if (!QFile::remove(Path())) {
-            blocked_ = true;
-            Fail(QStringLiteral("%1 を削除できません。").arg(Path()));
+    Drain();
+    for (const QString& path : Files()) {
+        const Kept* kept = Find(path);
+        if (kept && kept->open) {
+            continue;
         }
-    } else if (const auto error = MoveToUnsaved()) {
-        blocked_ = true;
-        Fail(*error);
+        if (kept && kept->dataId == store.DataId) {
+            if (!QFile::remove(path)) {
+                blocked_ = true;
+                Fail(QStringLiteral("%1 を削除できません。").arg(path));
+            }
+            Forget(path);
+        } else if (const auto error = SetAside(path)) {
+            blocked_ = true;
+            Fail(*error);
+        }
     }
 }
 
-void RunJournal::Begin(const MeasurementStore& store) {
-    Close();
+std::unique_ptr<JournalFile> RunJournal::Open(const MeasurementStore& store, int piece) {
     if (!unavailable_.isEmpty()) {
         if (!unavailableTold_) {
             unavailableTold_ = true;
             Fail(unavailable_);
         }
-        return;
+        return nullptr;
     }
     if (blocked_) {
+        return nullptr;
+    }
+    std::unique_ptr<JournalFile> file(new JournalFile(*this, Path(piece)));
+    Forget(file->path_);
+    kept_.push_back({file->path_, store.DataId, true});
+    file->open_ = true;
+    std::optional<DataFileError> error;
+    auto header = DataFileHeader(DataFileHead::Of(store), 0, file->path_, error);
+    if (!header) {
+        file->Close();
+        Fail(error ? error->message : file->path_);
+        return nullptr;
+    }
+    file->Post([path = file->path_, head = DataFileHead::Of(store)](JournalFile::Io& io) {
+        io.Run(io.writer.Create(path, head));
+    });
+    file->RequestSync();
+    return file;
+}
+
+void RunJournal::DataSaved(quint64 dataId) {
+    if (!unavailable_.isEmpty()) {
         return;
     }
-    heldData_ = store.DataId;
-    valuesWritten_ = {};
-    dirty_ = false;
-    if (Check(writer_.Create(Path(), DataFileHead::Of(store)))) {
-        RequestSync();
+    for (auto it = kept_.begin(); it != kept_.end();) {
+        if (it->dataId == dataId && !it->open) {
+            queue_->Post([path = it->path] { QFile::remove(path); });
+            it = kept_.erase(it);
+        } else {
+            ++it;
+        }
     }
 }
 
-void RunJournal::Append(const MeasurementStore& store) {
-    if (!writer_.IsOpen() || !CheckSync()) {
+void RunJournal::DataDiscarded(const MeasurementStore& store) {
+    if (!unavailable_.isEmpty()) {
+        return;
+    }
+    Drain();
+    std::vector<QString> paths;
+    for (const Kept& k : kept_) {
+        if (k.dataId == store.DataId && !k.open && QFileInfo::exists(k.path)) {
+            paths.push_back(k.path);
+        }
+    }
+    // Whatever cannot be moved stays where it is and is offered at the next start.
+    for (const QString& path : paths) {
+        SetAside(path);
+    }
+}
+
+void RunJournal::DataRecovered(const MeasurementStore& store) {
+    if (leftover_.isEmpty()) {
+        return;
+    }
+    Forget(leftover_);
+    kept_.push_back({std::exchange(leftover_, QString()), store.DataId, false});
+}
+
+bool RunJournal::Writing() const {
+    return std::any_of(kept_.begin(), kept_.end(), [](const Kept& k) { return k.open; });
+}
+
+void RunJournal::Drain() {
+    queue_->Drain();
+}
+
+void RunJournal::Fail(const QString& reason) {
+    messages_.notify(FailureText(reason), QStringLiteral("Message"), MsgIcon::Error);
+}
+
+void RunJournal::Forget(const QString& path) {
+    kept_.erase(std::remove_if(kept_.begin(), kept_.end(),
+                               [&](const Kept& k) { return k.path == path; }),
+                kept_.end());
+}
+
+RunJournal::Kept* RunJournal::Find(const QString& path) {
+    const auto it =
+        std::find_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.path == path; });
+    return it == kept_.end() ? nullptr : &*it;
+}
+
+// ---- one piece's file ----
+
+JournalFile::JournalFile(RunJournal& owner, QString path)
+    : owner_(owner), path_(std::move(path)), io_(std::make_shared<Io>()) {}
+
+JournalFile::~JournalFile() {
+    Close();
+}
+
+bool JournalFile::IsOpen() const {
+    return open_;
+}
+
+void JournalFile::Post(std::function<void(Io&)> operation) {
+    owner_.queue_->Post([io = io_, op = std::move(operation)] {
+        if (!io->Failed()) {
+            op(*io);
+        }
+    });
+}
+
+bool JournalFile::Healthy() {
+    if (!open_) {
+        return false;
+    }
+    std::optional<QString> failure;
+    {
+        const std::lock_guard lock(io_->mutex);
+        failure = io_->failure;
+    }
+    if (failure) {
+        Close();
+        owner_.Fail(*failure);
+        return false;
+    }
+    return true;
+}
+
+void JournalFile::Append(const MeasurementStore& store) {
+    if (!Healthy()) {
         return;
     }
     // Values of units that reached rows the file already holds.
     for (int u = 0; u < UNIT_COUNT; ++u) {
         const UnitRecord& unit = store.Units[u];
-        const int32_t upTo = std::min(unit.DataCount, writer_.Rows());
+        const int32_t upTo = std::min(unit.DataCount, rows_);
         for (int32_t r = valuesWritten_[u]; r < upTo; ++r) {
             // The file holds the missing value there already.
             if (unit.Data[r] != NO_DATA_VALUE) {
-                if (!Check(writer_.WriteValue(r, u, unit.Data[r]))) {
-                    return;
-                }
+                Post([r, u, v = unit.Data[r]](Io& io) { io.Run(io.writer.WriteValue(r, u, v)); });
                 dirty_ = true;
             }
         }
         valuesWritten_[u] = std::max(valuesWritten_[u], upTo);
     }
     const int32_t rows = std::min(store.SampleCount, MAX_SAMPLES);
-    if (rows > writer_.Rows()) {
-        if (!Check(writer_.AppendRows(store, writer_.Rows(), rows))) {
-            return;
-        }
+    if (rows > rows_) {
+        QByteArray bytes;
+        AppendDataFileRows(bytes, store, rows_, rows);
+        Post([bytes = std::move(bytes)](Io& io) { io.Run(io.writer.AppendRowBytes(bytes)); });
+        rows_ = rows;
         dirty_ = true;
         for (int u = 0; u < UNIT_COUNT; ++u) {
             valuesWritten_[u] = std::min(store.Units[u].DataCount, rows);
         }
     }
-    if (dirty_ && nowMs_() - lastSyncMs_ >= kSyncPeriodMs) {
+    if (dirty_ && owner_.nowMs_() - lastSyncMs_ >= kSyncPeriodMs) {
         RequestSync();
     }
+    // Told at once when the queue has already run into trouble.
+    Healthy();
 }
 
-void RunJournal::End(const MeasurementStore& store) {
-    if (!writer_.IsOpen()) {
-        return;
-    }
+void JournalFile::End(const MeasurementStore& store) {
     Append(store);
-    if (!writer_.IsOpen()) {
+    if (!open_) {
         return;
     }
-    if (writer_.Rows() == 0) {
+    if (rows_ == 0) {
         // Nothing was measured: nothing to keep.
+        Post([path = path_](Io& io) {
+            io.writer.Close();
+            QFile::remove(path);
+        });
         Close();
-        QFile::remove(Path());
+        owner_.Forget(path_);
         return;
     }
-    // The finished journal carries its row count like any saved file.
-    if (!Check(writer_.WriteRowCount())) {
-        return;
-    }
-    // The last flush waits: the run is over and its end must be on the disk.
-    const int pending = flusher_ ? flusher_->Wait() : 0;
-    if (pending != 0) {
-        Fail(QStringLiteral("%1 をディスクに書き込めません（%2）。")
-                 .arg(Path(), SystemError(pending)));
-        return;
-    }
-    if (!Check(writer_.Sync())) {
-        return;
-    }
+    // The finished file carries its row count like any saved file, and is on the disk.
+    Post([](Io& io) {
+        io.Run(io.writer.WriteRowCount());
+        if (!io.Failed()) {
+            io.Run(io.writer.Sync());
+        }
+        io.writer.Close();
+    });
     Close();
 }
 
-void RunJournal::DataSaved(const MeasurementStore& store) {
-    if (unavailable_.isEmpty() && Holds(store) && !writer_.IsOpen()) {
-        QFile::remove(Path());
-    }
-}
-
-void RunJournal::DataDiscarded(const MeasurementStore& store) {
-    // Whatever cannot be moved stays where it is and is offered at the next start.
-    if (unavailable_.isEmpty() && Holds(store) && !writer_.IsOpen() && QFileInfo::exists(Path())) {
-        MoveToUnsaved();
-    }
-}
-
-void RunJournal::Fail(const QString& reason) {
-    Close();
-    messages_.notify(FailureText(reason), QStringLiteral("Message"), MsgIcon::Error);
-}
-
-bool RunJournal::Check(const std::optional<QString>& error) {
-    if (error) {
-        Fail(*error);
-        return false;
-    }
-    return true;
-}
-
-void RunJournal::RequestSync() {
-    if (!flusher_) {
-        flusher_ = std::make_unique<Flusher>();
-    }
-    flusher_->Request(writer_.Handle());
+void JournalFile::RequestSync() {
+    Post([path = path_](Io& io) {
+        if (io.writer.IsOpen() && ::fdatasync(io.writer.Handle()) != 0) {
+            io.Run(QStringLiteral("%1 をディスクに書き込めません（%2）。").arg(path, SystemError()));
+        }
+    });
     ++syncRequests_;
     dirty_ = false;
-    lastSyncMs_ = nowMs_();
+    lastSyncMs_ = owner_.nowMs_();
 }
 
-bool RunJournal::CheckSync() {
-    if (const int error = flusher_ ? flusher_->TakeError() : 0) {
-        Fail(QStringLiteral("%1 をディスクに書き込めません（%2）。")
-                 .arg(Path(), SystemError(error)));
-        return false;
+void JournalFile::Close() {
+    if (!open_) {
+        return;
     }
-    return true;
-}
-
-void RunJournal::Close() {
-    if (writer_.IsOpen()) {
-        // Never leave a flush running on a descriptor that is about to be closed.
-        if (flusher_) {
-            flusher_->Wait();
-        }
-        writer_.Close();
+    open_ = false;
+    if (RunJournal::Kept* kept = owner_.Find(path_)) {
+        kept->open = false;
     }
+    // A file abandoned without End (a failure) is closed on the queue, after what came before.
+    owner_.queue_->Post([io = io_] { io->writer.Close(); });
 }
 
 } // namespace k12

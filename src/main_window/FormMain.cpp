@@ -258,18 +258,11 @@ void FormMain::SetButtonState() {
 }
 
 void FormMain::DispCurrentData() {
+    // The newest value of each unit wherever it is, also across a piece boundary: a unit without
+    // a value in the new piece yet keeps showing its last one.
     for (int i = 0; i < UNIT_COUNT; ++i) {
-        if (md_.Units[i].Mflag) {
-            label1_[i]->setText(FormatFixed3(md_.Units[i].Data[md_.SampleCount - 1]));
-        }
-    }
-}
-
-void FormMain::DispCurrentData1() {
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        const UnitRecord& u = md_.Units[i];
-        if (u.Mflag && u.DataCount > 0) {
-            label1_[i]->setText(FormatFixed3(u.Data[u.DataCount - 1]));
+        if (const std::optional<float> v = engine_.Newest(i)) {
+            label1_[i]->setText(FormatFixed3(*v));
         }
     }
 }

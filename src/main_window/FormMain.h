@@ -95,8 +95,8 @@ class FormMain : public QMainWindow {
     void Load();
 
     void SetButtonState();
+    // The current values: each unit's newest value in the run (both timing modes).
     void DispCurrentData();
-    void DispCurrentData1();
     void ClearCurrentData();
     void CloseDatalist();
 

@@ -114,18 +114,14 @@ void FormMain::ShowRun(const RunReport& report) {
     if (report.pieceStarted) {
         ShowNextPiece();
     }
-    if (report.stored || report.pieceWritten) {
+    if (report.stored || !report.piecesWritten.empty()) {
         ShowPieceStatus();
     }
     if (report.stored) {
-        if (md_.TimerType) {
-            DispCurrentData();
-        } else {
-            DispCurrentData1();
-        }
+        DispCurrentData();
         ShowUnitFaults();
         ScrollAxesX();
-        if (md_.TimerType) {
+        if (md_.TimerType && !report.pieceStarted) {
             GrDrawData(md_.SampleCount);
         } else {
             GrDrawData1();
@@ -153,6 +149,8 @@ void FormMain::ShowRun(const RunReport& report) {
 }
 
 void FormMain::ShowNextPiece() {
+    // Markers belong to the rows of the piece before; hidden lines stay hidden.
+    chart_.clearMarkers();
     ClearChartLines();
     ResetViewX();
     SetAxesX(md_.ViewStart, md_.ViewEnd);

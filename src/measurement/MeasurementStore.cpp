@@ -2,8 +2,19 @@
 #include "MeasurementStore.h"
 
 #include <algorithm>
+#include <atomic>
 
 namespace k12 {
+
+namespace {
+
+// Unique across stores: data handed from one store to another keep their identity.
+quint64 NewDataId() {
+    static std::atomic<quint64> last{0};
+    return ++last;
+}
+
+} // namespace
 
 void MeasurementStore::InitDataArea() {
     for (auto& unit : Units) {
@@ -20,7 +31,7 @@ void MeasurementStore::ClearData() {
     Measuring = false;
     DeviceTickCount = 0;
     StartTime = QString(19, QLatin1Char(' '));
-    ++DataId;
+    DataId = NewDataId();
 }
 
 void MeasurementStore::ClearMemo() {

@@ -64,7 +64,8 @@ struct MeasurementStore {
     bool SettingChanged = false;
     std::array<std::unique_ptr<ComDrv>, UNIT_COUNT> Drivers;
     // Changes whenever ClearData erases the data (a start, a file read, a settings change), so
-    // whoever keeps a copy of the rows can tell whether they are still the store's.
+    // whoever keeps a copy of the rows can tell whether they are still the store's; never the
+    // same for two sets of data, also in different stores.
     quint64 DataId = 0;
 
     void InitDataArea();

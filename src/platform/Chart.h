@@ -118,6 +118,8 @@ class Chart {
     virtual void setReader(ChartReader) {}
     // Removes the markers and shows every hidden line again.
     virtual void clearReading() {}
+    // Removes the markers only (the lines stay as the operator left them).
+    virtual void clearMarkers() {}
     // The X axis labelled with clock times (start time + elapsed) instead of seconds.
     virtual void setClockAxis(bool) {}
     virtual bool clockAxis() const { return false; }

@@ -250,13 +250,17 @@ void ChartModel::setAxisOrigin(ChartAxis axis, double value) {
 }
 
 void ChartModel::clearReading() {
-    if (markers_[0] || markers_[1]) {
-        markers_ = {};
-        markersChanged();
-    }
+    clearMarkers();
     if (!hidden_.empty()) {
         hidden_.clear();
         changed();
+    }
+}
+
+void ChartModel::clearMarkers() {
+    if (markers_[0] || markers_[1]) {
+        markers_ = {};
+        markersChanged();
     }
 }
 

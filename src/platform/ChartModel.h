@@ -61,6 +61,7 @@ class ChartModel : public Chart {
     void setReader(ChartReader reader) override { reader_ = std::move(reader); }
     const ChartReader& reader() const { return reader_; }
     void clearReading() override;
+    void clearMarkers() override;
     void setClockAxis(bool on) override;
     bool clockAxis() const override { return clockAxis_; }
 

@@ -257,8 +257,10 @@ double ComDrv::GetLog() {
 
 void ComDrv::OnTimer1() {
     // Lines received before a port failure still count; the run notices the failure through
-    // PortFailure(). The port's buffer is finite, so this ends on a dead port too.
-    while (port_->inBufferCount() > 0) {
+    // PortFailure(). The port's buffer is finite, so this ends on a dead port too. While
+    // streaming, a full log leaves the rest waiting in the port for the next tick: a late
+    // consumer finds every line, none is dropped.
+    while ((!Streaming() || LogLen_ < LOG_CAPACITY) && port_->inBufferCount() > 0) {
         const char c = port_->takeChar();
         if (c != '\n') {
             Collect(RcvBuf_, RcvNoise_, c);

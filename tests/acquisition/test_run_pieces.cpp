@@ -22,14 +22,19 @@ double Value(int u, int r) {
     return 100.0 * (u + 1) + r;
 }
 
-// A rig going on into pieces of kPiece rows in `folder`.
+// A rig going on into pieces of `rows` rows in `folder`.
 std::unique_ptr<EngineRig> PieceRig(RunSetup setup, const QString& folder,
-                                    const QString& journal = {}) {
+                                    const QString& journal = {}, int32_t rows = kPiece) {
     setup.continueWhenFull = true;
     setup.saveFolder = folder;
     auto rig = std::make_unique<EngineRig>(setup, RigOptions{.stateFolder = journal});
-    rig->engine.SetPieceRowsForTest(kPiece);
+    rig->engine.SetPieceRowsForTest(rows);
     return rig;
+}
+
+// The journal files the folder holds.
+QStringList JournalFiles(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("current-run*.zr5")}, QDir::Files);
 }
 
 // The PC-timer units answer each poll with their next value.
@@ -102,16 +107,17 @@ void TestRunPieces::everyValueInItsPieceAndRow() {
             report = rig->step();
         }
         QVERIFY(!report.ended);
-        if (report.pieceWritten) {
+        if (!report.piecesWritten.empty()) {
             ++pieces;
-            QVERIFY(report.pieceStarted);
             // The journal holds the current piece only.
-            QCOMPARE(SavedFile(rig->journal.Path()).Rows.size(), size_t(rig->md.SampleCount));
+            QCOMPARE(JournalFiles(state), QStringList{QFileInfo(rig->engine.JournalPath()).fileName()});
+            QCOMPARE(SavedFile(rig->engine.JournalPath()).Rows.size(),
+                     size_t(rig->md.SampleCount));
         }
     }
     QCOMPARE(pieces, 2);
     rig->engine.Stop();
-    QVERIFY(!QFileInfo::exists(rig->journal.Path())); // every row is in a piece
+    QVERIFY(JournalFiles(state).isEmpty()); // every row is in a piece
     const QStringList names = QDir(folder).entryList(QDir::Files, QDir::Name);
     QCOMPARE(names, (QStringList{"20240305-090702-001.zr5", "20240305-090702-002.zr5",
                                  "20240305-090702-003.zr5"}));
@@ -132,45 +138,46 @@ void TestRunPieces::everyValueInItsPieceAndRow() {
 }
 
 void TestRunPieces::aLaggingUnitDoesNotHoldTheRunUp() {
+    // Pieces of 15 s: the full piece waits ten seconds for unit 2, which falls behind after 140
+    // rows (one value every two seconds, so it is not silent).
+    constexpr int32_t kRows = 150;
     const QString folder = NewFolder();
-    auto rig = PieceRig({{0, 1}, false, 100}, folder);
+    auto rig = PieceRig({{0, 1}, false, 100}, folder, {}, kRows);
     rig->start();
-    // Unit 2 delivers its first four rows, then one every two seconds: the full store waits ten
-    // seconds for it.
     RunReport report;
     int k = 0;
     int delivered = 0;
-    while (!report.pieceWritten && k < 200) {
+    auto step = [&] {
         rig->receive(0, {Value(0, k)});
-        if (k < 4 || k % 20 == 0) {
+        if (k < 140 || k % 20 == 0) {
             rig->receive(1, {Value(1, delivered++)});
         }
         report = rig->step();
         ++k;
+    };
+    while (report.piecesWritten.empty() && k < 400) {
+        step();
     }
-    QVERIFY(report.pieceWritten);
-    QCOMPARE(k, kPiece + RunEngine::PIECE_WAIT_MS / RunEngine::DEVICE_STEP_MS);
-    const DataFileContent piece = SavedFile(*report.pieceWritten);
-    QCOMPARE(piece.Rows.size(), size_t(kPiece));
-    QCOMPARE(piece.Rows[8][1], float(Value(1, 8)));
-    QCOMPARE(piece.Rows[9][1], NO_DATA_VALUE);
+    // Unit 1's value for row 150 opened the next piece; ten seconds later the piece is written.
+    QCOMPARE(k, kRows + 1 + RunEngine::PIECE_WAIT_MS / RunEngine::DEVICE_STEP_MS);
+    const DataFileContent piece = SavedFile(report.piecesWritten[0].path);
+    QCOMPARE(piece.Rows.size(), size_t(kRows));
+    QCOMPARE(piece.Rows[size_t(delivered - 1)][1], float(Value(1, delivered - 1)));
+    QCOMPARE(piece.Rows[size_t(delivered)][1], NO_DATA_VALUE);
     QVERIFY(!report.ended);
-    // Its value for that row comes too late and is dropped; the next one opens the next piece.
-    for (; k <= 140; ++k) {
-        rig->receive(0, {Value(0, k)});
-        if (k % 20 == 0) {
-            rig->receive(1, {Value(1, delivered++)});
-        }
-        rig->step();
+    // Its values for that piece come too late and are dropped; then the next piece goes on.
+    while (delivered <= kRows) {
+        step();
     }
-    QCOMPARE(rig->md.Units[1].Data[0], float(Value(1, 10)));
-    // The summary counts the holes the pieces hold.
-    const QStringList summary = Texts(rig->engine.Stop().afterStop);
+    const RunReport stop = rig->engine.Stop();
+    QCOMPARE(stop.piecesWritten.size(), size_t(2));
+    QCOMPARE(SavedFile(stop.piecesWritten[0].path).Rows[0][1], float(Value(1, kRows)));
+    // The summary counts the holes of the piece written while the run went on; the rows unit 2
+    // has not reached at the stop are no fault.
+    const QStringList summary = Texts(stop.afterStop);
     int holes = 0;
-    for (const QString& name : QDir(folder).entryList(QDir::Files)) {
-        for (const auto& row : SavedFile(QDir(folder).filePath(name)).Rows) {
-            holes += row[1] == NO_DATA_VALUE ? 1 : 0;
-        }
+    for (const auto& row : piece.Rows) {
+        holes += row[1] == NO_DATA_VALUE ? 1 : 0;
     }
     QCOMPARE(summary, QStringList{QStringLiteral("2台目: %1件（タイムアウト）").arg(holes)});
 }
@@ -181,29 +188,33 @@ void TestRunPieces::aPieceThatCannotBeWritten() {
     const QString state = NewFolder();
     auto rig = PieceRig({{0}, true, 1000}, dir_.filePath(QStringLiteral("gone")), state);
     rig->start();
+    // The piece is cut when the next row comes.
     RunReport report;
-    for (int k = 0; k < kPiece; ++k) {
+    for (int k = 0; k <= kPiece; ++k) {
         rig->clock.advance(1000);
         report = rig->engine.PcTimerTick();
     }
     QVERIFY(!report.ended);
     QCOMPARE(report.notices.size(), size_t(1));
     QVERIFY(report.notices[0].text.contains(QStringLiteral("gone")));
-    QCOMPARE(*report.pieceWritten,
+    QCOMPARE(report.piecesWritten.size(), size_t(1));
+    QCOMPARE(report.piecesWritten[0].path,
              rig->journal.UnsavedFolder() + QStringLiteral("/20240305-090702-001.zr5"));
-    QCOMPARE(SavedFile(*report.pieceWritten).Rows.size(), size_t(kPiece));
+    QCOMPARE(SavedFile(report.piecesWritten[0].path).Rows.size(), size_t(kPiece));
 
     // Kept nowhere (no journal either): the run stops as a full store stops it.
     auto nowhere = PieceRig({{0}, true, 1000}, dir_.filePath(QStringLiteral("gone")));
     nowhere->start();
-    for (int k = 0; k < kPiece; ++k) {
+    for (int k = 0; k <= kPiece; ++k) {
         nowhere->clock.advance(1000);
         report = nowhere->engine.PcTimerTick();
     }
     QVERIFY(report.ended);
     QCOMPARE(report.beforeStop.size(), size_t(2));
     QCOMPARE(report.beforeStop[1].text, QStringLiteral("メモリー不足です。測定値が保存できません"));
-    QCOMPARE(nowhere->md.SampleCount, kPiece); // the rows are still in memory
+    // The piece's rows are in memory to be saved elsewhere.
+    QCOMPARE(nowhere->md.SampleCount, kPiece);
+    QCOMPARE(nowhere->md.StartTime, QStringLiteral("2024/3/5 9:7:2"));
 }
 
 void TestRunPieces::aPieceNeverReplacesAnother() {
@@ -217,11 +228,12 @@ void TestRunPieces::aPieceNeverReplacesAnother() {
     auto rig = PieceRig({{0}, true, 1000}, folder);
     rig->start();
     RunReport report;
-    for (int k = 0; k < kPiece; ++k) {
+    for (int k = 0; k <= kPiece; ++k) {
         rig->clock.advance(1000);
         report = rig->engine.PcTimerTick();
     }
-    QCOMPARE(*report.pieceWritten,
+    QCOMPARE(report.piecesWritten.size(), size_t(1));
+    QCOMPARE(report.piecesWritten[0].path,
              QDir(folder).filePath(QStringLiteral("20240305-090702-001-2.zr5")));
     QCOMPARE(QFileInfo(earlier).size(), qint64(7));
 }

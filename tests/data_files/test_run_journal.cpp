@@ -51,7 +51,8 @@ class TestRunJournal : public QObject {
     qint64 nowMs_ = 0;
 
     std::unique_ptr<RunJournal> Make(const QString& folder) {
-        return std::make_unique<RunJournal>(folder, messages_, [this] { return nowMs_; });
+        return std::make_unique<RunJournal>(folder, messages_, [this] { return nowMs_; },
+                                            std::make_unique<InlineTaskQueue>());
     }
 
   private Q_SLOTS:
@@ -65,9 +66,9 @@ class TestRunJournal : public QObject {
         auto journal = Make(folder);
         MeasurementStore s;
         Started(s, true);
-        journal->Begin(s);
+        auto file = journal->Open(s);
         QVERIFY(journal->Writing());
-        const int syncsAtStart = journal->SyncRequests();
+        const int syncsAtStart = file->SyncRequests();
         for (int32_t k = 0; k < 25; ++k) {
             for (auto& u : s.Units) {
                 if (u.Mflag) {
@@ -76,7 +77,7 @@ class TestRunJournal : public QObject {
                 }
             }
             s.SampleCount = k + 1;
-            journal->Append(s);
+            file->Append(s);
             nowMs_ += 100;
             // Readable at every step, holding exactly the stored rows.
             MeasurementStore r;
@@ -86,8 +87,8 @@ class TestRunJournal : public QObject {
             QCOMPARE(r.Units[3].Data[k], s.Units[3].Data[k]);
         }
         // Flushed about once a second, not at every step.
-        QCOMPARE(journal->SyncRequests() - syncsAtStart, 2);
-        journal->End(s);
+        QCOMPARE(file->SyncRequests() - syncsAtStart, 2);
+        file->End(s);
         QVERIFY(!journal->Writing());
         QCOMPARE(ReadAll(journal->Path()), Saved(s, dir_.filePath(QStringLiteral("pc.zr5"))));
         QVERIFY(messages_.notified.isEmpty());
@@ -97,7 +98,7 @@ class TestRunJournal : public QObject {
         auto journal = Make(dir_.filePath(QStringLiteral("device")));
         MeasurementStore s;
         Started(s, false);
-        journal->Begin(s);
+        auto file = journal->Open(s);
         // Units 1 and 2 deliver at uneven speeds, unit 4 ten times slower; unit 3 is not in use.
         QRandomGenerator random(7);
         for (int step = 0; step < 200; ++step) {
@@ -113,9 +114,9 @@ class TestRunJournal : public QObject {
                 }
                 s.SampleCount = std::max(s.SampleCount, unit.DataCount);
             }
-            journal->Append(s);
+            file->Append(s);
             // Every row any unit has is on file, with every value that has arrived.
-            QCOMPARE(journal->RowsWritten(), s.SampleCount);
+            QCOMPARE(file->RowsWritten(), s.SampleCount);
             const auto parsed = ParseDataFile(journal->Path());
             const auto* content = std::get_if<DataFileContent>(&parsed);
             QCOMPARE(content != nullptr, s.SampleCount > 0);
@@ -126,7 +127,7 @@ class TestRunJournal : public QObject {
             }
         }
         QVERIFY(s.Units[3].DataCount < s.SampleCount / 5);
-        journal->End(s);
+        file->End(s);
         QCOMPARE(ReadAll(journal->Path()), Saved(s, dir_.filePath(QStringLiteral("device.zr5"))));
     }
 
@@ -134,14 +135,14 @@ class TestRunJournal : public QObject {
         auto journal = Make(dir_.filePath(QStringLiteral("cut")));
         MeasurementStore s;
         Started(s, true);
-        journal->Begin(s);
+        auto file = journal->Open(s);
         for (int32_t k = 0; k < 3; ++k) {
             for (auto& u : s.Units) {
                 u.Data[k] = u.Mflag ? float(10 * k + 1) : NO_DATA_VALUE;
                 u.DataCount += u.Mflag ? 1 : 0;
             }
             s.SampleCount = k + 1;
-            journal->Append(s);
+            file->Append(s);
         }
         // As a crash leaves it: rows appended, the header's count still 0.
         const QByteArray whole = ReadAll(journal->Path());
@@ -163,14 +164,14 @@ class TestRunJournal : public QObject {
         auto second = Make(folder);
         MeasurementStore s;
         Started(s, true);
-        second->Begin(s);
+        QVERIFY(!second->Open(s));
         QVERIFY(!second->Writing());
         QCOMPARE(messages_.notified.size(), 1);
         QVERIFY(messages_.notified.last().text.startsWith(
             QStringLiteral("測定データの一時保存ができません。\n")));
-        second->Begin(s); // said once
+        QVERIFY(!second->Open(s)); // said once
         QCOMPARE(messages_.notified.size(), 1);
-        first->Begin(s);
+        auto file = first->Open(s);
         QVERIFY(first->Writing());
         QVERIFY(!second->FindLeftover()); // never touches the other program's journal
     }
@@ -206,7 +207,7 @@ class TestRunJournal : public QObject {
         }
         MeasurementStore s;
         Started(s, true);
-        journal->Begin(s);
+        auto file = journal->Open(s);
         if (trouble == QLatin1String("full")) {
             // Writes stop half way through the second row (EFBIG, the signal ignored).
             rlimit saved{};
@@ -219,7 +220,7 @@ class TestRunJournal : public QObject {
             for (int32_t k = 0; k < 2; ++k) {
                 s.Units[0].Data[k] = 1.0f;
                 s.Units[0].DataCount = s.SampleCount = k + 1;
-                journal->Append(s);
+                file->Append(s);
             }
             QCOMPARE(setrlimit(RLIMIT_FSIZE, &saved), 0);
             std::signal(SIGXFSZ, oldHandler);
@@ -235,14 +236,10 @@ class TestRunJournal : public QObject {
         auto journal = Make(blocker + QStringLiteral("/K12INC"));
         MeasurementStore s;
         Started(s, true);
-        journal->Begin(s);
+        QVERIFY(!journal->Open(s)); // the run goes on without it
         QVERIFY(!journal->Writing());
         QCOMPARE(messages_.notified.size(), 1);
         QVERIFY(messages_.notified.last().text.contains(blocker));
-        s.SampleCount = 1;
-        journal->Append(s); // the run goes on without it
-        journal->End(s);
-        QCOMPARE(messages_.notified.size(), 1);
     }
 };
 

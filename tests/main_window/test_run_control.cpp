@@ -266,7 +266,7 @@ void TestRunControl::unitInErrorWhileTheRunGoesOn() {
     QVERIFY(h.label(1)->palette().color(QPalette::WindowText) != QColor(Qt::red));
 
     h.stop();
-    QCOMPARE(h.messages.texts(), QStringList{QStringLiteral("2台目: 2件（%1）").arg(kNotFound)});
+    QCOMPARE(h.messages.texts(), QStringList{QStringLiteral("2台目: 2件（%1）").arg(kLineFailed)});
     QCOMPARE(h.messages.last().title, QStringLiteral("Message"));
 }
 

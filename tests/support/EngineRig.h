@@ -83,9 +83,10 @@ inline QByteArray FileBytes(const QString& path) {
 class EngineRig {
   public:
     explicit EngineRig(RunSetup setup = {}, const RigOptions& options = {})
-        : journal(options.stateFolder, messages, JournalClock(options)),
+        : journal(options.stateFolder, messages, JournalClock(options), DiskQueue(options)),
           md(PortFactory(options), messages),
-          engine(md, options.realClock ? static_cast<const Clock&>(systemClock) : clock, journal) {
+          engine(md, options.realClock ? static_cast<const Clock&>(systemClock) : clock, journal,
+                 DiskQueue(options)) {
         if (!options.simUnits.empty()) {
             sim = std::make_unique<UnitSimulator>(options.simUnits, options.streamPeriodMs);
             sim->start();
@@ -158,6 +159,9 @@ class EngineRig {
             u.DataCount = n;
         }
         md.SampleCount = n;
+        if (md.Measuring) {
+            engine.RowsFilledForTest(n);
+        }
     }
 
     // The units' stored readings are a counter's values: first, first + 1, ...
@@ -187,6 +191,13 @@ class EngineRig {
     RunEngine engine;
 
   private:
+    // On the rig's own time the disk is written at once, so every check sees what a step did.
+    static std::unique_ptr<TaskQueue> DiskQueue(const RigOptions& options) {
+        if (options.realClock) {
+            return std::make_unique<ThreadTaskQueue>();
+        }
+        return std::make_unique<InlineTaskQueue>();
+    }
     std::function<qint64()> JournalClock(const RigOptions& options) {
         if (options.realClock) {
             return {};

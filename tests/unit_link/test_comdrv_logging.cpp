@@ -197,13 +197,23 @@ void TestComDrvLogging::ringKeepsOldestHundred() {
     QCOMPARE(takeAll(rig), values(0, 99));
     QCOMPARE(rig.drv->GetLog(), 0.0);
     QCOMPARE(rig.drv->GetLogLen(), int16_t(0));
+    // The 101st waited in the port: the next tick brings it.
+    rig.drv->OnTimer1();
+    QCOMPARE(takeAll(rig), values(100, 100));
 
-    // Order holds across the wrap of the write and read positions.
+    // Order holds across the wrap of the write and read positions, and 300 lines taken late
+    // (a step 30 s behind) all arrive, a full log at a time.
     stream(rig, values(1, 10));
     QCOMPARE(rig.drv->GetLog(), 1001.0);
-    stream(rig, values(11, 101));
-    QCOMPARE(rig.drv->GetLogLen(), int16_t(100));
-    QCOMPARE(takeAll(rig), values(2, 101));
+    stream(rig, values(11, 310));
+    QList<double> late;
+    for (int tick = 0; tick < 3; ++tick) {
+        QCOMPARE(rig.drv->GetLogLen(), int16_t(100));
+        late += takeAll(rig);
+        rig.drv->OnTimer1();
+    }
+    QCOMPARE(late, values(2, 301));
+    QCOMPARE(takeAll(rig), values(302, 310));
 }
 
 void TestComDrvLogging::emptyRing() {

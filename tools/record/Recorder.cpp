@@ -4,6 +4,7 @@
 #include "measurement/Conversions.h"
 
 #include <QStringList>
+#include <algorithm>
 #include <csignal>
 
 namespace k12 {
@@ -54,12 +55,11 @@ std::optional<int> Recorder::Start(const QString& description) {
     }
     startMs_ = clock_.monotonicMs();
     const RunReport report = engine_.Start();
-    journalWriting_ = engine_.Journal().Writing();
+    journalPath_ = engine_.JournalPath();
     console_.Event(QStringLiteral("started %1: %2; %3")
                        .arg(md_.StartTime, description,
-                            journalWriting_
-                                ? QStringLiteral("journal %1").arg(engine_.Journal().Path())
-                                : QStringLiteral("no journal")));
+                            !journalPath_.isEmpty() ? QStringLiteral("journal %1").arg(journalPath_)
+                                                    : QStringLiteral("no journal")));
     Handle(report, End::AtStart);
     if (exitStatus_) {
         return exitStatus_;
@@ -109,22 +109,17 @@ void Recorder::Handle(const RunReport& report, End cause, int signo) {
     if (report.stored) {
         ReportUnitChanges();
     }
-    if (report.pieceWritten) {
-        // A piece in the middle of the run is full; the last one is what the store holds.
-        const qint64 rows = report.pieceStarted ? MAX_SAMPLES : md_.SampleCount;
-        if (report.pieceStarted) {
-            ++fullPieces_;
-        }
+    for (const WrittenPiece& piece : report.piecesWritten) {
         console_.Event(QStringLiteral("piece %1 written: %2 (%3 rows)")
-                           .arg(engine_.PiecesWritten())
-                           .arg(*report.pieceWritten)
-                           .arg(rows));
+                           .arg(piece.number)
+                           .arg(piece.path)
+                           .arg(piece.rows));
     }
     for (const RunMessage& m : report.notices) {
         console_.Problem(m.text);
     }
     if (!report.ended) {
-        journalWriting_ = engine_.Journal().Writing();
+        journalPath_ = engine_.JournalPath();
         return;
     }
     exitStatus_ = Ending(report, cause, signo);
@@ -138,20 +133,24 @@ int Recorder::Ending(const RunReport& report, End cause, int signo) {
     QString why;
     if (cause == End::Signal) {
         why = QStringLiteral("stopped by %1").arg(SignalName(signo));
-    } else if (cause == End::InStep && DurationOver()) {
+    } else if (report.durationOver) {
         why = QStringLiteral("the run duration of %1 min is over").arg(md_.StopAfterMinutes);
     } else {
         why = cause == End::AtStart ? QStringLiteral("the run could not start")
                                     : QStringLiteral("a fault ended the run");
         status = EXIT_RUN_FAILED;
     }
-    if (md_.SampleCount >= 1 && !report.pieceWritten) {
+    const int last = engine_.Rows().Current() + 1;
+    const bool lastWritten =
+        std::any_of(report.piecesWritten.begin(), report.piecesWritten.end(),
+                    [last](const WrittenPiece& piece) { return piece.number == last; });
+    if (md_.SampleCount >= 1 && !lastWritten) {
         console_.Problem(
-            journalWriting_
+            !journalPath_.isEmpty()
                 ? QStringLiteral("the last piece (%1 rows) was not written; its rows stay in the "
                                  "run journal %2")
                       .arg(md_.SampleCount)
-                      .arg(engine_.Journal().Path())
+                      .arg(journalPath_)
                 : QStringLiteral("the last piece (%1 rows) was not written and is lost")
                       .arg(md_.SampleCount));
         status = EXIT_RUN_FAILED;
@@ -161,12 +160,6 @@ int Recorder::Ending(const RunReport& report, End cause, int signo) {
                        .arg(RunRows())
                        .arg(Pieces(engine_.PiecesWritten())));
     return status;
-}
-
-bool Recorder::DurationOver() const {
-    // Taken before the engine's own start time: over whenever the engine found it over.
-    return md_.StopAfterMinutes > 0 &&
-           clock_.monotonicMs() - startMs_ >= qint64(md_.StopAfterMinutes) * 60000;
 }
 
 void Recorder::ReportUnitChanges() {
@@ -219,17 +212,12 @@ QString Recorder::UnitValue(int i) const {
     if (engine_.ShowsError(i)) {
         return QStringLiteral("エラー");
     }
-    const UnitRecord& u = md_.Units[size_t(i)];
-    // The PC timer's rows hold every unit; the device timer's units each have their own count.
-    const int32_t row = md_.TimerType ? md_.SampleCount - 1 : u.DataCount - 1;
-    if (row < 0 || row >= static_cast<int32_t>(u.Data.size())) {
-        return QStringLiteral("-");
-    }
-    return FormatFixed3(u.Data[size_t(row)]);
+    const std::optional<float> v = engine_.Newest(i);
+    return v ? FormatFixed3(*v) : QStringLiteral("-");
 }
 
 qint64 Recorder::RunRows() const {
-    return qint64(fullPieces_) * MAX_SAMPLES + md_.SampleCount;
+    return engine_.RunRowCount();
 }
 
 QString Recorder::Elapsed() const {

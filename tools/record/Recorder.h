@@ -42,7 +42,6 @@ class Recorder : public QObject {
     void Handle(const RunReport& report, End cause, int signo = 0);
     void ReportUnitChanges();
     int Ending(const RunReport& report, End cause, int signo);
-    bool DurationOver() const;
     void ShowStatus();
     QString StatusText() const;
     QString UnitValue(int i) const;
@@ -59,11 +58,9 @@ class Recorder : public QObject {
     qint64 startMs_ = 0;
     // Whole minutes of the run that a log has a status line for.
     qint64 minutesShown_ = 0;
-    // Full pieces written before the store's current rows.
-    int fullPieces_ = 0;
     std::array<bool, UNIT_COUNT> shownError_{};
-    // The journal holds the run's current rows (it was writing at the last step).
-    bool journalWriting_ = false;
+    // The journal file of the run's current rows at the last step; empty: none.
+    QString journalPath_;
     bool stopping_ = false;
     std::optional<int> exitStatus_;
 };
