@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "AngleAlerts.h"
+#include "FeedSettings.h"
 #include "unit_link/ComDrv.h"
 
 #include <QString>
@@ -12,6 +14,7 @@
 namespace k12 {
 
 inline constexpr int UNIT_COUNT = 4;
+static_assert(ALERT_UNITS == UNIT_COUNT);
 inline constexpr int32_t MAX_SAMPLES = 88000;
 inline constexpr float NO_DATA_VALUE = -999.0f;
 inline constexpr int MEMO_COUNT = 5;
@@ -43,6 +46,10 @@ struct MeasurementStore {
     int32_t StopAfterMinutes = 0;
     // The chart's X axis shows clock times instead of elapsed seconds.
     bool ClockAxis = false;
+    // Rows published live to a broker while a run goes on; off unless Feed.Broker is set.
+    FeedSettings Feed;
+    // Limits on the units' values that raise an alert; texts as kept, checked at use.
+    AlertSettings Alerts;
     QString StartTime;
     int32_t ViewWidth = 0;
     int32_t ViewStart = 0;

@@ -2,6 +2,7 @@
 #include "DialogSetting.h"
 
 #include "MeasInfo.h"
+#include "feed/FeedConfig.h"
 #include "measurement/Conversions.h"
 #include "platform/PortMap.h"
 #include "platform/SerialDevices.h"
@@ -35,6 +36,12 @@ std::optional<int16_t> Mul16(int16_t a, int factor) {
         return std::nullopt;
     }
     return static_cast<int16_t>(v);
+}
+
+// An absolute clean path, so the settings file names the same file or folder whatever the next
+// start's directory; empty stays empty.
+QString AbsolutePath(const QString& path) {
+    return path.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
 std::optional<int32_t> MinutesFromText(const QString& text) {
@@ -134,6 +141,75 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
     options->addWidget(lblMinutesUnit, 1, 2, 1, 2);
     options->setColumnStretch(2, 1);
 
+    // The live feed: off while the broker is empty.
+    auto* frame3 = new QGroupBox(QStringLiteral("ライブ配信"), this);
+    frame3->setObjectName(QStringLiteral("Frame3"));
+    auto* feedGrid = new QGridLayout(frame3);
+    const auto feedRow = [this, frame3, feedGrid](int row, const QString& caption,
+                                                  const QString& name) {
+        auto* label = new QLabel(caption, frame3);
+        auto* edit = new QLineEdit(frame3);
+        edit->setObjectName(name);
+        label->setBuddy(edit);
+        feedGrid->addWidget(label, row, 0);
+        feedGrid->addWidget(edit, row, 1);
+        return edit;
+    };
+    const auto browse = [this, frame3, feedGrid](int row, const QString& name, QLineEdit* box,
+                                                 const QString& filter) {
+        auto* button = new QPushButton(QStringLiteral("参照..."), frame3);
+        button->setObjectName(name);
+        connect(button, &QPushButton::clicked, this,
+                [this, box, filter] { ChooseFile(box, filter); });
+        feedGrid->addWidget(button, row, 2);
+    };
+    txtBroker_ = feedRow(0, QStringLiteral("ブローカー"), QStringLiteral("txtBroker"));
+    txtBroker_->setPlaceholderText(QStringLiteral("mqtt://ホスト名:1883"));
+    txtBroker_->setToolTip(
+        QStringLiteral("mqtt://ホスト名[:ポート] または mqtts://ホスト名[:ポート]"
+                       "（空欄: 配信しない）"));
+    txtBroker_->setMinimumWidth(txtBroker_->fontMetrics().horizontalAdvance(
+        QStringLiteral("mqtts://broker.example.org:8883")));
+    txtTopic_ = feedRow(1, QStringLiteral("トピック"), QStringLiteral("txtTopic"));
+    txtTopic_->setPlaceholderText(FeedTopic(FeedSettings{}));
+    txtClientId_ = feedRow(2, QStringLiteral("クライアントID"), QStringLiteral("txtClientId"));
+    txtClientId_->setPlaceholderText(QStringLiteral("自動"));
+    txtUsername_ = feedRow(3, QStringLiteral("ユーザー名"), QStringLiteral("txtUsername"));
+    txtPasswordFile_ =
+        feedRow(4, QStringLiteral("パスワードファイル"), QStringLiteral("txtPasswordFile"));
+    browse(4, QStringLiteral("cmdPasswordFile"), txtPasswordFile_,
+           QStringLiteral("すべてのファイル (*)|*|"));
+    txtCaFile_ = feedRow(5, QStringLiteral("CA証明書"), QStringLiteral("txtCaFile"));
+    txtCaFile_->setPlaceholderText(QStringLiteral("システムの証明書"));
+    browse(5, QStringLiteral("cmdCaFile"), txtCaFile_,
+           QStringLiteral("証明書 (*.crt *.pem)|*.crt;*.pem|すべてのファイル (*)|*|"));
+
+    // Alert limits per unit in degrees; an empty box sets none.
+    auto* frame4 = new QGroupBox(QStringLiteral("警報（度、空欄: なし）"), this);
+    frame4->setObjectName(QStringLiteral("Frame4"));
+    auto* alertGrid = new QGridLayout(frame4);
+    const QString alertCaptions[3] = {QStringLiteral("上限"), QStringLiteral("下限"),
+                                      QStringLiteral("変化")};
+    const QString alertNames[3] = {QStringLiteral("High"), QStringLiteral("Low"),
+                                   QStringLiteral("Change")};
+    for (int k = 0; k < 3; ++k) {
+        alertGrid->addWidget(new QLabel(alertCaptions[k], frame4), 0, k + 1);
+    }
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        alertGrid->addWidget(new QLabel(unitCaptions[i], frame4), i + 1, 0);
+        for (int k = 0; k < 3; ++k) {
+            auto* edit = new QLineEdit(frame4);
+            edit->setObjectName(QStringLiteral("txtAlert%1_%2").arg(alertNames[k]).arg(i));
+            edit->setMaximumWidth(
+                edit->fontMetrics().horizontalAdvance(QStringLiteral("-000.000")) + 12);
+            if (k == 2) {
+                edit->setToolTip(QStringLiteral("その台の最初の値からの変化（円周上で測る）"));
+            }
+            alertGrid->addWidget(edit, i + 1, k + 1);
+            txtAlert_[size_t(i)][size_t(k)] = edit;
+        }
+    }
+
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setDefault(true);
@@ -146,12 +222,22 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
     buttons->addStretch();
     buttons->addWidget(ok);
     buttons->addWidget(cancel);
+    auto* left = new QVBoxLayout;
+    left->addWidget(frame1);
+    left->addWidget(frame2);
+    left->addWidget(chkContinueOnError_);
+    left->addWidget(chkContinueWhenFull_);
+    left->addLayout(options);
+    left->addStretch();
+    auto* right = new QVBoxLayout;
+    right->addWidget(frame3);
+    right->addWidget(frame4);
+    right->addStretch();
+    auto* columns = new QHBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(frame1);
-    layout->addWidget(frame2);
-    layout->addWidget(chkContinueOnError_);
-    layout->addWidget(chkContinueWhenFull_);
-    layout->addLayout(options);
+    layout->addLayout(columns);
     layout->addLayout(buttons);
 
     LoadSetting();
@@ -175,6 +261,36 @@ void DialogSetting::LoadSetting() {
     chkContinueWhenFull_->setChecked(store_.ContinueWhenFull);
     txtSaveFolder_->setText(store_.SaveFolder);
     txtStopAfterMinutes_->setText(QString::number(store_.StopAfterMinutes));
+    txtBroker_->setText(store_.Feed.Broker);
+    txtTopic_->setText(store_.Feed.Topic);
+    txtClientId_->setText(store_.Feed.ClientId);
+    txtUsername_->setText(store_.Feed.Username);
+    txtPasswordFile_->setText(store_.Feed.PasswordFile);
+    txtCaFile_->setText(store_.Feed.CaFile);
+    for (size_t i = 0; i < UNIT_COUNT; ++i) {
+        txtAlert_[i][0]->setText(store_.Alerts.High[i]);
+        txtAlert_[i][1]->setText(store_.Alerts.Low[i]);
+        txtAlert_[i][2]->setText(store_.Alerts.Change[i]);
+    }
+}
+
+FeedSettings DialogSetting::EnteredFeed() const {
+    return {txtBroker_->text().trimmed(),
+            txtTopic_->text().trimmed(),
+            txtClientId_->text().trimmed(),
+            txtUsername_->text().trimmed(),
+            AbsolutePath(txtPasswordFile_->text().trimmed()),
+            AbsolutePath(txtCaFile_->text().trimmed())};
+}
+
+AlertSettings DialogSetting::EnteredAlerts() const {
+    AlertSettings a;
+    for (size_t i = 0; i < UNIT_COUNT; ++i) {
+        a.High[i] = txtAlert_[i][0]->text().trimmed();
+        a.Low[i] = txtAlert_[i][1]->text().trimmed();
+        a.Change[i] = txtAlert_[i][2]->text().trimmed();
+    }
+    return a;
 }
 
 void DialogSetting::OKButton_Click() {
@@ -283,7 +399,20 @@ bool DialogSetting::CheckOptions() {
                       .arg(MAX_RUN_MINUTES));
         return false;
     }
+    for (const auto& problem :
+         {FeedSettingsProblem(EnteredFeed()), AlertSettingsProblem(EnteredAlerts())}) {
+        if (problem) {
+            ShowError(*problem);
+            return false;
+        }
+    }
     return true;
+}
+
+void DialogSetting::ChooseFile(QLineEdit* box, const QString& filter) {
+    if (const auto file = files_.openFileName(this, filter)) {
+        box->setText(*file);
+    }
 }
 
 void DialogSetting::cmdSaveFolder_Click() {
@@ -301,12 +430,11 @@ void DialogSetting::ApplySetting() {
     store_.IntervalTM = SelectedInterval().value_or(store_.IntervalTM);
     store_.ContinueOnError = chkContinueOnError_->isChecked();
     store_.ContinueWhenFull = chkContinueWhenFull_->isChecked();
-    // Absolute, so the settings file names the same folder whatever the next start's directory.
-    const QString folder = txtSaveFolder_->text();
-    store_.SaveFolder =
-        folder.isEmpty() ? QString() : QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    store_.SaveFolder = AbsolutePath(txtSaveFolder_->text());
     store_.StopAfterMinutes =
         MinutesFromText(txtStopAfterMinutes_->text()).value_or(store_.StopAfterMinutes);
+    store_.Feed = EnteredFeed();
+    store_.Alerts = EnteredAlerts();
 }
 
 } // namespace k12

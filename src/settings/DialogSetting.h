@@ -20,7 +20,8 @@ namespace k12 {
 
 // The modal acquisition settings dialog. Shows the settings in force; OK validates the entries
 // and, when they pass, writes them to the store, sets SettingChanged and accepts. Cancel or the
-// close box leave the store untouched. The save folder is chosen through files.
+// close box leave the store untouched. The save folder and the feed's files are chosen through
+// files. The live feed and the alert limits sit in a column of their own on the right.
 class DialogSetting : public QDialog {
     Q_OBJECT
   public:
@@ -38,9 +39,14 @@ class DialogSetting : public QDialog {
     void LoadSetting();
     bool CheckPorts();
     bool CheckTime();
-    // The save folder when pieces are kept, then the run duration.
+    // The save folder when pieces are kept, the run duration, the live feed, the alert limits.
     bool CheckOptions();
     void cmdSaveFolder_Click();
+    // A file for a box of the feed, chosen through files.
+    void ChooseFile(QLineEdit* box, const QString& filter);
+    // The live feed and the alert limits as entered.
+    FeedSettings EnteredFeed() const;
+    AlertSettings EnteredAlerts() const;
     // The selected timing row's interval in milliseconds, if its text is valid.
     std::optional<int16_t> SelectedInterval() const;
     void ApplySetting();
@@ -60,6 +66,14 @@ class DialogSetting : public QDialog {
     QCheckBox* chkContinueWhenFull_ = nullptr;
     QLineEdit* txtSaveFolder_ = nullptr;
     QLineEdit* txtStopAfterMinutes_ = nullptr;
+    QLineEdit* txtBroker_ = nullptr;
+    QLineEdit* txtTopic_ = nullptr;
+    QLineEdit* txtClientId_ = nullptr;
+    QLineEdit* txtUsername_ = nullptr;
+    QLineEdit* txtPasswordFile_ = nullptr;
+    QLineEdit* txtCaFile_ = nullptr;
+    // Per unit: high, low, change.
+    std::array<std::array<QLineEdit*, 3>, UNIT_COUNT> txtAlert_{};
 };
 
 } // namespace k12

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <array>
+#include <utility>
 
 namespace k12 {
 
@@ -25,6 +27,34 @@ const QString kContinueWhenFullKey = QStringLiteral("ContinueWhenFull");
 const QString kSaveFolderKey = QStringLiteral("SaveFolder");
 const QString kStopAfterMinutesKey = QStringLiteral("StopAfterMinutes");
 const QString kClockAxisKey = QStringLiteral("ClockAxis");
+
+// [Feed] keys and the members they fill.
+const std::array<std::pair<QString, QString FeedSettings::*>, 6> kFeedKeys{{
+    {QStringLiteral("Broker"), &FeedSettings::Broker},
+    {QStringLiteral("Topic"), &FeedSettings::Topic},
+    {QStringLiteral("ClientId"), &FeedSettings::ClientId},
+    {QStringLiteral("Username"), &FeedSettings::Username},
+    {QStringLiteral("PasswordFile"), &FeedSettings::PasswordFile},
+    {QStringLiteral("CaFile"), &FeedSettings::CaFile},
+}};
+
+// [Alerts] keys High<n>, Low<n>, Change<n> and the texts they fill.
+using AlertTexts = std::array<QString, ALERT_UNITS>;
+const std::array<std::pair<QString, AlertTexts AlertSettings::*>, 3> kAlertKeys{{
+    {QStringLiteral("High"), &AlertSettings::High},
+    {QStringLiteral("Low"), &AlertSettings::Low},
+    {QStringLiteral("Change"), &AlertSettings::Change},
+}};
+
+// Empty texts are left out of the file: absent and empty mean the same.
+void WriteText(SettingsStore& settings, const QString& section, const QString& key,
+               const QString& text) {
+    if (text.trimmed().isEmpty()) {
+        settings.remove(section, key);
+    } else {
+        settings.write(section, key, text.trimmed());
+    }
+}
 
 // "True"/"False" in any letter case, or a number (non-zero is true).
 std::optional<bool> TextToBool(const QString& text) {
@@ -85,6 +115,15 @@ void LoadOptions(MeasurementStore& store, const SettingsStore& settings) {
                             .toInt(&ok);
     store.StopAfterMinutes = ok && minutes >= 0 && minutes <= MAX_RUN_MINUTES ? minutes : 0;
     store.ClockAxis = ReadBool(settings, kClockAxisKey, 0, kOptionsSection);
+    for (const auto& [key, member] : kFeedKeys) {
+        store.Feed.*member = settings.read(kFeedSection, key, QString()).trimmed();
+    }
+    for (const auto& [key, member] : kAlertKeys) {
+        for (int u = 0; u < ALERT_UNITS; ++u) {
+            (store.Alerts.*member)[size_t(u)] =
+                settings.read(kAlertsSection, key + QString::number(u + 1), QString()).trimmed();
+        }
+    }
 }
 
 void WriteOptions(const MeasurementStore& store, SettingsStore& settings) {
@@ -93,6 +132,15 @@ void WriteOptions(const MeasurementStore& store, SettingsStore& settings) {
     settings.write(kOptionsSection, kSaveFolderKey, store.SaveFolder);
     settings.write(kOptionsSection, kStopAfterMinutesKey, QString::number(store.StopAfterMinutes));
     settings.write(kOptionsSection, kClockAxisKey, BoolText(store.ClockAxis));
+    for (const auto& [key, member] : kFeedKeys) {
+        WriteText(settings, kFeedSection, key, store.Feed.*member);
+    }
+    for (const auto& [key, member] : kAlertKeys) {
+        for (int u = 0; u < ALERT_UNITS; ++u) {
+            WriteText(settings, kAlertsSection, key + QString::number(u + 1),
+                      (store.Alerts.*member)[size_t(u)]);
+        }
+    }
 }
 
 void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings) {

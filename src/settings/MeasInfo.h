@@ -11,6 +11,8 @@ namespace k12 {
 
 inline const QString kMeasInfoSection = QStringLiteral("MeasInfo");
 inline const QString kOptionsSection = QStringLiteral("Options");
+inline const QString kFeedSection = QStringLiteral("Feed");
+inline const QString kAlertsSection = QStringLiteral("Alerts");
 
 // Reads the acquisition settings (units in use, ports, timer type, interval) into the store.
 // A missing key, or a stored text that does not convert, gives that key's default.
@@ -21,10 +23,12 @@ void LoadMeasInfo(MeasurementStore& store, const SettingsStore& settings);
 [[nodiscard]] QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings);
 
 // Reads the options kept beside the acquisition settings (ContinueOnError, ContinueWhenFull with
-// SaveFolder, StopAfterMinutes, ClockAxis; off by default).
+// SaveFolder, StopAfterMinutes, ClockAxis; off by default), the live feed ([Feed]) and the alert
+// limits ([Alerts]). Feed and alert texts are taken as they are, checked where they are used.
 void LoadOptions(MeasurementStore& store, const SettingsStore& settings);
 
-// Writes the options without flushing them; SaveMeasInfo flushes everything written.
+// Writes the options without flushing them; SaveMeasInfo flushes everything written. An empty
+// [Feed] or [Alerts] text is removed from the file rather than written.
 void WriteOptions(const MeasurementStore& store, SettingsStore& settings);
 
 // Why the pieces of a long run cannot be written into `folder`: none given, missing, not a folder,

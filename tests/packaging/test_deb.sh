@@ -50,7 +50,7 @@ names() { tr ',|' '\n' | sed -E 's/\(.*\)//; s/[[:space:]]//g' | sed '/^$/d' | s
 depends=$(field Depends | names)
 for p in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6serialport6 \
   libqt6printsupport6 libqt6svg6 qt6-qpa-plugins qt6-translations-l10n libqcustomplot2.1-qt6 \
-  fonts-ipafont-gothic fonts-ipafont-mincho; do
+  libmosquitto1 fonts-ipafont-gothic fonts-ipafont-mincho; do
   grep -qxF "$p" <<<"$depends" || fail "Depends lacks $p (Depends: $(field Depends))"
 done
 
@@ -123,11 +123,29 @@ if command -v systemd-analyze >/dev/null; then
   command -v man >/dev/null && man=yes
   verify() { MANPATH=$root/usr/share/man systemd-analyze verify --man=$man "$@"; }
   printf '[Service]\nExecStart=/bin/true\n' >"$out/units/k12inc-known-good.service"
+  analyze=yes
   if ! verify "$out/units/k12inc-known-good.service" >"$out/verify.log" 2>&1; then
     echo "SKIP: systemd-analyze verify cannot run here: $(cat "$out/verify.log")"
+    analyze=no
   elif ! verify "$out/units/k12inc-record@.service" >"$out/verify.log" 2>&1 ||
     [ -s "$out/verify.log" ]; then
     fail "systemd-analyze verify $service: $(cat "$out/verify.log")"
+  fi
+  # The service is locked down: systemd's overall exposure at most 2.0 ("OK"), from
+  # "→ Overall exposure level for k12inc-record@i.service: 1.5 OK 🙂".
+  if [ "$analyze" = yes ]; then
+    if systemd-analyze security --offline=yes "$out/units/k12inc-record@.service" \
+      >"$out/security.log" 2>&1; then
+      exposure=$(sed -nE 's/.*Overall exposure level for [^:]*: ([0-9]+\.[0-9]+) .*/\1/p' \
+        "$out/security.log")
+      if [ -z "$exposure" ]; then
+        fail "systemd-analyze security gave no overall exposure: $(cat "$out/security.log")"
+      elif ! awk -v e="$exposure" 'BEGIN { exit !(e <= 2.0) }'; then
+        fail "the service's exposure is $exposure, above 2.0: $(grep '✗' "$out/security.log")"
+      fi
+    else
+      fail "systemd-analyze security failed: $(cat "$out/security.log")"
+    fi
   fi
 else
   fail "systemd-analyze is missing (package systemd)"

@@ -80,6 +80,8 @@ class TestDialogSetting : public QObject {
     void runOptionsOnOk_data();
     void runOptionsOnOk();
     void saveFolderButtonTakesTheChosenFolder();
+    void feedAndAlertsOnOk_data();
+    void feedAndAlertsOnOk();
 };
 
 void TestDialogSetting::captions() {
@@ -100,8 +102,27 @@ void TestDialogSetting::captions() {
     for (auto* w : d.findChildren<QWidget*>()) {
         texts << w->property("title").toString() << w->property("text").toString();
     }
-    for (const char* t : {"comポート番号", "測定間隔", "×100msec", "秒", "OK", "保存先", "参照...",
-                          "測定時間", "分（0: 制限なし）", "満杯時に保存して測定を続ける"}) {
+    for (const char* t : {"comポート番号",
+                          "測定間隔",
+                          "×100msec",
+                          "秒",
+                          "OK",
+                          "保存先",
+                          "参照...",
+                          "測定時間",
+                          "分（0: 制限なし）",
+                          "満杯時に保存して測定を続ける",
+                          "ライブ配信",
+                          "ブローカー",
+                          "トピック",
+                          "クライアントID",
+                          "ユーザー名",
+                          "パスワードファイル",
+                          "CA証明書",
+                          "警報（度、空欄: なし）",
+                          "上限",
+                          "下限",
+                          "変化"}) {
         QVERIFY2(texts.contains(QString::fromUtf8(t)), t);
     }
 }
@@ -412,6 +433,70 @@ void TestDialogSetting::saveFolderButtonTakesTheChosenFolder() {
     QCOMPARE(files.requests[0].kind, FakeFileDialog::Kind::Folder);
     QCOMPARE(files.requests[0].parent, &d);
     QCOMPARE(files.requests[0].start + files.requests[1].start, "/start/chosen");
+}
+
+void TestDialogSetting::feedAndAlertsOnOk_data() {
+    QTest::addColumn<QString>("broker");
+    QTest::addColumn<bool>("chooseCa"); // a CA file through "参照..."
+    QTest::addColumn<QString>("high1");
+    QTest::addColumn<QString>("message"); // the first line; empty: accepted
+    QTest::newRow("feed with a CA file, an alert") << "mqtts://broker.local" << true << " 10 "
+                                                   << "";
+    QTest::newRow("feed off, alert only") << "" << false << "-3.5"
+                                          << "";
+    // The refusals themselves are tested with the feed and the alerts.
+    QTest::newRow("feed refused") << "http://broker" << false << ""
+                                  << "ブローカーの指定に誤りがあります。";
+    QTest::newRow("alert refused") << "" << false << "abc"
+                                   << "1台目の警報の上限に誤りがあります。";
+}
+
+void TestDialogSetting::feedAndAlertsOnOk() {
+    QFETCH(QString, broker);
+    QFETCH(bool, chooseCa);
+    QFETCH(QString, high1);
+    QFETCH(QString, message);
+    QTemporaryDir tmp;
+    const QString ca = tmp.filePath(QStringLiteral("ca.crt"));
+    QFile caFile(ca);
+    QVERIFY(caFile.open(QIODevice::WriteOnly));
+    caFile.write("-----BEGIN CERTIFICATE-----\n-----END CERTIFICATE-----\n");
+    caFile.close();
+    MeasurementStore store = DefaultSettings();
+    store.Feed.Topic = QStringLiteral("plant/1");
+    store.Alerts.Change[3] = QStringLiteral("2");
+    FakeMessageBox box;
+    FakeFileDialog files;
+    files.answers = {ca};
+    DialogSetting d(store, box, files);
+    d.show();
+    Operator op(d);
+    QCOMPARE(op.find<QLineEdit>(QStringLiteral("txtTopic"))->text(), QStringLiteral("plant/1"));
+    QCOMPARE(op.find<QLineEdit>(QStringLiteral("txtAlertChange_3"))->text(), QStringLiteral("2"));
+    // The feed and the alerts stand in a column right of the other options.
+    QVERIFY(op.find<QWidget>(QStringLiteral("Frame3"))->x() >
+            op.find<QLineEdit>(QStringLiteral("txtSaveFolder"))->geometry().right());
+    op.type(op.find<QLineEdit>(QStringLiteral("txtBroker")), broker);
+    op.type(op.find<QLineEdit>(QStringLiteral("txtAlertHigh_0")), high1);
+    if (chooseCa) {
+        QTest::mouseClick(op.find<QPushButton>("cmdCaFile"), Qt::LeftButton);
+        QCOMPARE(files.requests.size(), 1);
+        QCOMPARE(files.requests[0].kind, FakeFileDialog::Kind::Open);
+    }
+    op.ok();
+    if (!message.isEmpty()) {
+        QCOMPARE(box.shown.size(), 1);
+        QCOMPARE(box.last().text.section(QLatin1Char('\n'), 0, 0), message);
+        QVERIFY(d.isVisible() && !store.SettingChanged);
+        QVERIFY(store.Feed.Broker.isEmpty() && store.Alerts.High[0].isEmpty());
+        return;
+    }
+    QVERIFY2(box.shown.isEmpty() && !d.isVisible(), qPrintable(box.texts().join('|')));
+    QCOMPARE(store.Feed.Broker, broker);
+    QCOMPARE(store.Feed.Topic, QStringLiteral("plant/1"));
+    QCOMPARE(store.Feed.CaFile, chooseCa ? ca : QString());
+    QCOMPARE(store.Alerts.High[0], high1.trimmed());
+    QCOMPARE(store.Alerts.Change[3], QStringLiteral("2"));
 }
 
 QTEST_MAIN(TestDialogSetting)

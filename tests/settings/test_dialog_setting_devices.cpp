@@ -37,6 +37,12 @@ class TestDialogSettingDevices : public QObject {
         const auto label = [&d](int i) {
             return d.findChild<QLabel*>(QStringLiteral("lblDevice_%1").arg(i));
         };
+        // With the devices and the feed's column, on a 1024 x 768 screen with room for the
+        // window's frame and a panel.
+        QVERIFY2(
+            d.sizeHint().width() <= 1000 && d.sizeHint().height() <= 700,
+            qPrintable(
+                QStringLiteral("%1 x %2").arg(d.sizeHint().width()).arg(d.sizeHint().height())));
 
         // The temporary path may be too long to show whole; the tool tip has all of it.
         QCOMPARE(label(0)->toolTip(), present);

@@ -58,6 +58,7 @@ class TestMeasInfo : public QObject {
     void badTextsFallBackToDefaults_data();
     void badTextsFallBackToDefaults();
     void failedSyncIsReported();
+    void feedAndAlertsKeys();
     void roundTripThroughIniFile();
     void unwritableIniFileIsReported();
     void continueOnErrorOption();
@@ -266,6 +267,45 @@ void TestMeasInfo::continueOnErrorOption() {
     QVERIFY(loaded.ContinueOnError && loaded.ContinueWhenFull && loaded.ClockAxis);
     QCOMPARE(loaded.SaveFolder, saved.SaveFolder);
     QCOMPARE(loaded.StopAfterMinutes, MAX_RUN_MINUTES);
+}
+
+// [Feed] and [Alerts] are kept as texts; an empty one leaves the file rather than sitting there.
+void TestMeasInfo::feedAndAlertsKeys() {
+    QFile::remove(IniPath());
+    MeasurementStore saved = NonDefaultStore();
+    saved.Feed = {QStringLiteral("mqtts://broker.local"),
+                  QStringLiteral("plant/line 1"),
+                  QStringLiteral("logger-1"),
+                  QStringLiteral("logger"),
+                  QStringLiteral("/etc/k12inc/site1.pass"),
+                  QStringLiteral("/etc/k12inc/ca.crt")};
+    saved.Alerts.High[0] = QStringLiteral("10.5");
+    saved.Alerts.Low[3] = QStringLiteral("-2");
+    saved.Alerts.Change[1] = QStringLiteral("1");
+    {
+        QtSettingsStore settings;
+        settings.write(kAlertsSection, QStringLiteral("High2"), QStringLiteral("45"));
+        WriteOptions(saved, settings);
+        QVERIFY(SaveMeasInfo(saved, settings).isEmpty());
+    }
+    QFile file(IniPath());
+    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString ini = QString::fromUtf8(file.readAll());
+    QVERIFY2(ini.contains(QStringLiteral("[Alerts]\nChange2=1\nHigh1=10.5\nLow4=-2\n\n")),
+             qPrintable(ini));
+    QVERIFY2(ini.contains(QStringLiteral("[Feed]\nBroker=mqtts://broker.local\nCaFile=")),
+             qPrintable(ini));
+    QtSettingsStore settings;
+    MeasurementStore loaded;
+    LoadOptions(loaded, settings);
+    QVERIFY(loaded.Feed == saved.Feed);
+    QVERIFY(loaded.Alerts == saved.Alerts);
+
+    // Cleared in the dialog: gone from the file.
+    saved.Feed = {};
+    WriteOptions(saved, settings);
+    QVERIFY(SaveMeasInfo(saved, settings).isEmpty());
+    QVERIFY(settings.keys(kFeedSection).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestMeasInfo)

@@ -66,6 +66,14 @@ void TestRecord::refusals_data() {
                                << "保存先のフォルダーが指定されていません。" << false;
     QTest::newRow("folder not writable") << QStringList{"--folder", "/proc"} << ""
                                          << "保存先のフォルダーに書き込めません。 /proc " << false;
+    // The feed's and the alerts' refusals are tested with them; here that they stop the start.
+    QTest::newRow("feed URL") << QStringList{"--folder", "@data", "--feed", "http://broker"} << ""
+                              << "ブローカーの指定に誤りがあります。 mqtt://" << false;
+    QTest::newRow("feed password file others can read")
+        << inData << "Feed/Broker=mqtt://localhost;Feed/Username=u;Feed/PasswordFile=/etc/passwd"
+        << "パスワードファイル /etc/passwd はグループやほかのユーザーも読めます。" << false;
+    QTest::newRow("alert limit") << inData << "Alerts/Change2=0"
+                                 << "2台目の警報の変化に誤りがあります。" << false;
     QTest::newRow("settings file missing") << QStringList{"--config", "@data/none.ini"} << ""
                                            << "設定ファイル @data/none.ini がありません。" << false;
     QTest::newRow("unit out of range") << QStringList{"--units", "1,5"} << ""
@@ -81,6 +89,8 @@ void TestRecord::refusals_data() {
         << "--minutes \"527041\" is not a number of minutes 0..527040" << true;
     QTest::newRow("value missing") << QStringList{"--folder"} << ""
                                    << "--folder needs a value" << true;
+    QTest::newRow("feed empty") << QStringList{"--feed="} << ""
+                                << "--feed needs a broker URL" << true;
     QTest::newRow("unknown option") << QStringList{"--port", "1"} << ""
                                     << "unknown option \"--port\"" << true;
     QTest::newRow("argument") << QStringList{"now"} << ""

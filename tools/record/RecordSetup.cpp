@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "RecordSetup.h"
 
+#include "feed/FeedConfig.h"
 #include "platform/PortMap.h"
 #include "settings/MeasInfo.h"
 
@@ -38,7 +39,8 @@ std::variant<RecordOptions, QString> ParseRecordArgs(const QStringList& args) {
     RecordOptions o;
     static const QStringList withValue{
         QStringLiteral("--config"),       QStringLiteral("--units"),   QStringLiteral("--pc-timer"),
-        QStringLiteral("--device-timer"), QStringLiteral("--minutes"), QStringLiteral("--folder")};
+        QStringLiteral("--device-timer"), QStringLiteral("--minutes"), QStringLiteral("--folder"),
+        QStringLiteral("--feed")};
     bool timerSet = false;
     for (qsizetype k = 0; k < args.size(); ++k) {
         QString name = args[k];
@@ -105,6 +107,11 @@ std::variant<RecordOptions, QString> ParseRecordArgs(const QStringList& args) {
                 return QStringLiteral("--folder needs a folder");
             }
             o.folder = *value;
+        } else if (name == u"--feed") {
+            if (value->isEmpty()) {
+                return QStringLiteral("--feed needs a broker URL");
+            }
+            o.feed = *value;
         } else if (name.startsWith(QLatin1Char('-'))) {
             return QStringLiteral("unknown option \"%1\"").arg(name);
         } else {
@@ -133,6 +140,9 @@ void ApplyRecordOptions(const RecordOptions& o, MeasurementStore& store) {
     if (o.folder) {
         store.SaveFolder = *o.folder;
     }
+    if (o.feed) {
+        store.Feed.Broker = *o.feed;
+    }
     store.ContinueWhenFull = true;
     if (!store.SaveFolder.isEmpty()) {
         store.SaveFolder = QDir::cleanPath(QDir(store.SaveFolder).absolutePath());
@@ -160,7 +170,13 @@ std::optional<QString> SettingsRefusal(const MeasurementStore& store) {
             }
         }
     }
-    return SaveFolderProblem(store.SaveFolder);
+    if (auto problem = SaveFolderProblem(store.SaveFolder)) {
+        return problem;
+    }
+    if (auto problem = FeedSettingsProblem(store.Feed)) {
+        return problem;
+    }
+    return AlertSettingsProblem(store.Alerts);
 }
 
 QString RunDescription(const MeasurementStore& store, const std::function<QString(int)>& device) {
@@ -181,6 +197,15 @@ QString RunDescription(const MeasurementStore& store, const std::function<QStrin
     }
     if (store.ContinueOnError) {
         text += QStringLiteral("; goes on through unit faults");
+    }
+    if (store.Feed.On()) {
+        text += QStringLiteral("; feed %1 topic %2").arg(store.Feed.Broker, FeedTopic(store.Feed));
+    }
+    const auto limits = ParseAlertSettings(store.Alerts);
+    if (const auto* parsed = std::get_if<AlertLimits>(&limits)) {
+        if (const QString alerts = AlertLimitsDescription(*parsed); !alerts.isEmpty()) {
+            text += QStringLiteral("; alerts %1").arg(alerts);
+        }
     }
     return text;
 }

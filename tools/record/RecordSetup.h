@@ -23,6 +23,8 @@ struct RecordOptions {
     bool continueOnError = false;
     std::optional<int32_t> minutes;
     std::optional<QString> folder;
+    // The broker of the live feed, over the settings' [Feed] Broker.
+    std::optional<QString> feed;
     bool quiet = false;
     bool help = false;
 };
@@ -37,11 +39,13 @@ void ApplyRecordOptions(const RecordOptions& options, MeasurementStore& store);
 
 // Why the settings cannot be measured with, beyond what the run engine refuses itself: an
 // interval the timing mode cannot take, a unit in use on an impossible or shared COM number, no
-// folder for the pieces (SaveFolderProblem). The texts are those the settings dialog shows.
+// folder for the pieces (SaveFolderProblem), feed settings the feed cannot use
+// (FeedSettingsProblem), alert limits that are not limits. The texts are those the settings
+// dialog shows.
 std::optional<QString> SettingsRefusal(const MeasurementStore& store);
 
 // One line about what is measured: units with their COM numbers and devices, the timing, the
-// folder, the duration, the ride-through.
+// folder, the duration, the ride-through, the feed and the alerts.
 QString RunDescription(const MeasurementStore& store, const std::function<QString(int)>& device);
 
 } // namespace k12

@@ -1,0 +1,278 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// A real mosquitto broker on a free loopback port with a configuration the test writes (never
+// the system's broker), and a subscriber that records what it receives.
+
+#include <QByteArray>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <arpa/inet.h>
+#include <functional>
+#include <mosquitto.h>
+#include <mutex>
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace k12::test {
+
+// A loopback port nothing listens on now.
+inline int FreePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof a;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
+        port = ntohs(a.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
+
+inline bool Accepts(int port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<uint16_t>(port));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Runs a program to its end; false (with its output as a warning) when it failed.
+inline bool Run(const QString& program, const QStringList& args) {
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
+        qWarning("%s failed: %s", qPrintable(program), p.readAll().constData());
+        return false;
+    }
+    return true;
+}
+
+// Polls until done holds or ms pass, letting queued signals through.
+inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired()) {
+            return done();
+        }
+        QTest::qWait(20);
+    }
+    return true;
+}
+
+class BrokerRig {
+  public:
+    enum class Kind { Plain, Password, Tls };
+    static constexpr const char* kUser = "logger";
+    static constexpr const char* kPassword = "s3cret pass";
+
+    explicit BrokerRig(Kind kind = Kind::Plain) : kind_(kind), port_(FreePort()) {
+        QStringList conf{
+            QStringLiteral("persistence true"),
+            QStringLiteral("persistence_location %1/").arg(dir_.path()),
+            // A subscriber that lags must not lose the rows of a fast publisher.
+            QStringLiteral("max_queued_messages 0"),
+            QStringLiteral("log_dest stderr"),
+        };
+        // As root the broker would switch to its own user, who cannot read this folder.
+        if (const passwd* pw = ::getpwuid(::geteuid())) {
+            conf << QStringLiteral("user %1").arg(QString::fromLocal8Bit(pw->pw_name));
+        }
+        if (kind == Kind::Tls) {
+            // The feed speaks TLS on port(); the test's subscriber plain TCP on plainPort().
+            plainPort_ = FreePort();
+            MakeCertificates();
+            conf << QStringLiteral("listener %1 127.0.0.1").arg(plainPort_)
+                 << QStringLiteral("listener %1 127.0.0.1").arg(port_)
+                 << QStringLiteral("cafile %1").arg(path("ca.crt"))
+                 << QStringLiteral("certfile %1").arg(path("server.crt"))
+                 << QStringLiteral("keyfile %1").arg(path("server.key"))
+                 << QStringLiteral("allow_anonymous true");
+        } else {
+            plainPort_ = port_;
+            conf << QStringLiteral("listener %1 127.0.0.1").arg(port_);
+        }
+        if (kind == Kind::Password) {
+            QVERIFY(Run(QStringLiteral("mosquitto_passwd"),
+                        {QStringLiteral("-b"), QStringLiteral("-c"), path("passwd"),
+                         QString::fromLatin1(kUser), QString::fromLatin1(kPassword)}));
+            conf << QStringLiteral("allow_anonymous false")
+                 << QStringLiteral("password_file %1").arg(path("passwd"));
+        } else if (kind == Kind::Plain) {
+            conf << QStringLiteral("allow_anonymous true");
+        }
+        QFile file(path("mosquitto.conf"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(conf.join(QLatin1Char('\n')).toUtf8() + '\n');
+    }
+    ~BrokerRig() { kill(); }
+    BrokerRig(const BrokerRig&) = delete;
+    BrokerRig& operator=(const BrokerRig&) = delete;
+
+    QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
+    int port() const { return port_; }
+    int plainPort() const { return plainPort_; }
+    QString url() const {
+        return QStringLiteral("%1://localhost:%2")
+            .arg(kind_ == Kind::Tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"))
+            .arg(port_);
+    }
+
+    bool start() {
+        proc_.setProcessChannelMode(QProcess::MergedChannels);
+        proc_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), path("mosquitto.conf")});
+        if (!proc_.waitForStarted()) {
+            return false;
+        }
+        return WaitFor([this] { return Accepts(plainPort_) && Accepts(port_); }, 10000) ||
+               (qWarning("broker: %s", proc_.readAll().constData()), false);
+    }
+    // A clean stop: the broker saves its sessions and closes every connection.
+    void stop() {
+        if (proc_.state() != QProcess::NotRunning) {
+            proc_.terminate();
+            proc_.waitForFinished(10000);
+            log_ += proc_.readAll();
+        }
+    }
+    void kill() {
+        if (proc_.state() != QProcess::NotRunning) {
+            proc_.kill();
+            proc_.waitForFinished(10000);
+        }
+    }
+    QByteArray log() { return log_ + proc_.readAll(); }
+
+    // Another CA and server certificate, not the one the broker uses.
+    QString otherCa() {
+        MakeCa(QStringLiteral("other"));
+        return path("other.crt");
+    }
+
+  private:
+    void MakeCa(const QString& name) {
+        QVERIFY(Run(QStringLiteral("openssl"),
+                    {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                     "-nodes", "-days", "2", "-subj", "/CN=k12inc test " + name, "-keyout",
+                     dir_.filePath(name + ".key"), "-out", dir_.filePath(name + ".crt")}));
+    }
+    void MakeCertificates() {
+        MakeCa(QStringLiteral("ca"));
+        QFile ext(path("server.ext"));
+        QVERIFY(ext.open(QIODevice::WriteOnly));
+        ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n");
+        ext.close();
+        QVERIFY(Run(QStringLiteral("openssl"),
+                    {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                     "-subj", "/CN=localhost", "-keyout", path("server.key"), "-out",
+                     path("server.csr")}));
+        QVERIFY(Run(QStringLiteral("openssl"),
+                    {"x509", "-req", "-in", path("server.csr"), "-CA", path("ca.crt"), "-CAkey",
+                     path("ca.key"), "-CAcreateserial", "-days", "2", "-extfile",
+                     path("server.ext"), "-out", path("server.crt")}));
+    }
+
+    Kind kind_;
+    QTemporaryDir dir_;
+    int port_;
+    int plainPort_ = 0;
+    QProcess proc_;
+    QByteArray log_;
+};
+
+struct Message {
+    QString topic;
+    QByteArray payload;
+    bool retained = false;
+    QJsonObject json() const { return QJsonDocument::fromJson(payload).object(); }
+};
+
+// A subscriber on libmosquitto's own thread. Persistent (the broker keeps its session and what
+// arrives for it while it reconnects, also across a restart of the broker) unless told otherwise.
+class Subscriber {
+  public:
+    Subscriber(int port, const QString& filter, bool persistent = true, const char* user = nullptr,
+               const char* password = nullptr)
+        : filter_(filter.toUtf8()) {
+        mosquitto_lib_init();
+        static int count = 0;
+        const QByteArray id = QByteArray("k12-test-sub-") + QByteArray::number(::getpid()) + '-' +
+                              QByteArray::number(++count);
+        mosq_ = mosquitto_new(id.constData(), !persistent, this);
+        mosquitto_username_pw_set(mosq_, user, password);
+        mosquitto_reconnect_delay_set(mosq_, 1, 1, false);
+        mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void* obj, int rc) {
+            auto* s = static_cast<Subscriber*>(obj);
+            if (rc == 0) {
+                mosquitto_subscribe(m, nullptr, s->filter_.constData(), 1);
+            }
+        });
+        mosquitto_subscribe_callback_set(mosq_, [](mosquitto*, void* obj, int, int, const int*) {
+            auto* s = static_cast<Subscriber*>(obj);
+            std::lock_guard lock(s->m_);
+            s->subscribed_ = true;
+        });
+        mosquitto_message_callback_set(mosq_, [](mosquitto*, void* obj,
+                                                 const mosquitto_message* msg) {
+            auto* s = static_cast<Subscriber*>(obj);
+            std::lock_guard lock(s->m_);
+            s->messages_.push_back(
+                {QString::fromUtf8(msg->topic),
+                 QByteArray(static_cast<const char*>(msg->payload), msg->payloadlen), msg->retain});
+        });
+        mosquitto_connect_async(mosq_, "127.0.0.1", port, 30);
+        mosquitto_loop_start(mosq_);
+        WaitFor([this] {
+            std::lock_guard lock(m_);
+            return subscribed_;
+        });
+    }
+    ~Subscriber() {
+        mosquitto_disconnect(mosq_);
+        mosquitto_loop_stop(mosq_, false);
+        mosquitto_destroy(mosq_);
+    }
+    Subscriber(const Subscriber&) = delete;
+    Subscriber& operator=(const Subscriber&) = delete;
+
+    std::vector<Message> messages(const QString& topic = {}) const {
+        std::lock_guard lock(m_);
+        std::vector<Message> out;
+        for (const Message& msg : messages_) {
+            if (topic.isEmpty() || msg.topic == topic) {
+                out.push_back(msg);
+            }
+        }
+        return out;
+    }
+    bool waitFor(const std::function<bool(const std::vector<Message>&)>& done, int ms = 10000) {
+        return WaitFor([&] { return done(messages()); }, ms);
+    }
+
+  private:
+    QByteArray filter_;
+    mosquitto* mosq_ = nullptr;
+    mutable std::mutex m_;
+    bool subscribed_ = false;
+    std::vector<Message> messages_;
+};
+
+} // namespace k12::test
