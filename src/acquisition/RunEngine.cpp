@@ -2,6 +2,7 @@
 #include "acquisition/RunEngine.h"
 
 #include "data_files/DataFile.h"
+#include "feed/FeedConfig.h"
 #include "measurement/Conversions.h"
 
 #include <QDir>
@@ -83,6 +84,13 @@ std::optional<RunMessage> RunEngine::StartRefusal() {
     if (md_.TimerType && !md_.SetPcTimer()) {
         return Plain(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
     }
+    // Settings edited by hand: the dialog would have refused them.
+    for (const auto& problem :
+         {FeedSettingsProblem(md_.Feed), AlertSettingsProblem(md_.Alerts)}) {
+        if (problem) {
+            return RunMessage{*problem, QStringLiteral("エラーメッセージ"), MsgIcon::Error};
+        }
+    }
     return std::nullopt;
 }
 
@@ -117,6 +125,12 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
     closing_.reset();
     closingJournal_.reset();
     journalFile_ = journal_.Open(md_);
+    feed_.reset();
+    published_ = 0;
+    toldDown_ = {};
+    const auto limits = ParseAlertSettings(md_.Alerts);
+    alerts_ = AngleAlerts(std::holds_alternative<AlertLimits>(limits) ? std::get<AlertLimits>(limits)
+                                                                       : AlertLimits{});
     RunReport report;
     if (md_.TimerType) {
         md_.PcTickCount = 0;
@@ -125,6 +139,7 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
         report.beforeStop.push_back(UnitMessage(*failure));
         return Finish(std::move(report), true);
     }
+    StartFeed(report);
     for (int i = 0; i < UNIT_COUNT; ++i) {
         ResetSilenceWatch(i, runStartMs_);
     }
@@ -151,11 +166,11 @@ RunReport RunEngine::DevTimerTick() {
     return DevTimerStep();
 }
 
-RunReport RunEngine::Stop() {
+RunReport RunEngine::Stop(const QString& why) {
     if (!md_.Measuring) {
         return {};
     }
-    return Finish({}, true);
+    return Finish({}, true, true, why.isEmpty() ? QStringLiteral("停止") : why);
 }
 
 RunReport RunEngine::PcTimerStep() {
@@ -194,6 +209,12 @@ RunReport RunEngine::PcTimerStep() {
             }
         }
     }
+    const qint64 row = rows_.RowCount() - 1;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag) {
+            Watch(i, row, md_.Units[i].Data[md_.SampleCount], report);
+        }
+    }
     md_.SampleCount += 1;
     if (journalFile_) {
         journalFile_->Append(md_);
@@ -204,6 +225,8 @@ RunReport RunEngine::PcTimerStep() {
         report.durationOver = true;
         return Finish(std::move(report), true);
     }
+    PublishFinalRows();
+    TakeFeedNotices(report);
     return report;
 }
 
@@ -249,7 +272,10 @@ RunReport RunEngine::DevTimerStep() {
         return Finish(std::move(report), true);
     }
     SealIfComplete();
-    TakeWrittenPieces(report);
+    if (TakeWrittenPieces(report)) {
+        PublishFinalRows();
+        TakeFeedNotices(report);
+    }
     return report;
 }
 
@@ -258,7 +284,8 @@ bool RunEngine::DurationOver() const {
            clock_.monotonicMs() - runStartMs_ >= qint64(md_.StopAfterMinutes) * 60000;
 }
 
-RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) {
+RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece,
+                            const QString& why) {
     report.ended = true;
     if (!md_.TimerType) {
         // Values the units have already averaged belong to this run.
@@ -305,6 +332,7 @@ RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) 
             report.afterStop.push_back(Plain(summary));
         }
     }
+    FinishFeed(report, why);
     return report;
 }
 
@@ -384,11 +412,15 @@ bool RunEngine::Place(int i, float v, RunReport& report) {
         CutPiece(report);
     }
     static const QString noReading = NoReadingError().description();
+    const qint64 row = rows_.Upcoming(i);
     const RunRows::Place at = rows_.Take(i, hole ? &noReading : nullptr);
     if (at.slot == RunRows::Slot::Current) {
         md_.Units[i].Data[at.row] = v;
     } else if (at.slot == RunRows::Slot::Closing) {
         closing_->Units[i].Data[at.row] = v;
+    }
+    if (at.slot != RunRows::Slot::Sealed) {
+        Watch(i, row, v, report);
     }
     return true;
 }
@@ -537,6 +569,8 @@ void RunEngine::SealClosing(bool timedOut) {
     if (!closing_) {
         return;
     }
+    // Its rows are final now, as they go into the file.
+    PublishFinalRows(rows_.PieceStart(rows_.Current()));
     rows_.Seal([&](int i) -> std::optional<QString> {
         if (faults_.IsDown(i) || rows_.Returning(i)) {
             return faults_.DownReason(i);
@@ -577,6 +611,9 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
         ++piecesWritten_;
         lastPiece_ = done.path;
         report.piecesWritten.push_back({done.number, done.path, done.rows});
+        if (feed_) {
+            feed_->PieceWritten(done.number, done.path, done.rows, clock_.now());
+        }
         // The journal no longer needs the piece's rows.
         journal_.DataSaved(done.dataId);
     }
@@ -605,6 +642,139 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
     report.pieceStarted = true;
     report.stored = true;
     return false;
+}
+
+// ---- the live feed and the alerts ----
+
+void RunEngine::StartFeed(RunReport& report) {
+    if (!md_.Feed.On()) {
+        return;
+    }
+    feed_ = std::make_unique<FeedPublisher>(md_.Feed);
+    // The feed's thread says what happens to it; the next step tells the operator.
+    QObject::connect(feed_.get(), &FeedPublisher::notice, [box = noticeBox_](const FeedNotice& n) {
+        const std::lock_guard lock(box->mutex);
+        box->notices.push_back(n);
+    });
+    FeedRunInfo info;
+    info.start = runStart_;
+    info.pcTimer = md_.TimerType;
+    info.intervalMs = md_.IntervalTM;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        info.inUse[size_t(i)] = md_.Units[i].Mflag;
+        info.comPorts[size_t(i)] = md_.Units[i].ComPort;
+    }
+    if (const auto refusal = feed_->Start(info)) {
+        // Checked before the start: only a file gone since then comes here. The run goes on.
+        report.notices.push_back({*refusal, kMessageTitle, MsgIcon::Error});
+        feed_.reset();
+    }
+}
+
+void RunEngine::Watch(int i, qint64 row, float v, RunReport& report) {
+    if (!alerts_.Enabled()) {
+        return;
+    }
+    const std::optional<double> value =
+        v == NO_DATA_VALUE ? std::nullopt : std::optional<double>(double(v));
+    for (const AlertTransition& t : alerts_.Feed(i, value)) {
+        report.alerts.push_back(t);
+        if (feed_) {
+            feed_->AlertChanged(t, row, clock_.now());
+        }
+    }
+}
+
+std::optional<float> RunEngine::ValueAt(int i, qint64 row) const {
+    const RunRows::Place at = rows_.Where(row);
+    float v = NO_DATA_VALUE;
+    if (at.slot == RunRows::Slot::Current) {
+        v = md_.Units[i].Data[at.row];
+    } else if (at.slot == RunRows::Slot::Closing && closing_) {
+        v = closing_->Units[i].Data[at.row];
+    }
+    return v == NO_DATA_VALUE ? std::nullopt : std::optional<float>(v);
+}
+
+void RunEngine::PublishFinalRows(std::optional<qint64> upTo) {
+    if (!feed_) {
+        return;
+    }
+    const QDateTime now = clock_.now();
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        const bool down = md_.Units[i].Mflag && faults_.IsDown(i);
+        if (down != toldDown_[size_t(i)]) {
+            toldDown_[size_t(i)] = down;
+            if (down) {
+                feed_->UnitDown(i, faults_.DownReason(i), now);
+            } else {
+                feed_->UnitBack(i, now);
+            }
+        }
+    }
+    // A row is final once no unit can still fill it: every unit is past it, or away (it comes
+    // back at the row of its time, not earlier).
+    qint64 final = rows_.RowCount();
+    if (upTo) {
+        final = *upTo;
+    } else if (!md_.TimerType) {
+        const qint64 timeRow = RowAt(clock_.monotonicMs() - runStartMs_, md_.IntervalTM);
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            if (!md_.Units[i].Mflag) {
+                continue;
+            }
+            final = std::min(final, faults_.IsDown(i)    ? timeRow
+                                    : rows_.Returning(i) ? rows_.Upcoming(i)
+                                                         : rows_.Next(i));
+        }
+    }
+    for (; published_ < final; ++published_) {
+        FeedRow row;
+        row.row = published_;
+        const qint64 atMs = (published_ + 1) * md_.IntervalTM;
+        row.time = runStart_.addMSecs(atMs);
+        row.elapsedS = double(atMs) / 1000.0;
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            row.inUse[size_t(i)] = md_.Units[i].Mflag;
+            if (md_.Units[i].Mflag) {
+                if (const auto v = ValueAt(i, published_)) {
+                    row.values[size_t(i)] = double(*v);
+                }
+            }
+        }
+        feed_->PublishRow(row);
+    }
+}
+
+void RunEngine::TakeFeedNotices(RunReport& report) {
+    const std::lock_guard lock(noticeBox_->mutex);
+    for (FeedNotice& n : noticeBox_->notices) {
+        report.feedNotices.push_back(std::move(n));
+    }
+    noticeBox_->notices.clear();
+}
+
+void RunEngine::FinishFeed(const RunReport& report, const QString& why) {
+    if (!feed_) {
+        return;
+    }
+    PublishFinalRows(rows_.RowCount());
+    FeedRunEnd end;
+    end.reason = why;
+    if (end.reason.isEmpty()) {
+        end.reason = report.durationOver ? QStringLiteral("測定時間が経過しました。")
+                     : !report.beforeStop.empty() ? report.beforeStop.front().text
+                     : !report.afterStop.empty()  ? report.afterStop.front().text
+                                                  : QStringLiteral("停止");
+    }
+    end.rows = rows_.RowCount();
+    end.pieces = piecesWritten_;
+    end.elapsedS = double(clock_.monotonicMs() - runStartMs_) / 1000.0;
+    end.summary = MissedSummary(rows_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // What is still queued goes out before the end is reported (the feed waits for the
+    // broker at most ten seconds).
+    feed_->Finish(end, clock_.now());
+    feed_->WaitForFinished(15000);
 }
 
 // ---- going on through unit faults ----

@@ -5,6 +5,8 @@
 #include "acquisition/RunFaults.h"
 #include "acquisition/RunRows.h"
 #include "data_files/RunJournal.h"
+#include "feed/FeedPublisher.h"
+#include "measurement/AngleAlerts.h"
 #include "measurement/ModuleData.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -14,6 +16,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -54,6 +57,10 @@ struct RunReport {
     std::vector<WrittenPiece> piecesWritten;
     // Notes that must not hold the run up (shown without a modal box).
     std::vector<RunMessage> notices;
+    // Alerts raised or cleared by the values stored in this call.
+    std::vector<AlertTransition> alerts;
+    // What the live feed has to say (broker away, back, rows dropped) since the last call.
+    std::vector<FeedNotice> feedNotices;
 };
 
 // One measurement run from start to stop, in both timing modes: it opens and starts the units,
@@ -96,8 +103,9 @@ class RunEngine {
     // happens outside a run of that mode.
     RunReport PcTimerTick();
     RunReport DevTimerTick();
-    // The operator's stop: takes what the units already delivered, then ends the run.
-    RunReport Stop();
+    // The operator's stop: takes what the units already delivered, then ends the run. `why`
+    // tells the live feed how the run ended (default "停止").
+    RunReport Stop(const QString& why = {});
 
     bool Measuring() const { return md_.Measuring; }
     // The run has gone on for its set duration.
@@ -138,6 +146,9 @@ class RunEngine {
     void LeftoverRead() { journal_.DataRecovered(md_); }
 
     const RunJournal& Journal() const { return journal_; }
+    // The live feed of the current (or last) run; null when it has none.
+    const FeedPublisher* Feed() const { return feed_.get(); }
+    const AngleAlerts& Alerts() const { return alerts_; }
     // The journal file of the store's piece; empty when none is written.
     QString JournalPath() const;
 
@@ -147,7 +158,8 @@ class RunEngine {
     // Stops the units, closes the pieces and ends the journal; `collect` first takes what the
     // units delivered. Without `keepLastPiece` (a piece that could be kept nowhere) the store's
     // rows are not written as a piece.
-    RunReport Finish(RunReport report, bool collect, bool keepLastPiece = true);
+    RunReport Finish(RunReport report, bool collect, bool keepLastPiece = true,
+                     const QString& why = {});
     bool CollectLastLogs(RunReport& report);
 
     bool CheckLogSpace() const;
@@ -180,6 +192,17 @@ class RunEngine {
     bool TakeWrittenPieces(RunReport& report);
     // A store for the data of a piece leaving the engine's store.
     std::unique_ptr<MeasurementStore> TakeStoreData();
+
+    // ---- the live feed and the alerts ----
+    void StartFeed(RunReport& report);
+    // A unit's value (nullopt: a hole) at the run's row, for the alerts.
+    void Watch(int i, qint64 row, float v, RunReport& report);
+    // Publishes the rows no unit can change any more (up to `upTo` when given: a piece about to
+    // leave), and the units that went down or came back.
+    void PublishFinalRows(std::optional<qint64> upTo = std::nullopt);
+    std::optional<float> ValueAt(int i, qint64 row) const;
+    void TakeFeedNotices(RunReport& report);
+    void FinishFeed(const RunReport& report, const QString& why);
 
     // Going on through unit faults (ContinueOnError).
     void PollUnitsThroughFaults();
@@ -216,6 +239,18 @@ class RunEngine {
         bool silent = false;
     };
     std::array<LineWatch, UNIT_COUNT> lineWatch_{};
+
+    std::unique_ptr<FeedPublisher> feed_;
+    AngleAlerts alerts_;
+    // Rows of the run the feed has been given, and the units it was told are down.
+    qint64 published_ = 0;
+    std::array<bool, UNIT_COUNT> toldDown_{};
+    // Notices the feed's thread hands over to the next step.
+    struct NoticeBox {
+        std::mutex mutex;
+        std::vector<FeedNotice> notices;
+    };
+    std::shared_ptr<NoticeBox> noticeBox_ = std::make_shared<NoticeBox>();
 };
 
 } // namespace k12

@@ -56,11 +56,13 @@ void FormMain::CmdStartClick() {
         SetButtonState();
         SetGraphParam();
     });
+    alertTexts_.clear();
     for (int i = 0; i < UNIT_COUNT; ++i) {
         if (labelShowsError_[i]) {
             MarkUnitLabel(i, false);
             label1_[i]->clear();
         }
+        StyleUnitLabel(i);
     }
     chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
@@ -111,6 +113,12 @@ void FormMain::ShowRun(const RunReport& report) {
     for (const RunMessage& note : report.notices) {
         messages_.notify(note.text, note.title, note.icon);
     }
+    for (const FeedNotice& note : report.feedNotices) {
+        messages_.notify(note.message, QStringLiteral("Message"),
+                         note.kind == FeedNotice::Kind::Connected ? MsgIcon::None
+                                                                 : MsgIcon::Error);
+    }
+    ShowAlerts(report.alerts);
     if (report.pieceStarted) {
         ShowNextPiece();
     }
@@ -158,19 +166,42 @@ void FormMain::ShowNextPiece() {
 }
 
 void FormMain::ShowPieceStatus() {
-    const bool shown = md_.ContinueWhenFull;
+    const FeedPublisher* feed = engine_.Feed();
+    const bool shown = md_.ContinueWhenFull || feed || engine_.Alerts().Enabled();
     if (shown) {
-        QString text = QStringLiteral("現在のファイル: %1 行　保存したファイル: %2")
-                           .arg(md_.SampleCount)
-                           .arg(engine_.PiecesWritten());
-        if (!engine_.LastPiece().isEmpty()) {
-            text += QStringLiteral("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
+        QStringList parts;
+        if (md_.ContinueWhenFull) {
+            QString text = QStringLiteral("現在のファイル: %1 行　保存したファイル: %2")
+                               .arg(md_.SampleCount)
+                               .arg(engine_.PiecesWritten());
+            if (!engine_.LastPiece().isEmpty()) {
+                text += QStringLiteral("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
+            }
+            parts << text;
         }
-        lblPieces_->setText(text);
+        if (feed) {
+            parts << FeedStatusText(feed->Health());
+        }
+        for (const auto& [key, alert] : alertTexts_) {
+            parts << alert;
+        }
+        lblPieces_->setText(parts.join(QStringLiteral("　")));
     }
     if (statusBar()->isVisibleTo(this) != shown) {
         statusBar()->setVisible(shown);
         setFixedSize(sizeHint());
+    }
+}
+
+void FormMain::ShowAlerts(const std::vector<AlertTransition>& alerts) {
+    for (const AlertTransition& t : alerts) {
+        const auto key = std::make_pair(t.unit, int(t.kind));
+        if (t.raised) {
+            alertTexts_[key] = AlertMessage(t);
+        } else {
+            alertTexts_.erase(key);
+        }
+        StyleUnitLabel(t.unit);
     }
 }
 
