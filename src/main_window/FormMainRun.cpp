@@ -145,8 +145,9 @@ void FormMain::ShowRun(const RunReport& report) {
         Show(m);
     }
     SetButtonState();
-    // A unit down at the stop keeps showing the error until the next start.
+    // A unit down at the stop keeps showing the error until the next start; the feed is done.
     ShowUnitFaults();
+    ShowPieceStatus();
     // A start that ended before its first step must not leave the chart frozen.
     if (chart_.isRepaintSuspended()) {
         chart_.resumeRepaint();
@@ -179,8 +180,9 @@ void FormMain::ShowPieceStatus() {
             }
             parts << text;
         }
-        if (feed) {
-            parts << FeedStatusText(feed->Health());
+        if (const QString text = feed ? FeedStatusText(feed->Health()) : QString();
+            !text.isEmpty()) {
+            parts << text;
         }
         for (const auto& [key, alert] : alertTexts_) {
             parts << alert;
