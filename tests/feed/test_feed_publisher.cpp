@@ -203,7 +203,7 @@ class TestFeedPublisher : public QObject {
         QTest::addColumn<QString>("user");
         QTest::addColumn<QString>("password"); // the password file's line; empty: no file
         QTest::addColumn<QString>("ca");       // "server" the broker's, "other" another, "": none
-        QTest::addColumn<QString>("refusal");  // empty: delivered
+        QTest::addColumn<QString>("refusal");  // empty: delivered; "Connection refused": no broker
         using K = BrokerRig::Kind;
         struct Row {
             const char* tag;
@@ -212,16 +212,17 @@ class TestFeedPublisher : public QObject {
         };
         const char* pw = BrokerRig::kPassword;
         // clang-format off
-    const Row rows[] = {
-        {"plain", K::Plain, "", "", "", ""},
-        {"user and password file", K::Password, "logger", pw, "", ""},
-        {"wrong password", K::Password, "logger", "guess", "", "not authori"},
-        {"no user", K::Password, "", "", "", "not authori"},
-        // A TLS connection cut short by the broker's restart is taken up again.
-        {"TLS with its CA", K::Tls, "", "", "server", ""},
-        {"TLS, another CA", K::Tls, "", "", "other", "certificate verify failed"},
-        {"TLS, the system's store", K::Tls, "", "", "", "certificate verify failed"},
-    };
+        const Row rows[] = {
+            {"plain", K::Plain, "", "", "", ""},
+            {"user and password file", K::Password, "logger", pw, "", ""},
+            {"wrong password", K::Password, "logger", "guess", "", "not authori"},
+            {"no user", K::Password, "", "", "", "not authori"},
+            {"broker away", K::Plain, "", "", "", "Connection refused"},
+            // A TLS connection cut short by the broker's restart is taken up again.
+            {"TLS with its CA", K::Tls, "", "", "server", ""},
+            {"TLS, another CA", K::Tls, "", "", "other", "certificate verify failed"},
+            {"TLS, the system's store", K::Tls, "", "", "", "certificate verify failed"},
+        };
         // clang-format on
         for (const Row& r : rows) {
             QTest::newRow(r.tag) << int(r.kind) << r.user << r.password << r.ca << r.refusal;
@@ -243,6 +244,9 @@ class TestFeedPublisher : public QObject {
         const char* subPassword = auth ? BrokerRig::kPassword : nullptr;
         Subscriber sub(broker.plainPort(), kTopic + QStringLiteral("/#"), true, subUser,
                        subPassword);
+        if (refusal == u"Connection refused") {
+            broker.stop();
+        }
 
         FeedSettings s = Settings(broker.url());
         s.Username = user;
@@ -256,7 +260,8 @@ class TestFeedPublisher : public QObject {
         s.CaFile = ca.isEmpty()      ? QString()
                    : ca == u"server" ? broker.path("server.crt")
                                      : broker.certificate(ca);
-        FeedPublisher feed(s, {.finishWaitMs = refusal.isEmpty() ? 10000 : 300});
+        FeedPublisher feed(
+            s, {.queueRows = FEED_QUEUE_ROWS, .finishWaitMs = refusal.isEmpty() ? 10000 : 300});
         QSignalSpy notices(&feed, &FeedPublisher::notice);
         QSignalSpy finished(&feed, &FeedPublisher::finished);
         QCOMPARE(feed.Start(RunInfo()), std::nullopt);
@@ -317,7 +322,8 @@ class TestFeedPublisher : public QObject {
                 R"({"event":"alert-raised","time":"2026-12-08T09:00:15.000+09:00","unit":1,)"
                 R"("limit":"high","threshold":150,"value":150.500,"row":150})",
                 R"({"event":"run-ended","time":"2026-12-08T09:00:25.000+09:00","reason":"停止",)"
-                R"("rows":200,"pieces":2,"elapsed":20,"summary":["2台目: 28件（タイムアウト）"]})"}));
+                R"("rows":200,"pieces":2,"elapsed":20,)"
+                R"("summary":["2台目: 28件（タイムアウト）"]})"}));
         QCOMPARE(RetainedStatus(broker.plainPort(), subUser, subPassword).json().value("state"),
                  QStringLiteral("stopped"));
     }
