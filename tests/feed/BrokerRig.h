@@ -84,8 +84,6 @@ class BrokerRig {
         file.write(conf.join(QLatin1Char('\n')).toUtf8() + '\n');
     }
     ~BrokerRig() { stop(); }
-    BrokerRig(const BrokerRig&) = delete;
-    BrokerRig& operator=(const BrokerRig&) = delete;
 
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     int port() const { return port_; }
@@ -109,7 +107,7 @@ class BrokerRig {
             proc_.state() == QProcess::Running) {
             return true;
         }
-        qWarning("broker: %s", log.constData());
+        qWarning("broker: %s %s", qPrintable(proc_.errorString()), log.constData());
         return false;
     }
     // A clean stop: the broker saves its sessions and closes every connection.
@@ -191,8 +189,6 @@ class Subscriber {
         mosquitto_loop_stop(mosq_, false);
         mosquitto_destroy(mosq_);
     }
-    Subscriber(const Subscriber&) = delete;
-    Subscriber& operator=(const Subscriber&) = delete;
 
     std::vector<Message> messages(const QString& topic = {}) const {
         std::lock_guard lock(m_);
