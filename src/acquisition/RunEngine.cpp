@@ -125,12 +125,6 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
     closing_.reset();
     closingJournal_.reset();
     journalFile_ = journal_.Open(md_);
-    feed_.reset();
-    published_ = 0;
-    toldDown_ = {};
-    const auto limits = ParseAlertSettings(md_.Alerts);
-    alerts_ = AngleAlerts(std::holds_alternative<AlertLimits>(limits) ? std::get<AlertLimits>(limits)
-                                                                       : AlertLimits{});
     RunReport report;
     if (md_.TimerType) {
         md_.PcTickCount = 0;
@@ -139,7 +133,7 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
         report.beforeStop.push_back(UnitMessage(*failure));
         return Finish(std::move(report), true);
     }
-    StartFeed(report);
+    feed_.Start(md_, runStart_, report);
     for (int i = 0; i < UNIT_COUNT; ++i) {
         ResetSilenceWatch(i, runStartMs_);
     }
@@ -212,7 +206,7 @@ RunReport RunEngine::PcTimerStep() {
     const qint64 row = rows_.RowCount() - 1;
     for (int i = 0; i < UNIT_COUNT; ++i) {
         if (md_.Units[i].Mflag) {
-            Watch(i, row, md_.Units[i].Data[md_.SampleCount], report);
+            feed_.Value(i, row, md_.Units[i].Data[md_.SampleCount], clock_.now(), report);
         }
     }
     md_.SampleCount += 1;
@@ -226,7 +220,7 @@ RunReport RunEngine::PcTimerStep() {
         return Finish(std::move(report), true);
     }
     PublishFinalRows();
-    TakeFeedNotices(report);
+    feed_.TakeNotices(report);
     return report;
 }
 
@@ -274,7 +268,7 @@ RunReport RunEngine::DevTimerStep() {
     SealIfComplete();
     if (TakeWrittenPieces(report)) {
         PublishFinalRows();
-        TakeFeedNotices(report);
+        feed_.TakeNotices(report);
     }
     return report;
 }
@@ -420,7 +414,7 @@ bool RunEngine::Place(int i, float v, RunReport& report) {
         closing_->Units[i].Data[at.row] = v;
     }
     if (at.slot != RunRows::Slot::Sealed) {
-        Watch(i, row, v, report);
+        feed_.Value(i, row, v, clock_.now(), report);
     }
     return true;
 }
@@ -611,9 +605,7 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
         ++piecesWritten_;
         lastPiece_ = done.path;
         report.piecesWritten.push_back({done.number, done.path, done.rows});
-        if (feed_) {
-            feed_->PieceWritten(done.number, done.path, done.rows, clock_.now());
-        }
+        feed_.Piece(report.piecesWritten.back(), clock_.now());
         // The journal no longer needs the piece's rows.
         journal_.DataSaved(done.dataId);
     }
@@ -646,45 +638,6 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
 
 // ---- the live feed and the alerts ----
 
-void RunEngine::StartFeed(RunReport& report) {
-    if (!md_.Feed.On()) {
-        return;
-    }
-    feed_ = std::make_unique<FeedPublisher>(md_.Feed);
-    // The feed's thread says what happens to it; the next step tells the operator.
-    QObject::connect(feed_.get(), &FeedPublisher::notice, [box = noticeBox_](const FeedNotice& n) {
-        const std::lock_guard lock(box->mutex);
-        box->notices.push_back(n);
-    });
-    FeedRunInfo info;
-    info.start = runStart_;
-    info.pcTimer = md_.TimerType;
-    info.intervalMs = md_.IntervalTM;
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        info.inUse[size_t(i)] = md_.Units[i].Mflag;
-        info.comPorts[size_t(i)] = md_.Units[i].ComPort;
-    }
-    if (const auto refusal = feed_->Start(info)) {
-        // Checked before the start: only a file gone since then comes here. The run goes on.
-        report.notices.push_back({*refusal, kMessageTitle, MsgIcon::Error});
-        feed_.reset();
-    }
-}
-
-void RunEngine::Watch(int i, qint64 row, float v, RunReport& report) {
-    if (!alerts_.Enabled()) {
-        return;
-    }
-    const std::optional<double> value =
-        v == NO_DATA_VALUE ? std::nullopt : std::optional<double>(double(v));
-    for (const AlertTransition& t : alerts_.Feed(i, value)) {
-        report.alerts.push_back(t);
-        if (feed_) {
-            feed_->AlertChanged(t, row, clock_.now());
-        }
-    }
-}
-
 std::optional<float> RunEngine::ValueAt(int i, qint64 row) const {
     const RunRows::Place at = rows_.Where(row);
     float v = NO_DATA_VALUE;
@@ -697,21 +650,16 @@ std::optional<float> RunEngine::ValueAt(int i, qint64 row) const {
 }
 
 void RunEngine::PublishFinalRows(std::optional<qint64> upTo) {
-    if (!feed_) {
+    if (!feed_.On()) {
         return;
     }
-    const QDateTime now = clock_.now();
+    std::array<std::optional<QString>, UNIT_COUNT> down;
     for (int i = 0; i < UNIT_COUNT; ++i) {
-        const bool down = md_.Units[i].Mflag && faults_.IsDown(i);
-        if (down != toldDown_[size_t(i)]) {
-            toldDown_[size_t(i)] = down;
-            if (down) {
-                feed_->UnitDown(i, faults_.DownReason(i), now);
-            } else {
-                feed_->UnitBack(i, now);
-            }
+        if (md_.Units[i].Mflag && faults_.IsDown(i)) {
+            down[size_t(i)] = faults_.DownReason(i);
         }
     }
+    feed_.Units(down, clock_.now());
     // A row is final once no unit can still fill it: every unit is past it, or away (it comes
     // back at the row of its time, not earlier).
     qint64 final = rows_.RowCount();
@@ -720,42 +668,18 @@ void RunEngine::PublishFinalRows(std::optional<qint64> upTo) {
     } else if (!md_.TimerType) {
         const qint64 timeRow = RowAt(clock_.monotonicMs() - runStartMs_, md_.IntervalTM);
         for (int i = 0; i < UNIT_COUNT; ++i) {
-            if (!md_.Units[i].Mflag) {
-                continue;
-            }
-            final = std::min(final, faults_.IsDown(i)    ? timeRow
-                                    : rows_.Returning(i) ? rows_.Upcoming(i)
-                                                         : rows_.Next(i));
-        }
-    }
-    for (; published_ < final; ++published_) {
-        FeedRow row;
-        row.row = published_;
-        const qint64 atMs = (published_ + 1) * md_.IntervalTM;
-        row.time = runStart_.addMSecs(atMs);
-        row.elapsedS = double(atMs) / 1000.0;
-        for (int i = 0; i < UNIT_COUNT; ++i) {
-            row.inUse[size_t(i)] = md_.Units[i].Mflag;
             if (md_.Units[i].Mflag) {
-                if (const auto v = ValueAt(i, published_)) {
-                    row.values[size_t(i)] = double(*v);
-                }
+                final = std::min(final, faults_.IsDown(i)    ? timeRow
+                                        : rows_.Returning(i) ? rows_.Upcoming(i)
+                                                             : rows_.Next(i));
             }
         }
-        feed_->PublishRow(row);
     }
-}
-
-void RunEngine::TakeFeedNotices(RunReport& report) {
-    const std::lock_guard lock(noticeBox_->mutex);
-    for (FeedNotice& n : noticeBox_->notices) {
-        report.feedNotices.push_back(std::move(n));
-    }
-    noticeBox_->notices.clear();
+    feed_.Rows(final, [this](int i, qint64 row) { return ValueAt(i, row); });
 }
 
 void RunEngine::FinishFeed(const RunReport& report, const QString& why) {
-    if (!feed_) {
+    if (!feed_.On()) {
         return;
     }
     PublishFinalRows(rows_.RowCount());
@@ -771,10 +695,8 @@ void RunEngine::FinishFeed(const RunReport& report, const QString& why) {
     end.pieces = piecesWritten_;
     end.elapsedS = double(clock_.monotonicMs() - runStartMs_) / 1000.0;
     end.summary = MissedSummary(rows_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    // What is still queued goes out before the end is reported (the feed waits for the
-    // broker at most ten seconds).
-    feed_->Finish(end, clock_.now());
-    feed_->WaitForFinished(15000);
+    // What is still queued goes out before the end is reported.
+    feed_.Finish(end, clock_.now());
 }
 
 // ---- going on through unit faults ----

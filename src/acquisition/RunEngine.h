@@ -3,10 +3,10 @@
 
 #include "acquisition/PieceWriter.h"
 #include "acquisition/RunFaults.h"
+#include "acquisition/RunFeed.h"
+#include "acquisition/RunReport.h"
 #include "acquisition/RunRows.h"
 #include "data_files/RunJournal.h"
-#include "feed/FeedPublisher.h"
-#include "measurement/AngleAlerts.h"
 #include "measurement/ModuleData.h"
 #include "platform/Clock.h"
 #include "platform/MessageBox.h"
@@ -16,52 +16,10 @@
 #include <array>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <vector>
 
 namespace k12 {
-
-// A message for the operator, with an OK button.
-struct RunMessage {
-    QString text;
-    QString title;
-    MsgIcon icon = MsgIcon::None;
-};
-
-// A piece of a run saved as a file.
-struct WrittenPiece {
-    int number = 0;
-    QString path;
-    int32_t rows = 0;
-};
-
-// What one call of the engine did, for a front end to show.
-struct RunReport {
-    // A sampling step ran (the first one of a run lets the chart repaint again).
-    bool stepped = false;
-    // New readings reached the store: the current values and the chart are due.
-    bool stored = false;
-    // The run ended in this call: the units are stopped and closed and the journal is ended.
-    bool ended = false;
-    // It ended because its set duration is over.
-    bool durationOver = false;
-    // Messages that belong before the stop is shown (the front end still shows the run), and
-    // after it, the summary of missed readings last.
-    std::vector<RunMessage> beforeStop;
-    std::vector<RunMessage> afterStop;
-    // The store moved on to the run's next piece (or, when a piece could be kept nowhere, holds
-    // that piece again): the chart starts over with the store's start time.
-    bool pieceStarted = false;
-    // Pieces whose files were written since the last call.
-    std::vector<WrittenPiece> piecesWritten;
-    // Notes that must not hold the run up (shown without a modal box).
-    std::vector<RunMessage> notices;
-    // Alerts raised or cleared by the values stored in this call.
-    std::vector<AlertTransition> alerts;
-    // What the live feed has to say (broker away, back, rows dropped) since the last call.
-    std::vector<FeedNotice> feedNotices;
-};
 
 // One measurement run from start to stop, in both timing modes: it opens and starts the units,
 // takes their readings into the store, keeps the run journal, goes on through unit faults when
@@ -147,8 +105,8 @@ class RunEngine {
 
     const RunJournal& Journal() const { return journal_; }
     // The live feed of the current (or last) run; null when it has none.
-    const FeedPublisher* Feed() const { return feed_.get(); }
-    const AngleAlerts& Alerts() const { return alerts_; }
+    const FeedPublisher* Feed() const { return feed_.Publisher(); }
+    const AngleAlerts& Alerts() const { return feed_.Alerts(); }
     // The journal file of the store's piece; empty when none is written.
     QString JournalPath() const;
 
@@ -194,14 +152,10 @@ class RunEngine {
     std::unique_ptr<MeasurementStore> TakeStoreData();
 
     // ---- the live feed and the alerts ----
-    void StartFeed(RunReport& report);
-    // A unit's value (nullopt: a hole) at the run's row, for the alerts.
-    void Watch(int i, qint64 row, float v, RunReport& report);
-    // Publishes the rows no unit can change any more (up to `upTo` when given: a piece about to
-    // leave), and the units that went down or came back.
+    // Gives the feed the rows no unit can change any more (up to `upTo` when given: a piece
+    // about to leave), and the units that went down or came back.
     void PublishFinalRows(std::optional<qint64> upTo = std::nullopt);
     std::optional<float> ValueAt(int i, qint64 row) const;
-    void TakeFeedNotices(RunReport& report);
     void FinishFeed(const RunReport& report, const QString& why);
 
     // Going on through unit faults (ContinueOnError).
@@ -239,18 +193,7 @@ class RunEngine {
         bool silent = false;
     };
     std::array<LineWatch, UNIT_COUNT> lineWatch_{};
-
-    std::unique_ptr<FeedPublisher> feed_;
-    AngleAlerts alerts_;
-    // Rows of the run the feed has been given, and the units it was told are down.
-    qint64 published_ = 0;
-    std::array<bool, UNIT_COUNT> toldDown_{};
-    // Notices the feed's thread hands over to the next step.
-    struct NoticeBox {
-        std::mutex mutex;
-        std::vector<FeedNotice> notices;
-    };
-    std::shared_ptr<NoticeBox> noticeBox_ = std::make_shared<NoticeBox>();
+    RunFeed feed_;
 };
 
 } // namespace k12
