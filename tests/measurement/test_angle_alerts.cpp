@@ -70,9 +70,8 @@ class TestAngleAlerts : public QObject {
             for (const AlertTransition& t : alerts.Feed(2, value)) {
                 QCOMPARE(t.unit, 2);
                 QCOMPARE(alerts.Raised(2, t.kind), t.raised);
-                seen << QStringLiteral("%1%2@%3")
-                            .arg(QLatin1Char(t.raised ? '+' : '-'), AlertKindName(t.kind))
-                            .arg(index);
+                seen << (t.raised ? u'+' : u'-') + AlertKindName(t.kind) + u'@' +
+                            QString::number(index);
             }
             ++index;
         }
