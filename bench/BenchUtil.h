@@ -11,12 +11,12 @@
 #include <QtGlobal>
 #include <algorithm>
 #include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace k12::bench {
@@ -36,7 +36,6 @@ inline int FreePort() {
     ::close(fd);
     return port;
 }
-
 
 struct Timing {
     double median = 0.0;

@@ -21,9 +21,7 @@
 using namespace k12;
 using namespace k12::bench;
 
-namespace {
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);

@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
                          .interval = 100,
                          .continueWhenFull = true,
                          .saveFolder = pieces.path()},
-                        {.stateFolder = state.path(),
-                         .threadedDisk = true,
-                         .pieceQueue = [] { return std::make_unique<SlowFolder>(); }});
+                        {.stateFolder = state.path(), .threadedDisk = true, .pieceQueue = [] {
+                             return std::make_unique<SlowFolder>();
+                         }});
     if (rig.start().ended) {
         std::fprintf(stderr, "the run did not start\n");
         return 1;

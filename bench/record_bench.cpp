@@ -8,22 +8,22 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
+#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -55,8 +55,8 @@ bool Spawn(Child& child, const QString& program, const QTemporaryDir& dir, const
     const QByteArray prog = QFile::encodeName(program);
     const QByteArray config = QFile::encodeName(ini);
     const QByteArray folder = QFile::encodeName(dir.filePath(QStringLiteral("data")));
-    std::vector<const char*> argv = {prog.constData(), "--config", config.constData(),
-                                     "--folder", folder.constData()};
+    std::vector<const char*> argv = {prog.constData(), "--config", config.constData(), "--folder",
+                                     folder.constData()};
     if (!feed.isEmpty()) {
         argv.push_back("--feed");
         argv.push_back(feed.constData());

@@ -22,7 +22,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     ReportValue("simulated day at 100 ms, 4 units, with faults", result.wallSeconds, "s", "<= 10");
-    ReportRatio("simulated time per wall-clock second", result.simulatedSeconds / result.wallSeconds,
-                ">= 8640");
+    ReportRatio("simulated time per wall-clock second",
+                result.simulatedSeconds / result.wallSeconds, ">= 8640");
     return 0;
 }

@@ -85,8 +85,7 @@ std::optional<RunMessage> RunEngine::StartRefusal() {
         return Plain(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
     }
     // Settings edited by hand: the dialog would have refused them.
-    for (const auto& problem :
-         {FeedSettingsProblem(md_.Feed), AlertSettingsProblem(md_.Alerts)}) {
+    for (const auto& problem : {FeedSettingsProblem(md_.Feed), AlertSettingsProblem(md_.Alerts)}) {
         if (problem) {
             return RunMessage{*problem, QStringLiteral("エラーメッセージ"), MsgIcon::Error};
         }
@@ -583,8 +582,8 @@ void RunEngine::SealClosing(bool timedOut) {
 
 void RunEngine::WritePiece(int number, std::unique_ptr<MeasurementStore> store) {
     store->Measuring = false;
-    writer_.Write({number, PieceName(number), md_.SaveFolder, journal_.UnsavedFolder(),
-                   std::move(store)});
+    writer_.Write(
+        {number, PieceName(number), md_.SaveFolder, journal_.UnsavedFolder(), std::move(store)});
 }
 
 bool RunEngine::TakeWrittenPieces(RunReport& report) {

@@ -7,8 +7,9 @@ namespace k12 {
 
 void RunFeed::Start(const MeasurementStore& md, const QDateTime& start, RunReport& report) {
     const auto limits = ParseAlertSettings(md.Alerts);
-    alerts_ = AngleAlerts(std::holds_alternative<AlertLimits>(limits) ? std::get<AlertLimits>(limits)
-                                                                       : AlertLimits{});
+    alerts_ =
+        AngleAlerts(std::holds_alternative<AlertLimits>(limits) ? std::get<AlertLimits>(limits)
+                                                                : AlertLimits{});
     start_ = start;
     interval_ = md.IntervalTM;
     published_ = 0;

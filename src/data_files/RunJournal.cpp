@@ -320,9 +320,9 @@ void RunJournal::Fail(const QString& reason) {
 }
 
 void RunJournal::Forget(const QString& path) {
-    kept_.erase(std::remove_if(kept_.begin(), kept_.end(),
-                               [&](const Kept& k) { return k.path == path; }),
-                kept_.end());
+    kept_.erase(
+        std::remove_if(kept_.begin(), kept_.end(), [&](const Kept& k) { return k.path == path; }),
+        kept_.end());
 }
 
 RunJournal::Kept* RunJournal::Find(const QString& path) {
@@ -391,7 +391,8 @@ void JournalFile::Append(const MeasurementStore& store) {
     if (from < rows) {
         QByteArray bytes;
         AppendDataFileRows(bytes, store, from, rows);
-        Post([from, bytes = std::move(bytes)](Io& io) { io.Run(io.writer.WriteRows(from, bytes)); });
+        Post(
+            [from, bytes = std::move(bytes)](Io& io) { io.Run(io.writer.WriteRows(from, bytes)); });
         rows_ = rows;
         dirty_ = true;
     }
@@ -431,7 +432,8 @@ void JournalFile::End(const MeasurementStore& store) {
 void JournalFile::RequestSync() {
     Post([path = path_](Io& io) {
         if (io.writer.IsOpen() && ::fdatasync(io.writer.Handle()) != 0) {
-            io.Run(QStringLiteral("%1 をディスクに書き込めません（%2）。").arg(path, SystemError()));
+            io.Run(
+                QStringLiteral("%1 をディスクに書き込めません（%2）。").arg(path, SystemError()));
         }
     });
     ++syncRequests_;

@@ -115,8 +115,7 @@ void FormMain::ShowRun(const RunReport& report) {
     }
     for (const FeedNotice& note : report.feedNotices) {
         messages_.notify(note.message, QStringLiteral("Message"),
-                         note.kind == FeedNotice::Kind::Connected ? MsgIcon::None
-                                                                 : MsgIcon::Error);
+                         note.kind == FeedNotice::Kind::Connected ? MsgIcon::None : MsgIcon::Error);
     }
     ShowAlerts(report.alerts);
     if (report.pieceStarted) {

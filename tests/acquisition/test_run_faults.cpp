@@ -111,7 +111,8 @@ void TestRunFaults::pcTimerGoesOnThroughFaults() {
     const RunReport stop = rig.engine.Stop();
     QVERIFY(!rig.md.Measuring);
     // Both holes count for what took the unit down.
-    QCOMPARE(Texts(stop.afterStop), QStringList{QStringLiteral("2台目: 2件（%1）").arg(firstCause)});
+    QCOMPARE(Texts(stop.afterStop),
+             QStringList{QStringLiteral("2台目: 2件（%1）").arg(firstCause)});
     QCOMPARE(stop.afterStop.back().title, QStringLiteral("Message"));
 }
 

@@ -117,8 +117,7 @@ void TestRunPieces::everyValueInItsPieceAndRow() {
             ++pieces;
             // The journal holds the open pieces only.
             QVERIFY(JournalFiles(state).contains(QFileInfo(rig->engine.JournalPath()).fileName()));
-            QCOMPARE(SavedFile(rig->engine.JournalPath()).Rows.size(),
-                     size_t(rig->md.SampleCount));
+            QCOMPARE(SavedFile(rig->engine.JournalPath()).Rows.size(), size_t(rig->md.SampleCount));
         }
     }
     QCOMPARE(pieces, piecesWhileRunning);
@@ -138,7 +137,8 @@ void TestRunPieces::everyValueInItsPieceAndRow() {
         for (size_t j = 0; j < piece.Rows.size(); ++j) {
             for (int u : {0, 1}) {
                 const int row = p * kPiece + int(j);
-                QCOMPARE(piece.Rows[j][u], row < delivered[u] ? float(Value(u, row)) : NO_DATA_VALUE);
+                QCOMPARE(piece.Rows[j][u],
+                         row < delivered[u] ? float(Value(u, row)) : NO_DATA_VALUE);
             }
         }
     }

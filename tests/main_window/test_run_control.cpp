@@ -342,9 +342,8 @@ void TestRunControl::piecesStartTheChartOver() {
     QCOMPARE(h.md.SampleCount, 3);
     QCOMPARE(h.chart.pointCount(1), 3);
     QCOMPARE(h.chart.yValue(1, 1).value(), 11.0);
-    QCOMPARE(h.chart.headerText(),
-             pcTimer ? QStringLiteral("開始時刻 [ 2024/3/5 9:7:12 ]")
-                     : QStringLiteral("開始時刻 [ 2024/3/5 9:7:3 ]"));
+    QCOMPARE(h.chart.headerText(), pcTimer ? QStringLiteral("開始時刻 [ 2024/3/5 9:7:12 ]")
+                                           : QStringLiteral("開始時刻 [ 2024/3/5 9:7:3 ]"));
     QVERIFY(!h.chart.marker(ChartModel::Marker::A) && !h.chart.marker(ChartModel::Marker::B));
     QCOMPARE(h.pieces()->text(),
              QStringLiteral("現在のファイル: 3 行　保存したファイル: 1　保存済み: "

@@ -205,7 +205,6 @@ class World {
         std::function<void()> action;
     };
     void Schedule(std::mt19937_64& random, qint64 base);
-    void AddUnitFault(int kind, int u, qint64 at, qint64 length);
     void Emit(SimUnit& unit, qint64 line, qint64 dueMs);
     bool InStepDelay(qint64 t) const;
     // Checks one file against what the units delivered: every value in its row, every other row
@@ -449,8 +448,8 @@ void World::Emit(SimUnit& unit, qint64 line, qint64 dueMs) {
     const qint64 at = std::max(dueMs, unit.stallUntil);
     const bool reaches = unit.plugged && unit.port && unit.port->Receiving();
     // Lines of a stream the engine did not start are thrown away when it starts one.
-    const bool taken = reaches && unit.port == unit.streamPort &&
-                       unit.port->Generation() == unit.streamGeneration;
+    const bool taken =
+        reaches && unit.port == unit.streamPort && unit.port->Generation() == unit.streamGeneration;
     if (taken && !unit.crOnly) {
         unit.windowReading = unit.windowReading || !error;
     } else {
@@ -467,62 +466,53 @@ void World::Emit(SimUnit& unit, qint64 line, qint64 dueMs) {
     }
 }
 
-enum FaultKind { ErrorSpell, PowerCut, LinkFailure, CrOnly, Stall, UnitFaultKinds };
+// The faults of a unit: how long they last, what they do to it at their start and their end,
+// and what the summary may say of the holes they leave ("%1": the unit's COM number).
+struct UnitFault {
+    qint64 shortest = 0;
+    qint64 longest = 0;
+    std::function<void(SimUnit&, qint64 end)> begin;
+    std::function<void(SimUnit&)> end;
+    QStringList reasons;
+};
 
-// What the summary may say of the holes a fault of this kind leaves.
-QStringList Reasons(int kind, int u) {
-    const QString timeout = QStringLiteral("タイムアウト");
-    switch (kind) {
-    case ErrorSpell:
-        return {QStringLiteral("リターン文字列不正")};
-    case LinkFailure:
-        // The line fails; a PC-timer poll may also meet the unit still gone.
-        return {QStringLiteral("COM%1 との通信が切断されました。").arg(u + 1),
-                QStringLiteral("COM%1 が見つかりません。").arg(u + 1)};
-    case PowerCut:
-    case CrOnly:
-        return {timeout};
-    default:
-        return {};
-    }
-}
-
-void World::AddUnitFault(int kind, int u, qint64 at, qint64 length) {
-    const qint64 end = at + length;
-    switch (kind) {
-    case ErrorSpell:
-        events_.push_back({at, [this, u, end] { units[size_t(u)].errorUntil = end; }});
-        break;
-    case PowerCut:
-        events_.push_back({at, [this, u] { units[size_t(u)].powered = false; }});
-        events_.push_back({end, [this, u] {
-                               SimUnit& unit = units[size_t(u)];
-                               unit.powered = true;
-                               unit.streaming = false;
-                           }});
-        break;
-    case LinkFailure:
-        events_.push_back({at, [this, u] {
-                               SimUnit& unit = units[size_t(u)];
-                               unit.plugged = false;
-                               if (unit.port) {
-                                   unit.port->HangUp();
-                               }
-                           }});
-        events_.push_back({end, [this, u] { units[size_t(u)].plugged = true; }});
-        break;
-    case CrOnly:
-        events_.push_back({at, [this, u, end] {
-                               units[size_t(u)].crOnly = true;
-                               units[size_t(u)].crOnlyUntil = end;
-                           }});
-        break;
-    case Stall:
-        events_.push_back({at, [this, u, end] { units[size_t(u)].stallUntil = end; }});
-        break;
-    default:
-        break;
-    }
+const std::vector<UnitFault>& UnitFaults() {
+    static const QString timeout = QStringLiteral("タイムアウト");
+    static const std::vector<UnitFault> faults = {
+        // Lines that are not readings (a sensor out of range); the PC timer's polls too.
+        {100,
+         60000,
+         [](SimUnit& u, qint64 end) { u.errorUntil = end; },
+         {},
+         {QStringLiteral("リターン文字列不正")}},
+        // Its own power fails behind an adapter that stays plugged in; it comes back idle.
+        {500,
+         120000,
+         [](SimUnit& u, qint64) { u.powered = false; },
+         [](SimUnit& u) { u.powered = true, u.streaming = false; },
+         {timeout}},
+        // The adapter is pulled out (the unit goes on streaming), then plugged in again.
+        {0,
+         60000,
+         [](SimUnit& u, qint64) {
+             u.plugged = false;
+             if (u.port) {
+                 u.port->HangUp();
+             }
+         },
+         [](SimUnit& u) { u.plugged = true; },
+         {QStringLiteral("COM%1 との通信が切断されました。"),
+          QStringLiteral("COM%1 が見つかりません。")}},
+        // Lines ending with CR alone, until the unit is started again after that.
+        {4000,
+         60000,
+         [](SimUnit& u, qint64 end) { u.crOnly = true, u.crOnlyUntil = end; },
+         {},
+         {timeout}},
+        // The adapter holds the lines back for a while, then sends them at once.
+        {200, 2500, [](SimUnit& u, qint64 end) { u.stallUntil = end; }, {}, {}},
+    };
+    return faults;
 }
 
 void World::Schedule(std::mt19937_64& random, qint64 base) {
@@ -538,29 +528,20 @@ void World::Schedule(std::mt19937_64& random, qint64 base) {
     // About one unit fault every twenty minutes, one trouble with the folder every six hours.
     const qint64 unitFaults = on * std::max<qint64>(1, durationMs_ / (20 * 60000));
     for (qint64 k = 0; k < unitFaults; ++k) {
-        const int kind = pcTimer ? int(uniform(0, 2)) : int(uniform(0, UnitFaultKinds - 1));
-        const int u = int(uniform(0, setup_.units - 1));
+        // The PC timer's units do not stream: no CR-only lines or stalls.
+        const auto kind = size_t(uniform(0, pcTimer ? 2 : qint64(UnitFaults().size()) - 1));
+        const UnitFault& fault = UnitFaults()[kind];
+        SimUnit& unit = units[size_t(uniform(0, setup_.units - 1))];
         const qint64 at = uniform(from, to);
-        qint64 length = 0;
-        switch (kind) {
-        case ErrorSpell:
-            length = uniform(100, 60000);
-            break;
-        case PowerCut:
-            length = uniform(500, 120000);
-            break;
-        case LinkFailure:
-            length = uniform(0, 60000);
-            break;
-        case CrOnly:
-            length = uniform(4000, 60000);
-            break;
-        default:
-            length = uniform(200, 2500);
-            break;
+        const qint64 end = at + uniform(fault.shortest, fault.longest);
+        events_.push_back({at, [&fault, &unit, end] { fault.begin(unit, end); }});
+        if (fault.end) {
+            events_.push_back({end, [&fault, &unit] { fault.end(unit); }});
         }
-        AddUnitFault(kind, u, at, length);
-        units[size_t(u)].reasons << Reasons(kind, u);
+        for (const QString& reason : fault.reasons) {
+            unit.reasons << QString(reason).replace(QLatin1String("%1"),
+                                                    QString::number(unit.index + 1));
+        }
         ++result_.faults;
     }
     const qint64 folderFaults = on * std::max<qint64>(1, durationMs_ / (6 * 3600000LL));
@@ -688,7 +669,8 @@ void CopyFolder(const QString& from, const QString& to) {
         return;
     }
     QDir().mkpath(to);
-    for (const QFileInfo& entry : source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& entry :
+         source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
         const QString target = to + QLatin1Char('/') + entry.fileName();
         if (entry.isDir()) {
             CopyFolder(entry.filePath(), target);
@@ -708,8 +690,9 @@ void World::CrashCheck() {
     QStringList files;
     {
         FakeMessageBox messages;
-        RunJournal next(image + QStringLiteral("/state"), messages, [] { return qint64(0); },
-                        std::make_unique<InlineTaskQueue>());
+        RunJournal next(
+            image + QStringLiteral("/state"), messages, [] { return qint64(0); },
+            std::make_unique<InlineTaskQueue>());
         if (const auto left = next.FindLeftover()) {
             files << left->path;
         }
@@ -868,7 +851,9 @@ SimResult World::Run() {
         reach = std::max(reach, oracle.Reach(u));
     }
     if (reach != result_.rows) {
-        Fail(QStringLiteral("the run has %1 rows, the units delivered %2").arg(result_.rows).arg(reach));
+        Fail(QStringLiteral("the run has %1 rows, the units delivered %2")
+                 .arg(result_.rows)
+                 .arg(reach));
     }
     CheckSummary(stop);
     if (setup_.join && !keptPieces_.isEmpty()) {
@@ -936,8 +921,8 @@ bool SimSetup::Decode(const QString& text, SimSetup& s) {
         }
         v[key] = value;
     }
-    s = {uint64_t(v["seed"]), v["pc"] != 0, int(v["interval"]), int(v["units"]), v["days"],
-         v["faults"] != 0, int(v["crashes"]), v["join"] != 0};
+    s = {uint64_t(v["seed"]), v["pc"] != 0,     int(v["interval"]), int(v["units"]),
+         v["days"],           v["faults"] != 0, int(v["crashes"]),  v["join"] != 0};
     return s.units >= 1 && s.units <= UNIT_COUNT && s.interval >= 100 && s.days > 0.0;
 }
 

@@ -81,7 +81,8 @@ void Recorder::StopOnSignal(int signo) {
     }
     stopping_ = true;
     console_.Event(QStringLiteral("%1: stopping the run").arg(SignalName(signo)));
-    Handle(engine_.Stop(QStringLiteral("stopped by %1").arg(SignalName(signo))), End::Signal, signo);
+    Handle(engine_.Stop(QStringLiteral("stopped by %1").arg(SignalName(signo))), End::Signal,
+           signo);
     if (exitStatus_) {
         Q_EMIT finished(*exitStatus_);
     }
