@@ -571,4 +571,95 @@ reason on stderr), 2 bad usage.
         <translation>%1: 余分な引数 &quot;%2&quot;</translation>
     </message>
 </context>
+<context>
+    <name>k12::Recorder</name>
+    <message>
+        <source>1 piece</source>
+        <translation>1 ファイル</translation>
+    </message>
+    <message>
+        <source>%1 pieces</source>
+        <translation>%1 ファイル</translation>
+    </message>
+    <message>
+        <source>signal %1</source>
+        <translation>シグナル %1</translation>
+    </message>
+    <message>
+        <source>a run journal left by an earlier program (start %1, %2 rows) is kept in %3</source>
+        <translation>前のプログラムが残した一時保存（開始時刻 %1、%2件）を %3 に保管しました</translation>
+    </message>
+    <message>
+        <source>started %1: %2; %3</source>
+        <translation>開始 %1: %2; %3</translation>
+    </message>
+    <message>
+        <source>journal %1</source>
+        <translation>一時保存 %1</translation>
+    </message>
+    <message>
+        <source>no journal</source>
+        <translation>一時保存なし</translation>
+    </message>
+    <message>
+        <source>%1 ignored: the run is ending</source>
+        <translation>%1 を無視しました: 測定を終了中です</translation>
+    </message>
+    <message>
+        <source>%1: stopping the run</source>
+        <translation>%1: 測定を停止します</translation>
+    </message>
+    <message>
+        <source>piece %1 written: %2 (%3 rows)</source>
+        <translation>ファイル %1 を保存しました: %2（%3 行）</translation>
+    </message>
+    <message>
+        <source>stopped by %1</source>
+        <translation>%1 で停止</translation>
+    </message>
+    <message>
+        <source>the run duration of %1 min is over</source>
+        <translation>測定時間 %1 分が過ぎました</translation>
+    </message>
+    <message>
+        <source>the run could not start</source>
+        <translation>測定を開始できませんでした</translation>
+    </message>
+    <message>
+        <source>a fault ended the run</source>
+        <translation>エラーで測定が終了しました</translation>
+    </message>
+    <message>
+        <source>the last piece (%1 rows) was not written; its rows stay in the run journal %2</source>
+        <translation>最後のファイル（%1 行）を保存できませんでした。データは一時保存 %2 に残っています</translation>
+    </message>
+    <message>
+        <source>the last piece (%1 rows) was not written and is lost</source>
+        <translation>最後のファイル（%1 行）を保存できず、データは失われました</translation>
+    </message>
+    <message>
+        <source>ended: %1; %2, %3 rows, %4</source>
+        <translation>終了: %1; %2、%3 行、%4</translation>
+    </message>
+    <message>
+        <source>unit %1 down</source>
+        <translation>%1台目 エラー</translation>
+    </message>
+    <message>
+        <source>unit %1 down: %2</source>
+        <translation>%1台目 エラー: %2</translation>
+    </message>
+    <message>
+        <source>unit %1 back</source>
+        <translation>%1台目 復帰</translation>
+    </message>
+    <message>
+        <source>%1  %2 rows  %3  %4  %5 down</source>
+        <translation>%1  %2 行  %3  %4  エラー %5 台</translation>
+    </message>
+    <message>
+        <source>error</source>
+        <translation>エラー</translation>
+    </message>
+</context>
 </TS>

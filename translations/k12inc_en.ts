@@ -625,6 +625,38 @@ Create it?</translation>
             <numerusform>Unit %1: %n missed (%2)</numerusform>
         </translation>
     </message>
+    <message>
+        <source>メモリー不足です。測定値が保存できません</source>
+        <translation>Out of memory. The readings cannot be stored</translation>
+    </message>
+    <message>
+        <source>データ入力バッファがいっぱいのため測定を中止します。</source>
+        <translation>The input buffer is full: the measurement stops.</translation>
+    </message>
+    <message>
+        <source>リターン文字列不正</source>
+        <translation>Invalid reply</translation>
+    </message>
+    <message>
+        <source>タイムアウト</source>
+        <translation>Timeout</translation>
+    </message>
+    <message>
+        <source>使用ユニットにチェックが付いていません。</source>
+        <translation>No unit is ticked for use.</translation>
+    </message>
+    <message>
+        <source>エラーメッセージ</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>タイマー設定エラーのため測定開始できません。</source>
+        <translation>The timer cannot be set: the measurement cannot start.</translation>
+    </message>
+    <message>
+        <source>%1 に保存しました。</source>
+        <translation>Saved to %1 instead.</translation>
+    </message>
 </context>
 <context>
     <name>RunJournal</name>
@@ -1130,6 +1162,18 @@ Enter minutes from 0 to %1 (0: no limit).</translation>
     <message>
         <source>開始時刻  </source>
         <translation>Start time  </translation>
+    </message>
+    <message>
+        <source>測定を開始するとデータが消去されます。よろしいですか？</source>
+        <translation>Starting a measurement erases the data. Go on?</translation>
+    </message>
+    <message>
+        <source>現在のファイル: %1 行&#x3000;保存したファイル: %2</source>
+        <translation>Current piece: %1 rows   Pieces saved: %2</translation>
+    </message>
+    <message>
+        <source>&#x3000;保存済み: </source>
+        <translation>   Last saved: </translation>
     </message>
 </context>
 </TS>

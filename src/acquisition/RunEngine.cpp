@@ -4,6 +4,7 @@
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
@@ -25,19 +26,23 @@ RunMessage UnitMessage(const QString& text) {
 }
 
 RunMessage OutOfMemory() {
-    return Plain(QStringLiteral("メモリー不足です。測定値が保存できません"));
+    return Plain(
+        QCoreApplication::translate("RunEngine", "メモリー不足です。測定値が保存できません"));
 }
 
 RunMessage BufferFull() {
-    return Plain(QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。"));
+    return Plain(QCoreApplication::translate(
+        "RunEngine", "データ入力バッファがいっぱいのため測定を中止します。"));
 }
 
 DeviceError NoReadingError() {
-    return DeviceError(link_error::BadReply, QStringLiteral("リターン文字列不正"));
+    return DeviceError(link_error::BadReply,
+                       QCoreApplication::translate("RunEngine", "リターン文字列不正"));
 }
 
 DeviceError SilenceError() {
-    return DeviceError(link_error::Timeout, QStringLiteral("タイムアウト"));
+    return DeviceError(link_error::Timeout,
+                       QCoreApplication::translate("RunEngine", "タイムアウト"));
 }
 
 static_assert(LOG_NO_READING == double(NO_DATA_VALUE),
@@ -77,11 +82,13 @@ void RunEngine::RowsFilledForTest(int32_t rows) {
 std::optional<RunMessage> RunEngine::StartRefusal() {
     if (std::none_of(md_.Units.begin(), md_.Units.end(),
                      [](const UnitRecord& u) { return u.Mflag; })) {
-        return RunMessage{QStringLiteral("使用ユニットにチェックが付いていません。"),
-                          QStringLiteral("エラーメッセージ"), MsgIcon::Error};
+        return RunMessage{
+            QCoreApplication::translate("RunEngine", "使用ユニットにチェックが付いていません。"),
+            QCoreApplication::translate("RunEngine", "エラーメッセージ"), MsgIcon::Error};
     }
     if (md_.TimerType && !md_.SetPcTimer()) {
-        return Plain(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
+        return Plain(QCoreApplication::translate("RunEngine",
+                                                 "タイマー設定エラーのため測定開始できません。"));
     }
     return std::nullopt;
 }
@@ -571,7 +578,8 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
         if (!done.failure.isEmpty()) {
             report.notices.push_back(
                 {done.failure + QLatin1Char('\n') +
-                     QStringLiteral("%1 に保存しました。").arg(QDir::toNativeSeparators(done.path)),
+                     QCoreApplication::translate("RunEngine", "%1 に保存しました。")
+                         .arg(QDir::toNativeSeparators(done.path)),
                  kMessageTitle, MsgIcon::Error});
         }
         ++piecesWritten_;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FormMain.h"
 
+#include "CaptionFit.h"
 #include "ChartMouse.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
@@ -214,12 +215,49 @@ void FormMain::BuildControls() {
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setVisible(false);
 
+    FitCaptions(client, label5);
+
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer2_.setObjectName(QStringLiteral("Timer2"));
     connect(&timer1_, &QTimer::timeout, this, &FormMain::OnTimer1Tick);
     connect(&timer2_, &QTimer::timeout, this, &FormMain::OnTimer2Tick);
 
     setFixedSize(sizeHint());
+}
+
+void FormMain::FitCaptions(QWidget* client, QWidget* label5) {
+    // The reference layout holds the Japanese captions; a longer one (English) widens its control
+    // and pushes the controls to its right along, using free room first. Nothing moves when every
+    // caption fits.
+    const int gap = Tw(120);
+    FitRow({optWid_[0], optWid_[1], optWid_[2], cmdLeft_, cmdRight_, label5, combo1_}, gap);
+    FitRow({cmdSetScaleY_}, gap);
+    // A frame holds its controls with the margin it had on the right.
+    const auto holdChildren = [](QWidget* frame, int margin) {
+        int right = 0;
+        for (const QWidget* w : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            right = std::max(right, w->geometry().right() + 1);
+        }
+        frame->resize(std::max(frame->width(), right + margin), frame->height());
+    };
+    holdChildren(frame2_, Tw(9015 - 8775));
+    holdChildren(frame4_, Tw(1695 - 1333));
+    FitRow({cmdMove_[0], cmdDisp_, cmdStart_, cmdStop_, cmdMove_[1]}, gap);
+    FitRow({frame1_, chartWidget_}, gap);
+    FitRow({frame4_, chartWidget_}, gap);
+    FitRow({cmdSetting_, frame2_}, gap);
+    FitRow({cmdMeasInfo_, cmdPrint_, cmdRead_, cmdSave_, cmdEnd_}, gap);
+    // The window grows to keep its right margin; the corner buttons stay in the corners.
+    int width = std::max(client->width(), cmdMove_[1]->geometry().right() + 1);
+    for (const QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w != cmdMove_[1] && w != cmdMove_[3]) {
+            width = std::max(width, w->geometry().right() + 1 + Tw(12375 - 12015));
+        }
+    }
+    client->setFixedSize(width, client->height());
+    for (QPushButton* corner : {cmdMove_[1], cmdMove_[3]}) {
+        corner->move(client->width() - corner->width(), corner->y());
+    }
 }
 
 void FormMain::Load() {

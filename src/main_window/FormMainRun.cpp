@@ -35,7 +35,7 @@ void FormMain::CmdStartClick() {
         return;
     }
     if (md_.SampleCount >= 1 &&
-        messages_.show(QStringLiteral("測定を開始するとデータが消去されます。よろしいですか？"),
+        messages_.show(tr("測定を開始するとデータが消去されます。よろしいですか？"),
                        QStringLiteral("Message"), MsgButtons::YesNo,
                        MsgIcon::Question) != MsgAnswer::Yes) {
         return;
@@ -62,7 +62,7 @@ void FormMain::CmdStartClick() {
             label1_[i]->clear();
         }
     }
-    chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
+    chart_.setHeaderText(tr("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
     ShowPieceStatus();
     if (report.ended) {
@@ -154,17 +154,17 @@ void FormMain::ShowNextPiece() {
     ClearChartLines();
     ResetViewX();
     SetAxesX(md_.ViewStart, md_.ViewEnd);
-    chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
+    chart_.setHeaderText(tr("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
 }
 
 void FormMain::ShowPieceStatus() {
     const bool shown = md_.ContinueWhenFull;
     if (shown) {
-        QString text = QStringLiteral("現在のファイル: %1 行　保存したファイル: %2")
+        QString text = tr("現在のファイル: %1 行　保存したファイル: %2")
                            .arg(md_.SampleCount)
                            .arg(engine_.PiecesWritten());
         if (!engine_.LastPiece().isEmpty()) {
-            text += QStringLiteral("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
+            text += tr("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
         }
         lblPieces_->setText(text);
     }

@@ -54,7 +54,7 @@ void TestRecord::refusals_data() {
                                     << "No unit is ticked for use." << false;
     QTest::newRow("PC timer under a second")
         << inData << "MeasInfo/TimerType=True;MeasInfo/IntervalTM=400"
-        << "タイマー設定エラーのため測定開始できません。" << false;
+        << "The timer cannot be set: the measurement cannot start." << false;
     QTest::newRow("device timer in part tenths") << inData << "MeasInfo/IntervalTM=150"
                                                  << "The interval is not valid." << false;
     QTest::newRow("port out of range") << inData << "MeasInfo/CommPort2=0"
@@ -64,8 +64,9 @@ void TestRecord::refusals_data() {
     // The folder's other refusals are the settings dialog's, tested with it.
     QTest::newRow("no folder") << QStringList{} << ""
                                << "No folder to save to is given." << false;
-    QTest::newRow("folder not writable") << QStringList{"--folder", "/proc"} << ""
-                                         << "Cannot write into the folder to save to. /proc " << false;
+    QTest::newRow("folder not writable")
+        << QStringList{"--folder", "/proc"} << ""
+        << "Cannot write into the folder to save to. /proc " << false;
     // The feed's and the alerts' refusals are tested with them; here that they stop the start.
     QTest::newRow("feed URL") << QStringList{"--folder", "@data", "--feed", "http://broker"} << ""
                               << "The broker is not valid. Enter it as mqtt://" << false;
@@ -73,9 +74,11 @@ void TestRecord::refusals_data() {
         << inData << "Feed/Broker=mqtt://localhost;Feed/Username=u;Feed/PasswordFile=/etc/passwd"
         << "The password file /etc/passwd can be read by its group or other users." << false;
     QTest::newRow("alert limit") << inData << "Alerts/Change2=0"
-                                 << "The change limit of the alert of Unit 2 is not valid." << false;
-    QTest::newRow("settings file missing") << QStringList{"--config", "@data/none.ini"} << ""
-                                           << "the settings file @data/none.ini does not exist" << false;
+                                 << "The change limit of the alert of Unit 2 is not valid."
+                                 << false;
+    QTest::newRow("settings file missing")
+        << QStringList{"--config", "@data/none.ini"} << ""
+        << "the settings file @data/none.ini does not exist" << false;
     QTest::newRow("unit out of range") << QStringList{"--units", "1,5"} << ""
                                        << "--units \"1,5\" is not a list" << true;
     QTest::newRow("device timer 0") << QStringList{"--device-timer", "0"} << ""

@@ -80,8 +80,7 @@ class TestUnitCli : public QObject {
         QTest::newRow("missing device") << QStringList{"probe", "/dev/k12-missing"}
                                         << "error 701: /dev/k12-missing is not found.\n";
         QTest::newRow("unmapped COM number")
-            << QStringList{"probe", "200"}
-            << "error 701: COM200 (/dev/ttyS199) is not found.\n";
+            << QStringList{"probe", "200"} << "error 701: COM200 (/dev/ttyS199) is not found.\n";
         QTest::newRow("no values while logging")
             << QStringList{"log", "--wait", "1", sim_.devicePath(Garbage), "1", "1"}
             << "error 603: timeout (no value for 1 s)\n";
