@@ -23,7 +23,7 @@ class TestToolLanguages : public QObject {
         };
         const QStringList noUnits{"--config", "@/none.ini"};
         for (const char* locale : {"", "LANG=C", "LANG=en_US.UTF-8", "LANG=de_DE.UTF-8"}) {
-            row(locale, locale, "k12inc-record", noUnits,
+            row(*locale != 0 ? locale : "unset", locale, "k12inc-record", noUnits,
                 "k12inc-record: No unit is ticked for use.");
         }
         row("LANGUAGE first", "LANG=C;LANGUAGE=ja:en", "k12inc-record", noUnits,
