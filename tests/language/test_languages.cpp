@@ -48,6 +48,9 @@ struct Seen {
     QStringList texts;
     QStringList cut;
     QStringList overlaps;
+    // The main window's client area, and that of the reference layout.
+    QSize client;
+    QSize reference;
 
     void add(const QWidget* top) {
         QCoreApplication::processEvents();
@@ -180,6 +183,8 @@ Seen Walk(const QString& folder) {
     QApplication::sendEvent(plot, &menuEvent);
     seen.add(h.form.get());
     seen.addOverlaps(h.form->centralWidget());
+    seen.client = h.form->centralWidget()->size();
+    seen.reference = QSize(h.form->Tw(12375), h.form->Tw(8985));
     for (const char* frame : {"Frame1", "Frame2", "Frame4"}) {
         seen.addOverlaps(h.w<QWidget>(QString::fromLatin1(frame)));
     }
@@ -393,6 +398,7 @@ class TestLanguages : public QObject {
         UseLanguage(Language::Japanese);
 
         QCOMPARE(japanese.texts, before.texts);
+        QCOMPARE(japanese.client, japanese.reference);
         for (const char* caption :
              {"開始", "停止", "取込設定", "測定条件保存", "データ表示", "読込み", "印刷",
               "手動ｽｸﾛｰﾙ", "表示データ数", "エラー時も測定を続ける", "次へ", "ｷｬﾝｾﾙ", "はい(&Y)",
