@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // k12inc-record as its own process against four simulated units: its CPU use over a minute at
-// the device timer's 100 ms, and its peak memory over a run that writes a full piece.
+// the device timer's 100 ms (also publishing every row to a mosquitto broker of the benchmark's
+// own, with an alert raised), and its peak memory over a run that writes a full piece.
 //   k12-bench-record [SECONDS]   the steady minute's length (default 60)
 #include "BenchUtil.h"
 #include "UnitSimulator.h"
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,11 +17,16 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <pwd.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -33,8 +41,10 @@ struct Child {
     rusage usage{};
 };
 
-// The recorder on four units at the device timer's 100 ms, its output into `log`.
-bool Spawn(Child& child, const QString& program, const QTemporaryDir& dir, const QString& log) {
+// The recorder on four units at the device timer's 100 ms, its output into `log`; `feed`: the
+// broker it publishes to.
+bool Spawn(Child& child, const QString& program, const QTemporaryDir& dir, const QString& log,
+           const QByteArray& feed = {}) {
     const QString ini = dir.filePath(QStringLiteral("bench.ini"));
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -45,10 +55,15 @@ bool Spawn(Child& child, const QString& program, const QTemporaryDir& dir, const
     const QByteArray prog = QFile::encodeName(program);
     const QByteArray config = QFile::encodeName(ini);
     const QByteArray folder = QFile::encodeName(dir.filePath(QStringLiteral("data")));
-    const char* argv[] = {prog.constData(), "--config",         config.constData(),
-                          "--folder",       folder.constData(), nullptr};
+    std::vector<const char*> argv = {prog.constData(), "--config", config.constData(),
+                                     "--folder", folder.constData()};
+    if (!feed.isEmpty()) {
+        argv.push_back("--feed");
+        argv.push_back(feed.constData());
+    }
+    argv.push_back(nullptr);
     const int rc = posix_spawn(&child.pid, prog.constData(), &actions, nullptr,
-                               const_cast<char**>(argv), environ);
+                               const_cast<char**>(argv.data()), environ);
     posix_spawn_file_actions_destroy(&actions);
     return rc == 0;
 }
@@ -95,7 +110,8 @@ class Run {
         if (!ini.open(QIODevice::WriteOnly)) {
             return;
         }
-        QByteArray text = "[MeasInfo]\nTimerType=False\nIntervalTM=100\n";
+        // An alert the counters raise at once: the alerts are watched at every value.
+        QByteArray text = "[MeasInfo]\nTimerType=False\nIntervalTM=100\n[Alerts]\nHigh1=10\n";
         for (int u = 1; u <= 4; ++u) {
             text += "Mflag" + QByteArray::number(u) + "=True\nCommPort" + QByteArray::number(u) +
                     "=" + QByteArray::number(u) + "\n";
@@ -136,14 +152,12 @@ int main(int argc, char** argv) {
 
     // The steady state at the units' real pace, one line per 100 ms each: the first seconds
     // (opening, starting) are left out.
-    double cpuPercent = 0.0;
-    double steadyMb = 0.0;
-    {
+    const auto steady = [&](const QByteArray& feed, double& cpuPercent, double& peakMb) {
         Run run(100);
-        if (!Spawn(run.child, program, run.dir, run.log()) ||
+        if (!Spawn(run.child, program, run.dir, run.log(), feed) ||
             !WaitForLog(run.log(), "started ", 15)) {
             run.dumpLog();
-            return 1;
+            return false;
         }
         QThread::sleep(3);
         const double cpu0 = CpuMs(run.child.pid);
@@ -154,12 +168,47 @@ int main(int argc, char** argv) {
         cpuPercent = 100.0 * cpu / double(wall.elapsed());
         if (!Stop(run.child)) {
             run.dumpLog();
-            return 1;
+            return false;
         }
-        steadyMb = double(run.child.usage.ru_maxrss) / 1024.0;
+        peakMb = double(run.child.usage.ru_maxrss) / 1024.0;
+        return true;
+    };
+    double cpuPercent = 0.0;
+    double steadyMb = 0.0;
+    if (!steady({}, cpuPercent, steadyMb)) {
+        return 1;
     }
     ReportValue("record: CPU, 4 units, device timer 100 ms (1 min)", cpuPercent, "%", "< 1");
     ReportValue("record: peak RSS, 1 min at 100 ms", steadyMb, "MB", "< 60");
+
+    // The same with the live feed on, to a broker of the benchmark's own.
+    if (!QStandardPaths::findExecutable(QStringLiteral("mosquitto")).isEmpty()) {
+        QTemporaryDir brokerDir;
+        const int port = FreePort();
+        QFile conf(brokerDir.filePath(QStringLiteral("mosquitto.conf")));
+        QByteArray text = "listener " + QByteArray::number(port) +
+                          " 127.0.0.1\nallow_anonymous true\nlog_dest none\n";
+        if (const passwd* pw = ::getpwuid(::geteuid())) {
+            text += QByteArray("user ") + pw->pw_name + '\n';
+        }
+        if (!conf.open(QIODevice::WriteOnly) || conf.write(text) != text.size()) {
+            return 1;
+        }
+        conf.close();
+        QProcess broker;
+        broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
+        broker.waitForStarted();
+        QThread::msleep(300);
+        double feedCpu = 0.0;
+        double feedMb = 0.0;
+        const bool ok = steady("mqtt://127.0.0.1:" + QByteArray::number(port), feedCpu, feedMb);
+        broker.terminate();
+        broker.waitForFinished();
+        if (!ok) {
+            return 1;
+        }
+        ReportValue("record: CPU with the live feed and an alert on (1 min)", feedCpu, "%", "< 1");
+    }
 
     // Units streaming every millisecond fill the 88000 rows of a piece in a minute or two; the
     // driver keeps at most 100 values between steps, so some are dropped, which does not matter

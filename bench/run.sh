@@ -26,7 +26,7 @@ if ! { cmake -S "$root" -B "$build" "${config[@]}" &&
 fi
 
 export QT_QPA_PLATFORM=offscreen
-benches=(main files datalist poll chart mouse memory pieces record feed)
+benches=(main files datalist poll chart mouse memory pieces simulation record feed)
 results=$(mktemp)
 failed=()
 trap 'rm -f "$results"' EXIT

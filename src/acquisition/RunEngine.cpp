@@ -2,6 +2,7 @@
 #include "acquisition/RunEngine.h"
 
 #include "data_files/DataFile.h"
+#include "feed/FeedConfig.h"
 #include "measurement/Conversions.h"
 
 #include <QCoreApplication>
@@ -90,6 +91,15 @@ std::optional<RunMessage> RunEngine::StartRefusal() {
         return Plain(QCoreApplication::translate("RunEngine",
                                                  "タイマー設定エラーのため測定開始できません。"));
     }
+    // Settings edited by hand: the dialog would have refused them.
+    for (const auto& problem :
+         {FeedSettingsProblem(md_.Feed), AlertSettingsProblem(md_.Alerts)}) {
+        if (problem) {
+            return RunMessage{*problem,
+                              QCoreApplication::translate("RunEngine", "エラーメッセージ"),
+                              MsgIcon::Error};
+        }
+    }
     return std::nullopt;
 }
 
@@ -132,6 +142,7 @@ RunReport RunEngine::Start(const std::function<void()>& prepareView) {
         report.beforeStop.push_back(UnitMessage(*failure));
         return Finish(std::move(report), true);
     }
+    feed_.Start(md_, runStart_, report);
     for (int i = 0; i < UNIT_COUNT; ++i) {
         ResetSilenceWatch(i, runStartMs_);
     }
@@ -158,11 +169,12 @@ RunReport RunEngine::DevTimerTick() {
     return DevTimerStep();
 }
 
-RunReport RunEngine::Stop() {
+RunReport RunEngine::Stop(const QString& why) {
     if (!md_.Measuring) {
         return {};
     }
-    return Finish({}, true);
+    return Finish({}, true, true,
+                  why.isEmpty() ? QCoreApplication::translate("RunEngine", "停止") : why);
 }
 
 RunReport RunEngine::PcTimerStep() {
@@ -201,6 +213,12 @@ RunReport RunEngine::PcTimerStep() {
             }
         }
     }
+    const qint64 row = rows_.RowCount() - 1;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag) {
+            feed_.Value(i, row, md_.Units[i].Data[md_.SampleCount], clock_.now(), report);
+        }
+    }
     md_.SampleCount += 1;
     if (journalFile_) {
         journalFile_->Append(md_);
@@ -211,6 +229,8 @@ RunReport RunEngine::PcTimerStep() {
         report.durationOver = true;
         return Finish(std::move(report), true);
     }
+    PublishFinalRows();
+    feed_.TakeNotices(report);
     return report;
 }
 
@@ -256,7 +276,10 @@ RunReport RunEngine::DevTimerStep() {
         return Finish(std::move(report), true);
     }
     SealIfComplete();
-    TakeWrittenPieces(report);
+    if (TakeWrittenPieces(report)) {
+        PublishFinalRows();
+        feed_.TakeNotices(report);
+    }
     return report;
 }
 
@@ -265,7 +288,8 @@ bool RunEngine::DurationOver() const {
            clock_.monotonicMs() - runStartMs_ >= qint64(md_.StopAfterMinutes) * 60000;
 }
 
-RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) {
+RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece,
+                            const QString& why) {
     report.ended = true;
     if (!md_.TimerType) {
         // Values the units have already averaged belong to this run.
@@ -312,6 +336,7 @@ RunReport RunEngine::Finish(RunReport report, bool collect, bool keepLastPiece) 
             report.afterStop.push_back(Plain(summary));
         }
     }
+    FinishFeed(report, why);
     return report;
 }
 
@@ -391,11 +416,15 @@ bool RunEngine::Place(int i, float v, RunReport& report) {
         CutPiece(report);
     }
     static const QString noReading = NoReadingError().description();
+    const qint64 row = rows_.Upcoming(i);
     const RunRows::Place at = rows_.Take(i, hole ? &noReading : nullptr);
     if (at.slot == RunRows::Slot::Current) {
         md_.Units[i].Data[at.row] = v;
     } else if (at.slot == RunRows::Slot::Closing) {
         closing_->Units[i].Data[at.row] = v;
+    }
+    if (at.slot != RunRows::Slot::Sealed) {
+        feed_.Value(i, row, v, clock_.now(), report);
     }
     return true;
 }
@@ -544,6 +573,8 @@ void RunEngine::SealClosing(bool timedOut) {
     if (!closing_) {
         return;
     }
+    // Its rows are final now, as they go into the file.
+    PublishFinalRows(rows_.PieceStart(rows_.Current()));
     rows_.Seal([&](int i) -> std::optional<QString> {
         if (faults_.IsDown(i) || rows_.Returning(i)) {
             return faults_.DownReason(i);
@@ -585,6 +616,7 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
         ++piecesWritten_;
         lastPiece_ = done.path;
         report.piecesWritten.push_back({done.number, done.path, done.rows});
+        feed_.Piece(report.piecesWritten.back(), clock_.now());
         // The journal no longer needs the piece's rows.
         journal_.DataSaved(done.dataId);
     }
@@ -613,6 +645,70 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
     report.pieceStarted = true;
     report.stored = true;
     return false;
+}
+
+// ---- the live feed and the alerts ----
+
+std::optional<float> RunEngine::ValueAt(int i, qint64 row) const {
+    const RunRows::Place at = rows_.Where(row);
+    float v = NO_DATA_VALUE;
+    if (at.slot == RunRows::Slot::Current) {
+        v = md_.Units[i].Data[at.row];
+    } else if (at.slot == RunRows::Slot::Closing && closing_) {
+        v = closing_->Units[i].Data[at.row];
+    }
+    return v == NO_DATA_VALUE ? std::nullopt : std::optional<float>(v);
+}
+
+void RunEngine::PublishFinalRows(std::optional<qint64> upTo) {
+    if (!feed_.On()) {
+        return;
+    }
+    std::array<std::optional<QString>, UNIT_COUNT> down;
+    for (int i = 0; i < UNIT_COUNT; ++i) {
+        if (md_.Units[i].Mflag && faults_.IsDown(i)) {
+            down[size_t(i)] = faults_.DownReason(i);
+        }
+    }
+    feed_.Units(down, clock_.now());
+    // A row is final once no unit can still fill it: every unit is past it, or away (it comes
+    // back at the row of its time, not earlier).
+    qint64 final = rows_.RowCount();
+    if (upTo) {
+        final = *upTo;
+    } else if (!md_.TimerType) {
+        const qint64 timeRow = RowAt(clock_.monotonicMs() - runStartMs_, md_.IntervalTM);
+        for (int i = 0; i < UNIT_COUNT; ++i) {
+            if (md_.Units[i].Mflag) {
+                final = std::min(final, faults_.IsDown(i)    ? timeRow
+                                        : rows_.Returning(i) ? rows_.Upcoming(i)
+                                                             : rows_.Next(i));
+            }
+        }
+    }
+    feed_.Rows(final, [this](int i, qint64 row) { return ValueAt(i, row); });
+}
+
+void RunEngine::FinishFeed(const RunReport& report, const QString& why) {
+    if (!feed_.On()) {
+        return;
+    }
+    PublishFinalRows(rows_.RowCount());
+    FeedRunEnd end;
+    end.reason = why;
+    if (end.reason.isEmpty()) {
+        end.reason = report.durationOver
+                         ? QCoreApplication::translate("RunEngine", "測定時間が経過しました。")
+                     : !report.beforeStop.empty() ? report.beforeStop.front().text
+                     : !report.afterStop.empty()  ? report.afterStop.front().text
+                                                 : QCoreApplication::translate("RunEngine", "停止");
+    }
+    end.rows = rows_.RowCount();
+    end.pieces = piecesWritten_;
+    end.elapsedS = double(clock_.monotonicMs() - runStartMs_) / 1000.0;
+    end.summary = MissedSummary(rows_).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    // What is still queued goes out before the end is reported.
+    feed_.Finish(end, clock_.now());
 }
 
 // ---- going on through unit faults ----

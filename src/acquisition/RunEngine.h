@@ -3,6 +3,8 @@
 
 #include "acquisition/PieceWriter.h"
 #include "acquisition/RunFaults.h"
+#include "acquisition/RunFeed.h"
+#include "acquisition/RunReport.h"
 #include "acquisition/RunRows.h"
 #include "data_files/RunJournal.h"
 #include "measurement/ModuleData.h"
@@ -18,43 +20,6 @@
 #include <vector>
 
 namespace k12 {
-
-// A message for the operator, with an OK button.
-struct RunMessage {
-    QString text;
-    QString title;
-    MsgIcon icon = MsgIcon::None;
-};
-
-// A piece of a run saved as a file.
-struct WrittenPiece {
-    int number = 0;
-    QString path;
-    int32_t rows = 0;
-};
-
-// What one call of the engine did, for a front end to show.
-struct RunReport {
-    // A sampling step ran (the first one of a run lets the chart repaint again).
-    bool stepped = false;
-    // New readings reached the store: the current values and the chart are due.
-    bool stored = false;
-    // The run ended in this call: the units are stopped and closed and the journal is ended.
-    bool ended = false;
-    // It ended because its set duration is over.
-    bool durationOver = false;
-    // Messages that belong before the stop is shown (the front end still shows the run), and
-    // after it, the summary of missed readings last.
-    std::vector<RunMessage> beforeStop;
-    std::vector<RunMessage> afterStop;
-    // The store moved on to the run's next piece (or, when a piece could be kept nowhere, holds
-    // that piece again): the chart starts over with the store's start time.
-    bool pieceStarted = false;
-    // Pieces whose files were written since the last call.
-    std::vector<WrittenPiece> piecesWritten;
-    // Notes that must not hold the run up (shown without a modal box).
-    std::vector<RunMessage> notices;
-};
 
 // One measurement run from start to stop, in both timing modes: it opens and starts the units,
 // takes their readings into the store, keeps the run journal, goes on through unit faults when
@@ -96,8 +61,9 @@ class RunEngine {
     // happens outside a run of that mode.
     RunReport PcTimerTick();
     RunReport DevTimerTick();
-    // The operator's stop: takes what the units already delivered, then ends the run.
-    RunReport Stop();
+    // The operator's stop: takes what the units already delivered, then ends the run. `why`
+    // tells the live feed how the run ended (default "停止").
+    RunReport Stop(const QString& why = {});
 
     bool Measuring() const { return md_.Measuring; }
     // The run has gone on for its set duration.
@@ -138,6 +104,9 @@ class RunEngine {
     void LeftoverRead() { journal_.DataRecovered(md_); }
 
     const RunJournal& Journal() const { return journal_; }
+    // The live feed of the current (or last) run; null when it has none.
+    const FeedPublisher* Feed() const { return feed_.Publisher(); }
+    const AngleAlerts& Alerts() const { return feed_.Alerts(); }
     // The journal file of the store's piece; empty when none is written.
     QString JournalPath() const;
 
@@ -147,7 +116,8 @@ class RunEngine {
     // Stops the units, closes the pieces and ends the journal; `collect` first takes what the
     // units delivered. Without `keepLastPiece` (a piece that could be kept nowhere) the store's
     // rows are not written as a piece.
-    RunReport Finish(RunReport report, bool collect, bool keepLastPiece = true);
+    RunReport Finish(RunReport report, bool collect, bool keepLastPiece = true,
+                     const QString& why = {});
     bool CollectLastLogs(RunReport& report);
 
     bool CheckLogSpace() const;
@@ -180,6 +150,13 @@ class RunEngine {
     bool TakeWrittenPieces(RunReport& report);
     // A store for the data of a piece leaving the engine's store.
     std::unique_ptr<MeasurementStore> TakeStoreData();
+
+    // ---- the live feed and the alerts ----
+    // Gives the feed the rows no unit can change any more (up to `upTo` when given: a piece
+    // about to leave), and the units that went down or came back.
+    void PublishFinalRows(std::optional<qint64> upTo = std::nullopt);
+    std::optional<float> ValueAt(int i, qint64 row) const;
+    void FinishFeed(const RunReport& report, const QString& why);
 
     // Going on through unit faults (ContinueOnError).
     void PollUnitsThroughFaults();
@@ -216,6 +193,7 @@ class RunEngine {
         bool silent = false;
     };
     std::array<LineWatch, UNIT_COUNT> lineWatch_{};
+    RunFeed feed_;
 };
 
 } // namespace k12

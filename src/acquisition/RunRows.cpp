@@ -88,7 +88,16 @@ void RunRows::Seal(const Why& why) {
     if (!closing_) {
         return;
     }
-    const qint64 end = PieceStart(current_);
+    sealedEnd_ = PieceStart(current_);
+    AccountTo(sealedEnd_, why);
+    closing_ = false;
+}
+
+void RunRows::End(const Why& why) {
+    AccountTo(RowCount(), why);
+}
+
+void RunRows::AccountTo(qint64 end, const Why& why) {
     for (int i = 0; i < UNIT_COUNT; ++i) {
         Unit& u = at(i);
         if (!u.inUse || u.accounted >= end) {
@@ -98,22 +107,6 @@ void RunRows::Seal(const Why& why) {
             Count(u, *reason, end - u.accounted);
         }
         u.accounted = end;
-    }
-    closing_ = false;
-    sealedEnd_ = end;
-}
-
-void RunRows::End(const Why& why) {
-    const qint64 end = RowCount();
-    for (int i = 0; i < UNIT_COUNT; ++i) {
-        Unit& u = at(i);
-        if (!u.inUse || u.accounted >= end) {
-            continue;
-        }
-        if (const auto reason = why(i)) {
-            Count(u, *reason, end - u.accounted);
-            u.accounted = end;
-        }
     }
 }
 

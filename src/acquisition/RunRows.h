@@ -91,6 +91,8 @@ class RunRows {
     Unit& at(int unit) { return units_.at(static_cast<size_t>(unit)); }
     const Unit& at(int unit) const { return units_.at(static_cast<size_t>(unit)); }
     static void Count(Unit& u, const QString& reason, qint64 n);
+    // Every unit's rows up to `end` are values or holes counted for `why(unit)` (none: no fault).
+    void AccountTo(qint64 end, const Why& why);
 
     int32_t pieceRows_ = MAX_SAMPLES;
     int current_ = 0;

@@ -321,14 +321,28 @@ void FormMain::MarkUnitLabel(int i, bool down) {
     if (down) {
         label->setText(tr("エラー"));
         label->setToolTip(engine_.LastError(i));
-        QPalette red = label->palette();
-        red.setColor(QPalette::WindowText, Qt::red);
-        label->setPalette(red);
     } else if (labelShowsError_[i]) {
         label->setToolTip(QString());
-        label->setPalette(QPalette());
     }
-    labelShowsError_[i] = down;
+    if (down != labelShowsError_[i]) {
+        labelShowsError_[i] = down;
+        StyleUnitLabel(i);
+    }
+}
+
+void FormMain::StyleUnitLabel(int i) {
+    QLabel* label = label1_[i];
+    const bool alert = engine_.Alerts().AnyRaised(i);
+    QPalette palette;
+    if (labelShowsError_[i]) {
+        palette.setColor(QPalette::WindowText, Qt::red);
+    }
+    // A raised alert: the value on amber.
+    if (alert) {
+        palette.setColor(QPalette::Window, QColor(255, 191, 0));
+    }
+    label->setAutoFillBackground(alert);
+    label->setPalette(palette);
 }
 
 void FormMain::DispConnectflg() {

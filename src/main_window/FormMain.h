@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <array>
 #include <functional>
+#include <map>
 #include <memory>
 
 class QComboBox;
@@ -128,6 +129,9 @@ class FormMain : public QMainWindow {
     void Show(const RunMessage& message);
     void ShowUnitFaults();
     void MarkUnitLabel(int i, bool down);
+    // The label's colours: red text for an error, an amber ground for a raised alert.
+    void StyleUnitLabel(int i);
+    void ShowAlerts(const std::vector<AlertTransition>& alerts);
     // The chart starts over for the next piece of a run, as at a start.
     void ShowNextPiece();
     // The status line of a run going on into pieces; hidden without that option.
@@ -167,6 +171,8 @@ class FormMain : public QMainWindow {
     QTimer timer2_;
     bool inStep_ = false;
     std::array<bool, UNIT_COUNT> labelShowsError_{};
+    // The alerts up, by unit and kind, as the status line names them.
+    std::map<std::pair<int, int>, QString> alertTexts_;
     // Lists opened by cmdDisp (a file read re-enables cmdDisp while one may be open).
     QList<QPointer<QWidget>> datalists_;
 

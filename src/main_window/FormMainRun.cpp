@@ -56,11 +56,13 @@ void FormMain::CmdStartClick() {
         SetButtonState();
         SetGraphParam();
     });
+    alertTexts_.clear();
     for (int i = 0; i < UNIT_COUNT; ++i) {
         if (labelShowsError_[i]) {
             MarkUnitLabel(i, false);
             label1_[i]->clear();
         }
+        StyleUnitLabel(i);
     }
     chart_.setHeaderText(tr("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
@@ -111,6 +113,12 @@ void FormMain::ShowRun(const RunReport& report) {
     for (const RunMessage& note : report.notices) {
         messages_.notify(note.text, note.title, note.icon);
     }
+    for (const FeedNotice& note : report.feedNotices) {
+        messages_.notify(note.message, QStringLiteral("Message"),
+                         note.kind == FeedNotice::Kind::Connected ? MsgIcon::None
+                                                                 : MsgIcon::Error);
+    }
+    ShowAlerts(report.alerts);
     if (report.pieceStarted) {
         ShowNextPiece();
     }
@@ -137,8 +145,9 @@ void FormMain::ShowRun(const RunReport& report) {
         Show(m);
     }
     SetButtonState();
-    // A unit down at the stop keeps showing the error until the next start.
+    // A unit down at the stop keeps showing the error until the next start; the feed is done.
     ShowUnitFaults();
+    ShowPieceStatus();
     // A start that ended before its first step must not leave the chart frozen.
     if (chart_.isRepaintSuspended()) {
         chart_.resumeRepaint();
@@ -158,19 +167,43 @@ void FormMain::ShowNextPiece() {
 }
 
 void FormMain::ShowPieceStatus() {
-    const bool shown = md_.ContinueWhenFull;
+    const FeedPublisher* feed = engine_.Feed();
+    const bool shown = md_.ContinueWhenFull || feed || engine_.Alerts().Enabled();
     if (shown) {
-        QString text = tr("現在のファイル: %1 行　保存したファイル: %2")
-                           .arg(md_.SampleCount)
-                           .arg(engine_.PiecesWritten());
-        if (!engine_.LastPiece().isEmpty()) {
-            text += tr("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
+        QStringList parts;
+        if (md_.ContinueWhenFull) {
+            QString text = tr("現在のファイル: %1 行　保存したファイル: %2")
+                               .arg(md_.SampleCount)
+                               .arg(engine_.PiecesWritten());
+            if (!engine_.LastPiece().isEmpty()) {
+                text += tr("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
+            }
+            parts << text;
         }
-        lblPieces_->setText(text);
+        if (const QString text = feed ? FeedStatusText(feed->Health()) : QString();
+            !text.isEmpty()) {
+            parts << text;
+        }
+        for (const auto& [key, alert] : alertTexts_) {
+            parts << alert;
+        }
+        lblPieces_->setText(parts.join(tr("　", "between the status line's parts")));
     }
     if (statusBar()->isVisibleTo(this) != shown) {
         statusBar()->setVisible(shown);
         setFixedSize(sizeHint());
+    }
+}
+
+void FormMain::ShowAlerts(const std::vector<AlertTransition>& alerts) {
+    for (const AlertTransition& t : alerts) {
+        const auto key = std::make_pair(t.unit, int(t.kind));
+        if (t.raised) {
+            alertTexts_[key] = AlertMessage(t);
+        } else {
+            alertTexts_.erase(key);
+        }
+        StyleUnitLabel(t.unit);
     }
 }
 

@@ -18,7 +18,7 @@ class TestRunSimulation : public QObject {
 
 void TestRunSimulation::simulatedDays_data() {
     QTest::addColumn<SimSetup>("setup");
-    // K12_SIM="seed=...,timer=...,..." runs that one setup (the command a failure prints).
+    // K12_SIM="seed=...,pc=...,..." runs that one setup (the command a failure prints).
     const QString chosen = qEnvironmentVariable("K12_SIM");
     if (!chosen.isEmpty()) {
         SimSetup setup;

@@ -52,8 +52,8 @@ class TestRunJournal : public QObject {
     qint64 nowMs_ = 0;
 
     std::unique_ptr<RunJournal> Make(const QString& folder) {
-        return std::make_unique<RunJournal>(folder, messages_, [this] { return nowMs_; },
-                                            std::make_unique<InlineTaskQueue>());
+        return std::make_unique<RunJournal>(
+            folder, messages_, [this] { return nowMs_; }, std::make_unique<InlineTaskQueue>());
     }
 
   private Q_SLOTS:
@@ -233,7 +233,7 @@ class TestRunJournal : public QObject {
 
     void freeFilePath_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("numbered");      // name, name-2, ... name-numbered taken
+        QTest::addColumn<int>("numbered");      // name, run-2.zr5, ... run-<numbered>.zr5 taken
         QTest::addColumn<QStringList>("taken"); // more entries; "/" ends a folder, "@" a link
         QTest::addColumn<QString>("expected");
         QTest::newRow("free") << "run.zr5" << 0 << QStringList{"other.zr5"} << "run.zr5";
@@ -256,13 +256,8 @@ class TestRunJournal : public QObject {
         QFETCH(QString, expected);
         QTemporaryDir folder(dir_.filePath(QStringLiteral("free-XXXXXX")));
         const QDir dir(folder.path());
-        const QFileInfo info(name);
         for (int n = 1; n <= numbered; ++n) {
-            taken << (n == 1 ? name
-                             : QStringLiteral("%1-%2.%3")
-                                   .arg(info.completeBaseName())
-                                   .arg(n)
-                                   .arg(info.suffix()));
+            taken << (n == 1 ? name : QStringLiteral("run-%1.zr5").arg(n));
         }
         for (const QString& entry : taken) {
             if (entry.endsWith(QLatin1Char('/'))) {

@@ -4,22 +4,18 @@
 // A real mosquitto broker on a free loopback port with a configuration the test writes (never
 // the system's broker), and a subscriber that records what it receives.
 
+#include "RunTool.h"
+
 #include <QByteArray>
-#include <QDeadlineTimer>
-#include <QDir>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <arpa/inet.h>
 #include <functional>
 #include <mosquitto.h>
 #include <mutex>
-#include <netinet/in.h>
 #include <pwd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -43,39 +39,9 @@ inline int FreePort() {
     return port;
 }
 
-inline bool Accepts(int port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<uint16_t>(port));
-    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    ::close(fd);
-    return ok;
-}
-
-// Runs a program to its end; false (with its output as a warning) when it failed.
-inline bool Run(const QString& program, const QStringList& args) {
-    QProcess p;
-    p.setProcessChannelMode(QProcess::MergedChannels);
-    p.start(program, args);
-    if (!p.waitForFinished(30000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
-        qWarning("%s failed: %s", qPrintable(program), p.readAll().constData());
-        return false;
-    }
-    return true;
-}
-
-// Polls until done holds or ms pass, letting queued signals through.
-inline bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
-    const QDeadlineTimer deadline(ms);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return done();
-        }
-        QTest::qWait(20);
-    }
-    return true;
+inline void RunOk(const QString& program, const QStringList& args) {
+    const ToolResult r = RunTool(program, args, {}, 30000);
+    QVERIFY2(r.exitCode == 0, qPrintable(program + QLatin1Char(' ') + r.err));
 }
 
 class BrokerRig {
@@ -91,6 +57,7 @@ class BrokerRig {
             // A subscriber that lags must not lose the rows of a fast publisher.
             QStringLiteral("max_queued_messages 0"),
             QStringLiteral("log_dest stderr"),
+            QStringLiteral("listener %1 127.0.0.1").arg(port_),
         };
         // As root the broker would switch to its own user, who cannot read this folder.
         if (const passwd* pw = ::getpwuid(::geteuid())) {
@@ -99,103 +66,75 @@ class BrokerRig {
         if (kind == Kind::Tls) {
             // The feed speaks TLS on port(); the test's subscriber plain TCP on plainPort().
             plainPort_ = FreePort();
-            MakeCertificates();
-            conf << QStringLiteral("listener %1 127.0.0.1").arg(plainPort_)
-                 << QStringLiteral("listener %1 127.0.0.1").arg(port_)
-                 << QStringLiteral("cafile %1").arg(path("ca.crt"))
-                 << QStringLiteral("certfile %1").arg(path("server.crt"))
+            conf << QStringLiteral("certfile %1").arg(certificate("server"))
                  << QStringLiteral("keyfile %1").arg(path("server.key"))
-                 << QStringLiteral("allow_anonymous true");
-        } else {
-            plainPort_ = port_;
-            conf << QStringLiteral("listener %1 127.0.0.1").arg(port_);
+                 << QStringLiteral("listener %1 127.0.0.1").arg(plainPort_);
         }
         if (kind == Kind::Password) {
-            QVERIFY(Run(QStringLiteral("mosquitto_passwd"),
-                        {QStringLiteral("-b"), QStringLiteral("-c"), path("passwd"),
-                         QString::fromLatin1(kUser), QString::fromLatin1(kPassword)}));
+            RunOk(QStringLiteral("mosquitto_passwd"),
+                  {QStringLiteral("-b"), QStringLiteral("-c"), path("passwd"),
+                   QString::fromLatin1(kUser), QString::fromLatin1(kPassword)});
             conf << QStringLiteral("allow_anonymous false")
                  << QStringLiteral("password_file %1").arg(path("passwd"));
-        } else if (kind == Kind::Plain) {
+        } else {
             conf << QStringLiteral("allow_anonymous true");
         }
         QFile file(path("mosquitto.conf"));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(conf.join(QLatin1Char('\n')).toUtf8() + '\n');
     }
-    ~BrokerRig() { kill(); }
-    BrokerRig(const BrokerRig&) = delete;
-    BrokerRig& operator=(const BrokerRig&) = delete;
+    ~BrokerRig() { stop(); }
 
     QString path(const char* name) const { return dir_.filePath(QString::fromLatin1(name)); }
     int port() const { return port_; }
-    int plainPort() const { return plainPort_; }
+    int plainPort() const { return kind_ == Kind::Tls ? plainPort_ : port_; }
     QString url() const {
         return QStringLiteral("%1://localhost:%2")
             .arg(kind_ == Kind::Tls ? QStringLiteral("mqtts") : QStringLiteral("mqtt"))
             .arg(port_);
     }
 
+    // Started when it says it runs: every listener is open then.
     bool start() {
         proc_.setProcessChannelMode(QProcess::MergedChannels);
         proc_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), path("mosquitto.conf")});
-        if (!proc_.waitForStarted()) {
-            return false;
+        QByteArray log;
+        const auto said = [&] {
+            log += proc_.readAll();
+            return log.contains(" running") || proc_.state() != QProcess::Running;
+        };
+        if (proc_.waitForStarted() && QTest::qWaitFor(said, 10000) &&
+            proc_.state() == QProcess::Running) {
+            return true;
         }
-        return WaitFor([this] { return Accepts(plainPort_) && Accepts(port_); }, 10000) ||
-               (qWarning("broker: %s", proc_.readAll().constData()), false);
+        qWarning("broker: %s %s", qPrintable(proc_.errorString()), log.constData());
+        return false;
     }
     // A clean stop: the broker saves its sessions and closes every connection.
     void stop() {
         if (proc_.state() != QProcess::NotRunning) {
             proc_.terminate();
             proc_.waitForFinished(10000);
-            log_ += proc_.readAll();
         }
     }
-    void kill() {
-        if (proc_.state() != QProcess::NotRunning) {
-            proc_.kill();
-            proc_.waitForFinished(10000);
-        }
-    }
-    QByteArray log() { return log_ + proc_.readAll(); }
 
-    // Another CA and server certificate, not the one the broker uses.
-    QString otherCa() {
-        MakeCa(QStringLiteral("other"));
-        return path("other.crt");
+    // A self-signed certificate for localhost and its key (NAME.key): the broker's ("server"),
+    // or one it does not use.
+    QString certificate(const QString& name) {
+        RunOk(QStringLiteral("openssl"),
+              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+               "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext",
+               "subjectAltName=DNS:localhost,IP:127.0.0.1", "-keyout", dir_.filePath(name + ".key"),
+               "-out", dir_.filePath(name + ".crt")});
+        return dir_.filePath(name + ".crt");
     }
 
   private:
-    void MakeCa(const QString& name) {
-        QVERIFY(Run(QStringLiteral("openssl"),
-                    {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                     "-nodes", "-days", "2", "-subj", "/CN=k12inc test " + name, "-keyout",
-                     dir_.filePath(name + ".key"), "-out", dir_.filePath(name + ".crt")}));
-    }
-    void MakeCertificates() {
-        MakeCa(QStringLiteral("ca"));
-        QFile ext(path("server.ext"));
-        QVERIFY(ext.open(QIODevice::WriteOnly));
-        ext.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n");
-        ext.close();
-        QVERIFY(Run(QStringLiteral("openssl"),
-                    {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                     "-subj", "/CN=localhost", "-keyout", path("server.key"), "-out",
-                     path("server.csr")}));
-        QVERIFY(Run(QStringLiteral("openssl"),
-                    {"x509", "-req", "-in", path("server.csr"), "-CA", path("ca.crt"), "-CAkey",
-                     path("ca.key"), "-CAcreateserial", "-days", "2", "-extfile",
-                     path("server.ext"), "-out", path("server.crt")}));
-    }
-
     Kind kind_;
     QTemporaryDir dir_;
     int port_;
     int plainPort_ = 0;
     QProcess proc_;
-    QByteArray log_;
 };
 
 struct Message {
@@ -220,9 +159,9 @@ class Subscriber {
         mosquitto_username_pw_set(mosq_, user, password);
         mosquitto_reconnect_delay_set(mosq_, 1, 1, false);
         mosquitto_connect_callback_set(mosq_, [](mosquitto* m, void* obj, int rc) {
-            auto* s = static_cast<Subscriber*>(obj);
             if (rc == 0) {
-                mosquitto_subscribe(m, nullptr, s->filter_.constData(), 1);
+                mosquitto_subscribe(m, nullptr, static_cast<Subscriber*>(obj)->filter_.constData(),
+                                    1);
             }
         });
         mosquitto_subscribe_callback_set(mosq_, [](mosquitto*, void* obj, int, int, const int*) {
@@ -240,18 +179,16 @@ class Subscriber {
         });
         mosquitto_connect_async(mosq_, "127.0.0.1", port, 30);
         mosquitto_loop_start(mosq_);
-        WaitFor([this] {
+        QVERIFY(QTest::qWaitFor([this] {
             std::lock_guard lock(m_);
             return subscribed_;
-        });
+        }));
     }
     ~Subscriber() {
         mosquitto_disconnect(mosq_);
         mosquitto_loop_stop(mosq_, false);
         mosquitto_destroy(mosq_);
     }
-    Subscriber(const Subscriber&) = delete;
-    Subscriber& operator=(const Subscriber&) = delete;
 
     std::vector<Message> messages(const QString& topic = {}) const {
         std::lock_guard lock(m_);
@@ -264,7 +201,7 @@ class Subscriber {
         return out;
     }
     bool waitFor(const std::function<bool(const std::vector<Message>&)>& done, int ms = 10000) {
-        return WaitFor([&] { return done(messages()); }, ms);
+        return QTest::qWaitFor([&] { return done(messages()); }, ms);
     }
 
   private:

@@ -25,26 +25,13 @@ bool Near(Opt a, Opt b) {
     return a.has_value() == b.has_value() && (!a || std::abs(AngleDifference(*a, *b)) < 1e-4);
 }
 
-float Wrapped(double v) {
-    return static_cast<float>(v >= 180.0 ? v - 360.0 : v);
-}
-
-// A full store's rows of a unit sitting at ±180: 179.90 to 180.10 and round again, every
-// thousandth row a hole.
-QList<float> AtPlusMinus180() {
+// A full store's rows from `from` in steps of `step` degrees, wrapped into [-180, 180) and round
+// again every `period` rows; every thousandth row a hole where `holes`.
+QList<float> FullStore(double from, double step, int period, bool holes) {
     QList<float> out;
     for (int r = 0; r < MAX_SAMPLES; ++r) {
-        out << (r % 1000 == 0 ? kHole : Wrapped(179.9 + 0.01 * (r % 21)));
-    }
-    return out;
-}
-
-// A full store's rows turning once round, leaving a gap narrower than a thousandth of the circle
-// just below -100.
-QList<float> OnceRound() {
-    QList<float> out;
-    for (int r = 0; r < MAX_SAMPLES; ++r) {
-        out << Wrapped(-100.0 + r * (359.9 / MAX_SAMPLES));
+        const double v = from + step * (r % period);
+        out << (holes && r % 1000 == 0 ? kHole : static_cast<float>(v >= 180.0 ? v - 360.0 : v));
     }
     return out;
 }
@@ -102,10 +89,12 @@ class TestChartReading : public QObject {
             << QList<float>{1, kHole, kHole} << 2 << 3 << Opt() << Opt() << Opt() << Opt() << 2;
         QTest::newRow("one row") << QList<float>{-45, 7} << 1 << 1 << Opt(0) << Opt(-45) << Opt(-45)
                                  << Opt(-45) << 0;
-        const QList<float> at180 = AtPlusMinus180();
+        // A unit sitting at ±180: 179.90 to 180.10 and round again.
+        const QList<float> at180 = FullStore(179.9, 0.01, 21, true);
         QTest::newRow("full store at +-180") << at180 << 1 << MAX_SAMPLES << Opt() << Opt(179.9)
                                              << Opt(-179.9) << MeanByAtan2(at180) << 88;
-        const QList<float> round = OnceRound();
+        // Once round, leaving a gap narrower than a thousandth of the circle just below -100.
+        const QList<float> round = FullStore(-100.0, 359.9 / MAX_SAMPLES, MAX_SAMPLES, false);
         QTest::newRow("full store once round")
             << round << 1 << MAX_SAMPLES << Opt(AngleDifference(round.first(), round.last()))
             << Opt(round.first()) << Opt(round.last()) << MeanByAtan2(round) << 0;

@@ -102,28 +102,12 @@ void TestDialogSetting::captions() {
     for (auto* w : d.findChildren<QWidget*>()) {
         texts << w->property("title").toString() << w->property("text").toString();
     }
-    for (const char* t : {"comポート番号",
-                          "測定間隔",
-                          "×100msec",
-                          "秒",
-                          "OK",
-                          "保存先",
-                          "参照...",
-                          "測定時間",
-                          "分（0: 制限なし）",
-                          "満杯時に保存して測定を続ける",
-                          "ライブ配信",
-                          "ブローカー",
-                          "トピック",
-                          "クライアントID",
-                          "ユーザー名",
-                          "パスワードファイル",
-                          "CA証明書",
-                          "警報（度、空欄: なし）",
-                          "上限",
-                          "下限",
-                          "変化"}) {
-        QVERIFY2(texts.contains(QString::fromUtf8(t)), t);
+    const QString captions = QStringLiteral(
+        "comポート番号|測定間隔|×100msec|秒|OK|保存先|参照...|測定時間|分（0: 制限なし）|"
+        "満杯時に保存して測定を続ける|ライブ配信|ブローカー|トピック|クライアントID|ユーザー名|"
+        "パスワードファイル|CA証明書|警報（度、空欄: なし）|上限|下限|変化");
+    for (const QString& t : captions.split(QLatin1Char('|'))) {
+        QVERIFY2(texts.contains(t), qPrintable(t));
     }
 }
 
@@ -440,14 +424,13 @@ void TestDialogSetting::feedAndAlertsOnOk_data() {
     QTest::addColumn<bool>("chooseCa"); // a CA file through "参照..."
     QTest::addColumn<QString>("high1");
     QTest::addColumn<QString>("message"); // the first line; empty: accepted
-    QTest::newRow("feed with a CA file, an alert") << "mqtts://broker.local" << true << " 10 "
-                                                   << "";
-    QTest::newRow("feed off, alert only") << "" << false << "-3.5"
-                                          << "";
     // The refusals themselves are tested with the feed and the alerts.
-    QTest::newRow("feed refused") << "http://broker" << false << ""
+    QTest::newRow("feed with a CA file, an alert")
+        << "mqtts://broker.local" << true << " 10 " << QString();
+    QTest::newRow("feed off, alert only") << QString() << false << "-3.5" << QString();
+    QTest::newRow("feed refused") << "http://broker" << false << QString()
                                   << "ブローカーの指定に誤りがあります。";
-    QTest::newRow("alert refused") << "" << false << "abc"
+    QTest::newRow("alert refused") << QString() << false << "abc"
                                    << "1台目の警報の上限に誤りがあります。";
 }
 

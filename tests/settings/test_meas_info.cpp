@@ -58,7 +58,6 @@ class TestMeasInfo : public QObject {
     void badTextsFallBackToDefaults_data();
     void badTextsFallBackToDefaults();
     void failedSyncIsReported();
-    void feedAndAlertsKeys();
     void roundTripThroughIniFile();
     void unwritableIniFileIsReported();
     void continueOnErrorOption();
@@ -241,44 +240,15 @@ void TestMeasInfo::continueOnErrorOption() {
         QVERIFY2(store.ContinueOnError == on, text);
     }
 
-    // Through the file: a section of its own; [MeasInfo] keeps its ten keys.
+    // Through the file: a section of its own; [MeasInfo] keeps its ten keys. [Feed] and [Alerts]
+    // are kept as texts; an empty one leaves the file rather than sitting there.
     QFile::remove(IniPath());
     MeasurementStore saved = NonDefaultStore();
     saved.ContinueOnError = saved.ContinueWhenFull = saved.ClockAxis = true;
     saved.SaveFolder = QStringLiteral("/home/operator/測定 データ");
     saved.StopAfterMinutes = MAX_RUN_MINUTES;
-    {
-        QtSettingsStore settings;
-        WriteOptions(saved, settings);
-        QVERIFY(SaveMeasInfo(saved, settings).isEmpty());
-    }
-    QFile file(IniPath());
-    QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
-    const QString ini = QString::fromUtf8(file.readAll());
-    QVERIFY2(ini.contains(QStringLiteral(
-                 "[Options]\nClockAxis=True\nContinueOnError=True\nContinueWhenFull=True\n")),
-             qPrintable(ini));
-    QVERIFY2(ini.contains(QStringLiteral("\nStopAfterMinutes=527040\n")), qPrintable(ini));
-    const qsizetype measInfo = ini.indexOf(QStringLiteral("[MeasInfo]"));
-    QCOMPARE(ini.mid(measInfo).section(QStringLiteral("\n\n"), 0, 0).count(QLatin1Char('=')), 10);
-    QtSettingsStore settings;
-    MeasurementStore loaded;
-    LoadOptions(loaded, settings);
-    QVERIFY(loaded.ContinueOnError && loaded.ContinueWhenFull && loaded.ClockAxis);
-    QCOMPARE(loaded.SaveFolder, saved.SaveFolder);
-    QCOMPARE(loaded.StopAfterMinutes, MAX_RUN_MINUTES);
-}
-
-// [Feed] and [Alerts] are kept as texts; an empty one leaves the file rather than sitting there.
-void TestMeasInfo::feedAndAlertsKeys() {
-    QFile::remove(IniPath());
-    MeasurementStore saved = NonDefaultStore();
-    saved.Feed = {QStringLiteral("mqtts://broker.local"),
-                  QStringLiteral("plant/line 1"),
-                  QStringLiteral("logger-1"),
-                  QStringLiteral("logger"),
-                  QStringLiteral("/etc/k12inc/site1.pass"),
-                  QStringLiteral("/etc/k12inc/ca.crt")};
+    saved.Feed = {"mqtts://broker.local",   "plant/line 1",      "logger-1", "logger",
+                  "/etc/k12inc/site1.pass", "/etc/k12inc/ca.crt"};
     saved.Alerts.High[0] = QStringLiteral("10.5");
     saved.Alerts.Low[3] = QStringLiteral("-2");
     saved.Alerts.Change[1] = QStringLiteral("1");
@@ -291,16 +261,23 @@ void TestMeasInfo::feedAndAlertsKeys() {
     QFile file(IniPath());
     QVERIFY(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QString ini = QString::fromUtf8(file.readAll());
+    QVERIFY2(ini.contains(QStringLiteral(
+                 "[Options]\nClockAxis=True\nContinueOnError=True\nContinueWhenFull=True\n")),
+             qPrintable(ini));
+    QVERIFY2(ini.contains(QStringLiteral("\nStopAfterMinutes=527040\n")), qPrintable(ini));
     QVERIFY2(ini.contains(QStringLiteral("[Alerts]\nChange2=1\nHigh1=10.5\nLow4=-2\n\n")),
              qPrintable(ini));
     QVERIFY2(ini.contains(QStringLiteral("[Feed]\nBroker=mqtts://broker.local\nCaFile=")),
              qPrintable(ini));
+    const qsizetype measInfo = ini.indexOf(QStringLiteral("[MeasInfo]"));
+    QCOMPARE(ini.mid(measInfo).section(QStringLiteral("\n\n"), 0, 0).count(QLatin1Char('=')), 10);
     QtSettingsStore settings;
     MeasurementStore loaded;
     LoadOptions(loaded, settings);
-    QVERIFY(loaded.Feed == saved.Feed);
-    QVERIFY(loaded.Alerts == saved.Alerts);
-
+    QVERIFY(loaded.ContinueOnError && loaded.ContinueWhenFull && loaded.ClockAxis);
+    QCOMPARE(loaded.SaveFolder, saved.SaveFolder);
+    QCOMPARE(loaded.StopAfterMinutes, MAX_RUN_MINUTES);
+    QVERIFY(loaded.Feed == saved.Feed && loaded.Alerts == saved.Alerts);
     // Cleared in the dialog: gone from the file.
     saved.Feed = {};
     WriteOptions(saved, settings);

@@ -34,6 +34,10 @@ struct RigOptions {
     bool realClock = false;
     // Settings an earlier program left, read instead of the setup's (empty: a first start).
     std::optional<QMap<QString, QString>> savedSettings{};
+    // The disk as the program has it (threads of their own), and how the pieces are written;
+    // by default the rig's disk is written at once.
+    bool threadedDisk = false;
+    std::function<std::unique_ptr<TaskQueue>()> pieceQueue{};
 };
 
 // A simulated unit whose readings count 1, 2, 3, ...
@@ -86,7 +90,7 @@ class EngineRig {
         : journal(options.stateFolder, messages, JournalClock(options), DiskQueue(options)),
           md(PortFactory(options), messages),
           engine(md, options.realClock ? static_cast<const Clock&>(systemClock) : clock, journal,
-                 DiskQueue(options)) {
+                 options.pieceQueue ? options.pieceQueue() : DiskQueue(options)) {
         if (!options.simUnits.empty()) {
             sim = std::make_unique<UnitSimulator>(options.simUnits, options.streamPeriodMs);
             sim->start();
@@ -193,7 +197,7 @@ class EngineRig {
   private:
     // On the rig's own time the disk is written at once, so every check sees what a step did.
     static std::unique_ptr<TaskQueue> DiskQueue(const RigOptions& options) {
-        if (options.realClock) {
+        if (options.realClock || options.threadedDisk) {
             return std::make_unique<ThreadTaskQueue>();
         }
         return std::make_unique<InlineTaskQueue>();

@@ -57,12 +57,6 @@ QByteArray Reading(double v) {
 
 class World;
 
-// K12_SIM_TRACE=1 prints the faults and what the engine reports as they happen.
-bool Tracing() {
-    static const bool on = qEnvironmentVariableIntValue("K12_SIM_TRACE") != 0;
-    return on;
-}
-
 // ---- what the units delivered, by row ----
 
 class Oracle {
@@ -73,14 +67,8 @@ class Oracle {
     // reading, a hole otherwise.
     void Window(int u, qint64 row, bool value, qint64 atMs) {
         Unit& unit = units_[size_t(u)];
-        if (row < unit.reach) {
-            late_ << QStringLiteral("unit %1 row %2 delivered after row %3").arg(u + 1).arg(row).arg(
-                         unit.reach - 1);
-        }
-        if (row < sealedRows_ && value) {
-            late_ << QStringLiteral("unit %1 row %2 delivered after its piece was written")
-                         .arg(u + 1)
-                         .arg(row);
+        if (row < unit.reach || (value && row < sealedRows_)) {
+            late_ << QStringLiteral("unit %1 row %2 delivered late").arg(u + 1).arg(row);
         }
         unit.reach = row + 1;
         unit.recent.push_back({atMs, row});
@@ -112,18 +100,12 @@ class Oracle {
         return n;
     }
     qint64 Reach(int u) const { return units_[size_t(u)].reach; }
-    // The rows the unit had delivered by `atMs`.
+    // The rows the unit had delivered by `atMs` (a few seconds ago at most).
     qint64 ReachAt(int u, qint64 atMs) const {
         const Unit& unit = units_[size_t(u)];
-        qint64 reach = -1;
+        qint64 reach = unit.recent.empty() ? unit.reach : unit.recent.front().second;
         for (const auto& [t, row] : unit.recent) {
-            if (t <= atMs) {
-                reach = row + 1;
-            }
-        }
-        if (reach < 0) {
-            // Nothing in the last seconds: all it delivered, if the oldest is newer than that.
-            reach = unit.recent.empty() || unit.recent.front().first <= atMs ? unit.reach : 0;
+            reach = t <= atMs ? row + 1 : reach;
         }
         return reach;
     }
@@ -258,7 +240,6 @@ class World {
     QDateTime runStartTime_;
     int32_t pieceRows_ = MAX_SAMPLES;
     int piecesChecked_ = 0;
-    std::array<bool, UNIT_COUNT> traced_{};
     QStringList keptPieces_;
 };
 
@@ -508,15 +489,6 @@ QStringList Reasons(int kind, int u) {
 
 void World::AddUnitFault(int kind, int u, qint64 at, qint64 length) {
     const qint64 end = at + length;
-    if (Tracing()) {
-        static const char* const names[] = {"error spell", "power cut", "link failure",
-                                            "CR-only lines", "stall"};
-        events_.push_back({at, [this, kind, u, length] {
-                               qInfo("%9.1f s: unit %d %s for %.1f s",
-                                     double(clock.monotonic - runStartMs) / 1000.0, u + 1,
-                                     names[kind], double(length) / 1000.0);
-                           }});
-    }
     switch (kind) {
     case ErrorSpell:
         events_.push_back({at, [this, u, end] { units[size_t(u)].errorUntil = end; }});
@@ -860,18 +832,6 @@ SimResult World::Run() {
             continue;
         }
         const RunReport report = pcTimer ? engine_->PcTimerTick() : engine_->DevTimerTick();
-        if (Tracing()) {
-            for (int u = 0; u < setup_.units; ++u) {
-                const bool down = engine_->IsDown(u);
-                if (down != traced_[size_t(u)]) {
-                    traced_[size_t(u)] = down;
-                    qInfo("%9.1f s: the engine has unit %d %s (%s), next row %lld",
-                          double(clock.monotonic - runStartMs) / 1000.0, u + 1,
-                          down ? "down" : "back", qPrintable(engine_->LastError(u)),
-                          engine_->Rows().Upcoming(u));
-                }
-            }
-        }
         for (const WrittenPiece& piece : report.piecesWritten) {
             CheckPieceWritten(piece);
         }
@@ -913,28 +873,22 @@ SimResult World::Run() {
     CheckSummary(stop);
     if (setup_.join && !keptPieces_.isEmpty()) {
         // Given in any order, the pieces join into the whole run.
-        QStringList shuffled = keptPieces_;
-        std::shuffle(shuffled.begin(), shuffled.end(), random);
+        std::shuffle(keptPieces_.begin(), keptPieces_.end(), random);
         const QString csv = folder_ + QStringLiteral("/joined.csv");
-        if (const auto error = WriteJoinedCsvFile(shuffled, csv)) {
-            Fail(QStringLiteral("the pieces do not join: ") + error->message);
-        } else {
-            QFile joined(csv);
-            joined.open(QIODevice::ReadOnly);
-            qint64 lines = 0;
-            while (!joined.atEnd()) {
-                lines += joined.readLine().isEmpty() ? 0 : 1;
-            }
-            std::optional<DataFileError> headError;
-            const auto head = CsvHeader(DataFileHead::Of(*md_), result_.rows, csv, headError);
-            const qint64 headerLines = head ? head->count('\n') : 0;
-            if (lines - headerLines != result_.rows) {
-                Fail(QStringLiteral("the joined CSV has %1 rows of %2")
-                         .arg(lines - headerLines)
-                         .arg(result_.rows));
-            }
-            QFile::remove(csv);
+        const std::optional<DataFileError> joinError = WriteJoinedCsvFile(keptPieces_, csv);
+        std::optional<DataFileError> headError;
+        const auto head = CsvHeader(DataFileHead::Of(*md_), result_.rows, csv, headError);
+        QFile joined(csv);
+        const qint64 rows = head && joined.open(QIODevice::ReadOnly)
+                                ? joined.readAll().count('\n') - head->count('\n')
+                                : -1;
+        if (joinError || rows != result_.rows) {
+            Fail(QStringLiteral("the pieces join into %1 rows of %2: %3")
+                     .arg(rows)
+                     .arg(result_.rows)
+                     .arg(joinError ? joinError->message : QString()));
         }
+        QFile::remove(csv);
     }
     if (!messages_.shown.isEmpty()) {
         Fail(QStringLiteral("a modal message during the run: ") + messages_.shown.first().text);
@@ -957,48 +911,34 @@ QString SimSetup::Describe() const {
 }
 
 QString SimSetup::Encode() const {
-    return QStringLiteral("seed=%1,timer=%2,interval=%3,units=%4,days=%5,faults=%6,crashes=%7,join=%8")
+    return QStringLiteral("seed=%1,pc=%2,interval=%3,units=%4,days=%5,faults=%6,crashes=%7,join=%8")
         .arg(seed)
-        .arg(pcTimer ? QStringLiteral("pc") : QStringLiteral("device"))
+        .arg(int(pcTimer))
         .arg(interval)
         .arg(units)
         .arg(days)
-        .arg(faults ? 1 : 0)
+        .arg(int(faults))
         .arg(crashes)
-        .arg(join ? 1 : 0);
+        .arg(int(join));
 }
 
-bool SimSetup::Decode(const QString& text, SimSetup& setup) {
+bool SimSetup::Decode(const QString& text, SimSetup& s) {
+    std::map<QString, double> v = {{"seed", double(s.seed)}, {"pc", s.pcTimer},
+                                   {"interval", s.interval}, {"units", s.units},
+                                   {"days", s.days},         {"faults", s.faults},
+                                   {"crashes", s.crashes},   {"join", s.join}};
     for (const QString& item : text.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        bool ok = false;
         const QString key = item.section(QLatin1Char('='), 0, 0).trimmed();
-        const QString value = item.section(QLatin1Char('='), 1).trimmed();
-        bool ok = true;
-        if (key == QLatin1String("seed")) {
-            setup.seed = value.toULongLong(&ok);
-        } else if (key == QLatin1String("timer")) {
-            setup.pcTimer = value == QLatin1String("pc");
-            ok = setup.pcTimer || value == QLatin1String("device");
-        } else if (key == QLatin1String("interval")) {
-            setup.interval = value.toInt(&ok);
-        } else if (key == QLatin1String("units")) {
-            setup.units = value.toInt(&ok);
-        } else if (key == QLatin1String("days")) {
-            setup.days = value.toDouble(&ok);
-        } else if (key == QLatin1String("faults")) {
-            setup.faults = value.toInt(&ok) != 0;
-        } else if (key == QLatin1String("crashes")) {
-            setup.crashes = value.toInt(&ok);
-        } else if (key == QLatin1String("join")) {
-            setup.join = value.toInt(&ok) != 0;
-        } else {
-            ok = false;
-        }
-        if (!ok) {
+        const double value = item.section(QLatin1Char('='), 1).trimmed().toDouble(&ok);
+        if (!ok || !v.count(key)) {
             return false;
         }
+        v[key] = value;
     }
-    return setup.units >= 1 && setup.units <= UNIT_COUNT && setup.interval >= 100 &&
-           setup.days > 0.0;
+    s = {uint64_t(v["seed"]), v["pc"] != 0, int(v["interval"]), int(v["units"]), v["days"],
+         v["faults"] != 0, int(v["crashes"]), v["join"] != 0};
+    return s.units >= 1 && s.units <= UNIT_COUNT && s.interval >= 100 && s.days > 0.0;
 }
 
 SimResult RunSimulation(const SimSetup& setup) {

@@ -81,7 +81,7 @@ void Recorder::StopOnSignal(int signo) {
     }
     stopping_ = true;
     console_.Event(tr("%1: stopping the run").arg(SignalName(signo)));
-    Handle(engine_.Stop(), End::Signal, signo);
+    Handle(engine_.Stop(tr("stopped by %1").arg(SignalName(signo))), End::Signal, signo);
     if (exitStatus_) {
         Q_EMIT finished(*exitStatus_);
     }
@@ -115,6 +115,12 @@ void Recorder::Handle(const RunReport& report, End cause, int signo) {
     }
     for (const RunMessage& m : report.notices) {
         console_.Problem(m.text);
+    }
+    for (const AlertTransition& t : report.alerts) {
+        console_.Event(AlertEventLine(t));
+    }
+    for (const FeedNotice& n : report.feedNotices) {
+        console_.Event(n.line);
     }
     if (!report.ended) {
         journalPath_ = engine_.JournalPath();
@@ -196,11 +202,15 @@ QString Recorder::StatusText() const {
             down += engine_.ShowsError(i) ? 1 : 0;
         }
     }
-    return tr("%1  %2 rows  %3  %4  %5 down")
-        .arg(Elapsed())
-        .arg(RunRows())
-        .arg(units.join(QLatin1Char(' ')), Pieces(engine_.PiecesWritten()))
-        .arg(down);
+    QString text = tr("%1  %2 rows  %3  %4  %5 down")
+                       .arg(Elapsed())
+                       .arg(RunRows())
+                       .arg(units.join(QLatin1Char(' ')), Pieces(engine_.PiecesWritten()))
+                       .arg(down);
+    if (const FeedPublisher* feed = engine_.Feed()) {
+        text += QStringLiteral("  ") + FeedStatusWords(feed->Health());
+    }
+    return text;
 }
 
 QString Recorder::UnitValue(int i) const {
