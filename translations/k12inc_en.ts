@@ -657,6 +657,14 @@ Create it?</translation>
         <source>%1 に保存しました。</source>
         <translation>Saved to %1 instead.</translation>
     </message>
+    <message>
+        <source>停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>測定時間が経過しました。</source>
+        <translation>The run duration is over.</translation>
+    </message>
 </context>
 <context>
     <name>RunJournal</name>
@@ -1174,6 +1182,11 @@ Enter minutes from 0 to %1 (0: no limit).</translation>
     <message>
         <source>&#x3000;保存済み: </source>
         <translation>   Last saved: </translation>
+    </message>
+    <message>
+        <source>&#x3000;</source>
+        <comment>between the status line&apos;s parts</comment>
+        <translation>   </translation>
     </message>
 </context>
 </TS>

@@ -129,9 +129,9 @@ struct Seen {
     }
 };
 
-// The window through a run (two units on the PC timer, pieces of three rows, unit 2 timing out
-// on the way), its questions and refusals, the chart's readout, markers and menu, every dialog,
-// real message boxes and the printed page.
+// The window through a run (two units on the PC timer, pieces of three rows, unit 1 over its
+// alert limit, unit 2 timing out on the way), its questions and refusals, the chart's readout,
+// markers and menu, every dialog, real message boxes and the printed page.
 Seen Walk(const QString& folder) {
     Seen seen;
     for (const QString& f : QDir(folder).entryList(QDir::Files)) {
@@ -144,6 +144,7 @@ Seen Walk(const QString& folder) {
     h.click("cmdSave");
     h.messages.answers = {MsgAnswer::No};
     h.form->close();
+    h.md.Alerts.High[0] = QStringLiteral("10");
     h.start();
     // The walk ticks itself; the window's own timer would add rows while it looks.
     h.form->Timer1().stop();
