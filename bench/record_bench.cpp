@@ -149,6 +149,9 @@ int main(int argc, char** argv) {
     const int seconds = argc > 1 ? std::max(5, std::atoi(argv[1])) : 60;
     const QString program =
         QCoreApplication::applicationDirPath() + QStringLiteral("/k12inc-record");
+    // Its lines are read in its own language, whatever the caller's locale.
+    qunsetenv("LANGUAGE");
+    qputenv("LC_ALL", "C.UTF-8");
 
     // The steady state at the units' real pace, one line per 100 ms each: the first seconds
     // (opening, starting) are left out.

@@ -51,6 +51,9 @@ DISPLAY=":$(head -n1 "$work/display")"
 export DISPLAY
 unset WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=xcb
+# The picture shows the window in its own language (Japanese), whatever the caller's locale.
+unset LANGUAGE LC_MESSAGES
+export LC_ALL=C.UTF-8
 
 # Both units in use on the device timer, averaging two readings (200 ms), for a smooth chart.
 . "$top/scripts/demo-lib.sh"

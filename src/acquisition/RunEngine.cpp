@@ -5,6 +5,7 @@
 #include "feed/FeedConfig.h"
 #include "measurement/Conversions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 #include <algorithm>
@@ -26,19 +27,23 @@ RunMessage UnitMessage(const QString& text) {
 }
 
 RunMessage OutOfMemory() {
-    return Plain(QStringLiteral("メモリー不足です。測定値が保存できません"));
+    return Plain(
+        QCoreApplication::translate("RunEngine", "メモリー不足です。測定値が保存できません"));
 }
 
 RunMessage BufferFull() {
-    return Plain(QStringLiteral("データ入力バッファがいっぱいのため測定を中止します。"));
+    return Plain(QCoreApplication::translate(
+        "RunEngine", "データ入力バッファがいっぱいのため測定を中止します。"));
 }
 
 DeviceError NoReadingError() {
-    return DeviceError(link_error::BadReply, QStringLiteral("リターン文字列不正"));
+    return DeviceError(link_error::BadReply,
+                       QCoreApplication::translate("RunEngine", "リターン文字列不正"));
 }
 
 DeviceError SilenceError() {
-    return DeviceError(link_error::Timeout, QStringLiteral("タイムアウト"));
+    return DeviceError(link_error::Timeout,
+                       QCoreApplication::translate("RunEngine", "タイムアウト"));
 }
 
 static_assert(LOG_NO_READING == double(NO_DATA_VALUE),
@@ -78,16 +83,20 @@ void RunEngine::RowsFilledForTest(int32_t rows) {
 std::optional<RunMessage> RunEngine::StartRefusal() {
     if (std::none_of(md_.Units.begin(), md_.Units.end(),
                      [](const UnitRecord& u) { return u.Mflag; })) {
-        return RunMessage{QStringLiteral("使用ユニットにチェックが付いていません。"),
-                          QStringLiteral("エラーメッセージ"), MsgIcon::Error};
+        return RunMessage{
+            QCoreApplication::translate("RunEngine", "使用ユニットにチェックが付いていません。"),
+            QCoreApplication::translate("RunEngine", "エラーメッセージ"), MsgIcon::Error};
     }
     if (md_.TimerType && !md_.SetPcTimer()) {
-        return Plain(QStringLiteral("タイマー設定エラーのため測定開始できません。"));
+        return Plain(QCoreApplication::translate("RunEngine",
+                                                 "タイマー設定エラーのため測定開始できません。"));
     }
     // Settings edited by hand: the dialog would have refused them.
     for (const auto& problem : {FeedSettingsProblem(md_.Feed), AlertSettingsProblem(md_.Alerts)}) {
         if (problem) {
-            return RunMessage{*problem, QStringLiteral("エラーメッセージ"), MsgIcon::Error};
+            return RunMessage{*problem,
+                              QCoreApplication::translate("RunEngine", "エラーメッセージ"),
+                              MsgIcon::Error};
         }
     }
     return std::nullopt;
@@ -163,7 +172,8 @@ RunReport RunEngine::Stop(const QString& why) {
     if (!md_.Measuring) {
         return {};
     }
-    return Finish({}, true, true, why.isEmpty() ? QStringLiteral("停止") : why);
+    return Finish({}, true, true,
+                  why.isEmpty() ? QCoreApplication::translate("RunEngine", "停止") : why);
 }
 
 RunReport RunEngine::PcTimerStep() {
@@ -598,7 +608,8 @@ bool RunEngine::TakeWrittenPieces(RunReport& report) {
         if (!done.failure.isEmpty()) {
             report.notices.push_back(
                 {done.failure + QLatin1Char('\n') +
-                     QStringLiteral("%1 に保存しました。").arg(QDir::toNativeSeparators(done.path)),
+                     QCoreApplication::translate("RunEngine", "%1 に保存しました。")
+                         .arg(QDir::toNativeSeparators(done.path)),
                  kMessageTitle, MsgIcon::Error});
         }
         ++piecesWritten_;
@@ -685,10 +696,11 @@ void RunEngine::FinishFeed(const RunReport& report, const QString& why) {
     FeedRunEnd end;
     end.reason = why;
     if (end.reason.isEmpty()) {
-        end.reason = report.durationOver ? QStringLiteral("測定時間が経過しました。")
+        end.reason = report.durationOver
+                         ? QCoreApplication::translate("RunEngine", "測定時間が経過しました。")
                      : !report.beforeStop.empty() ? report.beforeStop.front().text
                      : !report.afterStop.empty()  ? report.afterStop.front().text
-                                                  : QStringLiteral("停止");
+                                                 : QCoreApplication::translate("RunEngine", "停止");
     }
     end.rows = rows_.RowCount();
     end.pieces = piecesWritten_;

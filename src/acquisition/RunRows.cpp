@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "acquisition/RunRows.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <algorithm>
+#include <climits>
 #include <utility>
 
 namespace k12 {
@@ -130,7 +132,10 @@ QString MissedSummary(const RunRows& rows) {
     QStringList lines;
     for (int i = 0; i < UNIT_COUNT; ++i) {
         for (const RunRows::Holes& h : rows.HolesOf(i)) {
-            lines << QStringLiteral("%1台目: %2件（%3）").arg(i + 1).arg(h.count).arg(h.reason);
+            const int count = static_cast<int>(std::min<qint64>(h.count, INT_MAX));
+            lines << QCoreApplication::translate("RunEngine", "%1台目: %n件（%2）", nullptr, count)
+                         .arg(i + 1)
+                         .arg(h.reason);
         }
     }
     return lines.join(QLatin1Char('\n'));

@@ -3,6 +3,7 @@
 #include "chart/QcpChart.h"
 #include "data_files/DialogDatalist.h"
 #include "data_files/DialogMemo.h"
+#include "language/Language.h"
 #include "main_window/FormMain.h"
 #include "move_tool/DialogMoveWindow.h"
 #include "platform/Fonts.h"
@@ -18,21 +19,14 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QTimer>
-#include <QTranslator>
 
 using namespace k12;
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
-    // Qt's own dialogs (files, printers) speak Japanese like the rest of the program.
-    QTranslator qtTexts;
-    if (qtTexts.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                     QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(&qtTexts);
-    }
+    // Japanese unless the locale asks for English; Qt's own dialogs follow.
+    ChooseLanguage(Language::Japanese);
     RegisterFontSubstitutes();
     QApplication::setFont(QFont(PGothicFamily(), 9));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/k12inc.svg")));
@@ -58,7 +52,7 @@ int main(int argc, char* argv[]) {
             DialogMemo dialog(md, files, messages, CsvStoreWriter(), DataFileStoreWriter(), parent);
             return dialog.exec() == QDialog::Accepted;
         },
-        [&files](QWidget* parent) { return files.openFileName(parent, DEDICATED_FILTER); },
+        [&files](QWidget* parent) { return files.openFileName(parent, DedicatedFilter()); },
         [&md](QWidget* parent, std::function<void()> onClosed) -> QWidget* {
             auto* list = new DialogDatalist(md, parent);
             list->setAttribute(Qt::WA_DeleteOnClose);

@@ -12,6 +12,7 @@
 #include "chart/QcpZoomY.h"
 #include "platform/Fonts.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPdfWriter>
@@ -214,7 +215,7 @@ void QcpChart::setUpPlot() {
 
     secondsTicker_ = p->xAxis->ticker();
     clockTicker_ = QSharedPointer<QcpClockTicker>::create();
-    p->setAccessibleName(QStringLiteral("グラフ"));
+    p->setAccessibleName(QCoreApplication::translate("Chart", "グラフ"));
 }
 
 void QcpChart::setUpTools() {
@@ -334,7 +335,7 @@ void QcpChart::applyClockAxis() {
     if (clockAxis() && start.isValid()) {
         clockTicker_->setStart(start);
         x->setTicker(clockTicker_);
-        x->setLabel(QStringLiteral("時刻"));
+        x->setLabel(QCoreApplication::translate("Chart", "時刻"));
     } else {
         x->setTicker(secondsTicker_);
         x->setLabel(axisTitle(ChartAxis::X));
@@ -448,7 +449,8 @@ bool QcpChart::exportImage(const QString& path, QString* error) {
         return writePdf(path, error);
     }
     if (error != nullptr) {
-        *error = QStringLiteral("画像の形式は拡張子 .png、.svg、.pdf で選んでください。");
+        *error = QCoreApplication::translate(
+            "Chart", "画像の形式は拡張子 .png、.svg、.pdf で選んでください。");
     }
     return false;
 }
@@ -507,7 +509,7 @@ bool Commit(QSaveFile& file, QString* error) {
 
 bool QcpChart::writeSvg(const QString& path, QString* error) {
     if (!plot_) {
-        return Fail(error, QStringLiteral("グラフがありません。"));
+        return Fail(error, QCoreApplication::translate("Chart", "グラフがありません。"));
     }
     const QSize size = exportSize();
     QSaveFile file(path);
@@ -522,7 +524,7 @@ bool QcpChart::writeSvg(const QString& path, QString* error) {
     {
         QCPPainter painter;
         if (!painter.begin(&svg)) {
-            return Fail(error, QStringLiteral("SVG を作れません。"));
+            return Fail(error, QCoreApplication::translate("Chart", "SVG を作れません。"));
         }
         painter.setMode(QCPPainter::pmVectorized);
         const ExportScope scope(graphs_, readout_, 4.0);
@@ -534,7 +536,7 @@ bool QcpChart::writeSvg(const QString& path, QString* error) {
 
 bool QcpChart::writePng(const QString& path, QString* error) {
     if (!plot_) {
-        return Fail(error, QStringLiteral("グラフがありません。"));
+        return Fail(error, QCoreApplication::translate("Chart", "グラフがありません。"));
     }
     const QSize size = exportSize();
     QImage image;
@@ -555,7 +557,7 @@ bool QcpChart::writePng(const QString& path, QString* error) {
 
 bool QcpChart::writePdf(const QString& path, QString* error) {
     if (!plot_) {
-        return Fail(error, QStringLiteral("グラフがありません。"));
+        return Fail(error, QCoreApplication::translate("Chart", "グラフがありません。"));
     }
     const QSize size = exportSize();
     QSaveFile file(path);
@@ -571,7 +573,7 @@ bool QcpChart::writePdf(const QString& path, QString* error) {
                         QPageLayout::Portrait, QMarginsF()));
         QCPPainter painter;
         if (!painter.begin(&pdf)) {
-            return Fail(error, QStringLiteral("PDF を作れません。"));
+            return Fail(error, QCoreApplication::translate("Chart", "PDF を作れません。"));
         }
         painter.setMode(QCPPainter::pmVectorized);
         painter.setWindow(QRect(QPoint(0, 0), size));

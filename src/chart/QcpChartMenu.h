@@ -21,8 +21,8 @@ class QcpChartMenu : public QObject {
     // Writes the chart into an image file chosen by the name's extension; false with the reason.
     using ImageWriter = std::function<bool(const QString& path, QString* error)>;
 
-    static inline const QString kImageFilter =
-        QStringLiteral("PNG画像 (*.png)|*.png|SVG画像 (*.svg)|*.svg|PDFファイル (*.pdf)|*.pdf|");
+    // "PNG画像 (*.png)|*.png|SVG画像 (*.svg)|*.svg|PDFファイル (*.pdf)|*.pdf|", translated.
+    static QString ImageFilter();
 
     QcpChartMenu(QCustomPlot* plot, ChartModel& model, ImageWriter writeImage);
 

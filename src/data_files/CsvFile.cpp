@@ -5,6 +5,7 @@
 #include "data_files/FileCommon.h"
 #include "measurement/Conversions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <algorithm>
 
@@ -51,8 +52,9 @@ std::optional<DataFileError> LoadPiece(const QString& path, MeasurementStore& st
     auto parsed = ParseDataFile(path);
     if (auto* error = std::get_if<DataFileError>(&parsed)) {
         if (error->kind == DataFileError::Kind::NoRows) {
-            return Refused(QStringLiteral("ファイル「%1」を読み込めません。\n%2")
-                               .arg(Shown(path), error->message));
+            return Refused(
+                QCoreApplication::translate("DataFile", "ファイル「%1」を読み込めません。\n%2")
+                    .arg(Shown(path), error->message));
         }
         return *error;
     }
@@ -68,7 +70,8 @@ std::optional<DataFileError> LoadPiece(const QString& path, MeasurementStore& st
 }
 
 QString TimerText(bool timerType) {
-    return timerType ? QStringLiteral("PCタイマー") : QStringLiteral("装置タイマー");
+    return timerType ? QCoreApplication::translate("DataFile", "PCタイマー")
+                     : QCoreApplication::translate("DataFile", "装置タイマー");
 }
 
 // Why `next`, the piece that starts after `prev`, cannot follow it; nullopt when it can.
@@ -77,12 +80,14 @@ std::optional<DataFileError> Mismatch(const Piece& prev, const Piece& next) {
     const QString b = Shown(prev.path);
     if (next.head.TimerType != prev.head.TimerType) {
         return Refused(
-            QStringLiteral("ファイル「%1」のタイマー（%2）が「%3」（%4）と異なります。")
+            QCoreApplication::translate(
+                "DataFile", "ファイル「%1」のタイマー（%2）が「%3」（%4）と異なります。")
                 .arg(a, TimerText(next.head.TimerType), b, TimerText(prev.head.TimerType)));
     }
     if (next.head.IntervalTM != prev.head.IntervalTM) {
         return Refused(
-            QStringLiteral("ファイル「%1」の測定間隔（%2 ms）が「%3」（%4 ms）と異なります。")
+            QCoreApplication::translate(
+                "DataFile", "ファイル「%1」の測定間隔（%2 ms）が「%3」（%4 ms）と異なります。")
                 .arg(a)
                 .arg(next.head.IntervalTM)
                 .arg(b)
@@ -93,13 +98,15 @@ std::optional<DataFileError> Mismatch(const Piece& prev, const Piece& next) {
     const QDateTime expected = prev.start->addMSecs(qint64(prev.rows) * prev.head.IntervalTM);
     const qint64 late = expected.msecsTo(*next.start);
     if (*next.start == *prev.start || late <= -1000) {
-        return Refused(QStringLiteral("ファイル「%1」の開始時刻 %2 "
-                                      "が「%3」の続き（%4）ではありません（重なっています）。")
+        return Refused(QCoreApplication::translate(
+                           "DataFile", "ファイル「%1」の開始時刻 %2 "
+                                       "が「%3」の続き（%4）ではありません（重なっています）。")
                            .arg(a, next.head.StartTime.trimmed(), b, FormatStartTime(expected)));
     }
     if (late >= 1000) {
-        return Refused(QStringLiteral("ファイル「%1」の開始時刻 %2 "
-                                      "が「%3」の続き（%4）ではありません（間が空いています）。")
+        return Refused(QCoreApplication::translate(
+                           "DataFile", "ファイル「%1」の開始時刻 %2 "
+                                       "が「%3」の続き（%4）ではありません（間が空いています）。")
                            .arg(a, next.head.StartTime.trimmed(), b, FormatStartTime(expected)));
     }
     return std::nullopt;
@@ -116,11 +123,12 @@ QString CsvText(const QString& text) {
 std::optional<QByteArray> CsvHeader(const DataFileHead& head, int64_t rows, const QString& path,
                                     std::optional<DataFileError>& error) {
     // Texts CP932 cannot hold are refused by name before anything is written.
-    if (!files::EncodeField(head.StartTime, QStringLiteral("開始時刻"), path, false, error)) {
+    if (!files::EncodeField(head.StartTime, QCoreApplication::translate("DataFile", "開始時刻"),
+                            path, false, error)) {
         return std::nullopt;
     }
     for (int i = 0; i < MEMO_COUNT; ++i) {
-        if (!files::EncodeField(head.Memo[i], files::MemoLabel(i), path, false, error)) {
+        if (!files::EncodeField(head.Memo[i], files::MemoName(i), path, false, error)) {
             return std::nullopt;
         }
     }
@@ -151,7 +159,8 @@ std::optional<QByteArray> CsvHeader(const DataFileHead& head, int64_t rows, cons
 
     auto out = EncodeCp932(text);
     if (!out) {
-        error = files::SaveFailure(path, QStringLiteral("文字コードを変換できません。"));
+        error = files::SaveFailure(
+            path, QCoreApplication::translate("DataFile", "文字コードを変換できません。"));
     }
     return out;
 }
@@ -211,7 +220,8 @@ std::optional<DataFileError> WriteCsvFile(const MeasurementStore& store, const Q
 
 std::optional<DataFileError> WriteJoinedCsvFile(const QStringList& pieces, const QString& path) {
     if (pieces.isEmpty()) {
-        return files::SaveFailure(path, QStringLiteral("つなぐファイルがありません。"));
+        return files::SaveFailure(
+            path, QCoreApplication::translate("DataFile", "つなぐファイルがありません。"));
     }
     MeasurementStore store;
     store.InitDataArea();
@@ -225,7 +235,8 @@ std::optional<DataFileError> WriteJoinedCsvFile(const QStringList& pieces, const
             return error;
         }
         if (!piece.start && pieces.size() > 1) {
-            return Refused(QStringLiteral("ファイル「%1」の開始時刻「%2」を読み取れません。")
+            return Refused(QCoreApplication::translate(
+                               "DataFile", "ファイル「%1」の開始時刻「%2」を読み取れません。")
                                .arg(Shown(piece.path), piece.head.StartTime));
         }
         total += piece.rows;
@@ -261,7 +272,8 @@ std::optional<DataFileError> WriteJoinedCsvFile(const QStringList& pieces, const
             return failure;
         }
         if (!Same(piece, expected)) {
-            return Refused(QStringLiteral("ファイル「%1」が読み込み中に変わりました。")
+            return Refused(QCoreApplication::translate("DataFile",
+                                                       "ファイル「%1」が読み込み中に変わりました。")
                                .arg(Shown(expected.path)));
         }
         rows.resize(0);

@@ -4,6 +4,7 @@
 #include "data_files/FileCommon.h"
 #include "measurement/Conversions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -77,11 +78,14 @@ QString Shown(const QString& name) {
 
 DataFileError Broken(const QString& name, const QString& problem) {
     return {DataFileError::Kind::Failed,
-            QStringLiteral("ファイル「%1」を読み込めません。\n%2").arg(Shown(name), problem)};
+            QCoreApplication::translate("DataFile", "ファイル「%1」を読み込めません。\n%2")
+                .arg(Shown(name), problem)};
 }
 
 DataFileError CutShort(const QString& name) {
-    return Broken(name, QStringLiteral("ファイルが途中で終わっています（ヘッダーが不完全です）。"));
+    return Broken(name,
+                  QCoreApplication::translate(
+                      "DataFile", "ファイルが途中で終わっています（ヘッダーが不完全です）。"));
 }
 
 // The header fields up to and including the row count; the cursor stands after them.
@@ -108,8 +112,9 @@ std::optional<DataFileError> ParseHeader(Cursor& in, DataFileContent& c, const Q
     c.TimerType = *timer != 0;
     // An interval below 1 would put every row at or before 0 s and reverse the chart's range.
     if (*interval < 1 || *interval > std::numeric_limits<int16_t>::max()) {
-        return Broken(name,
-                      QStringLiteral("測定間隔の値 %1 が範囲外です（1～32767）。").arg(*interval));
+        return Broken(name, QCoreApplication::translate(
+                                "DataFile", "測定間隔の値 %1 が範囲外です（1～32767）。")
+                                .arg(*interval));
     }
     c.IntervalTM = static_cast<int16_t>(*interval);
     for (auto& port : c.ComPorts) {
@@ -155,7 +160,7 @@ DataFileParse Parse(QByteArrayView bytes, qint64 totalSize, const QString& name)
 } // namespace
 
 QString NoDataMessage() {
-    return QStringLiteral("データがありません。");
+    return QCoreApplication::translate("DataFile", "データがありません。");
 }
 
 DataFileHead DataFileHead::Of(const MeasurementStore& store) {
@@ -174,13 +179,14 @@ std::optional<QByteArray> DataFileHeader(const DataFileHead& head, int32_t rows,
                                          const QString& path, std::optional<DataFileError>& error) {
     QByteArray out;
     PutText(out, QByteArray(DATA_FILE_VERSION));
-    auto start = files::EncodeField(head.StartTime, QStringLiteral("開始時刻"), path, true, error);
+    auto start = files::EncodeField(
+        head.StartTime, QCoreApplication::translate("DataFile", "開始時刻"), path, true, error);
     if (!start) {
         return std::nullopt;
     }
     PutText(out, *start);
     for (int i = 0; i < MEMO_COUNT; ++i) {
-        auto memo = files::EncodeField(head.Memo[i], files::MemoLabel(i), path, true, error);
+        auto memo = files::EncodeField(head.Memo[i], files::MemoName(i), path, true, error);
         if (!memo) {
             return std::nullopt;
         }
@@ -241,7 +247,7 @@ DataFileWriter::~DataFileWriter() {
 }
 
 std::optional<QString> DataFileWriter::Failure(int error) const {
-    return QStringLiteral("%1 に書き込めません（%2）。")
+    return QCoreApplication::translate("DataFile", "%1 に書き込めません（%2）。")
         .arg(QDir::toNativeSeparators(path_), QString::fromLocal8Bit(std::strerror(error)));
 }
 
@@ -257,7 +263,7 @@ std::optional<QString> DataFileWriter::Create(const QString& path, const DataFil
     fd_ =
         ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) {
-        return QStringLiteral("%1 を作成できません（%2）。")
+        return QCoreApplication::translate("DataFile", "%1 を作成できません（%2）。")
             .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(errno)));
     }
     headerBytes_ = header->size();
@@ -333,13 +339,15 @@ DataFileParse ParseDataFile(const QString& path) {
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return Broken(path, QStringLiteral("ファイルを開けません（%1）。").arg(file.errorString()));
+        return Broken(path, QCoreApplication::translate("DataFile", "ファイルを開けません（%1）。")
+                                .arg(file.errorString()));
     }
     // Rows past the store's capacity are never read in.
     const QByteArray bytes = file.read(MAX_READ_BYTES);
     if (file.error() != QFileDevice::NoError) {
         return Broken(path,
-                      QStringLiteral("読み込みに失敗しました（%1）。").arg(file.errorString()));
+                      QCoreApplication::translate("DataFile", "読み込みに失敗しました（%1）。")
+                          .arg(file.errorString()));
     }
     const qint64 total = file.isSequential() ? bytes.size() : file.size();
     return Parse(bytes, total, path);

@@ -15,7 +15,8 @@
 
 namespace k12 {
 
-// Why a save, an export or a load did not happen. `message` is Japanese, for the operator.
+// Why a save, an export or a load did not happen. `message` is for the operator, in the
+// program's language.
 struct DataFileError {
     enum class Kind {
         Failed, // anything else: message names the file and the problem

@@ -28,12 +28,12 @@ QFont DialogDatalist::ListFont() {
 
 DialogDatalist::DialogDatalist(const MeasurementStore& store, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("DialogDatalist"));
-    setWindowTitle(QStringLiteral("データ表示"));
+    setWindowTitle(tr("データ表示"));
     setModal(false);
 
     model_ = new DatalistModel(store, this);
 
-    Label1_ = new QLabel(QStringLiteral("データ数"), this);
+    Label1_ = new QLabel(tr("データ数"), this);
     Label1_->setObjectName(QStringLiteral("Label1"));
     lblDataNum_ = new QLabel(QString::number(model_->count()), this);
     lblDataNum_->setObjectName(QStringLiteral("lblDataNum"));
@@ -73,7 +73,7 @@ DialogDatalist::DialogDatalist(const MeasurementStore& store, QWidget* parent) :
     List1_->setMinimumWidth(listWidth);
     List1_->setMinimumHeight(2 * List1_->frameWidth() + kVisibleLines * (fm.height() + 1));
 
-    OKButton_ = new QPushButton(QStringLiteral("閉じる"), this);
+    OKButton_ = new QPushButton(tr("閉じる"), this);
     OKButton_->setObjectName(QStringLiteral("OKButton"));
     OKButton_->setDefault(true);
     connect(OKButton_, &QPushButton::clicked, this, &QDialog::accept);

@@ -39,19 +39,26 @@ StoreWriter DataFileStoreWriter() {
     return Adapt<&WriteDataFile>();
 }
 
+QString CsvFilter() {
+    return DialogMemo::tr("CSVファイル  (*.csv)|*.csv|");
+}
+
+QString DedicatedFilter() {
+    return DialogMemo::tr("専用ファイル  (*.zr5)|*.zr5|");
+}
+
 DialogMemo::DialogMemo(MeasurementStore& store, FileDialog& files, MessageBox& messages,
                        StoreWriter writeCsv, StoreWriter writeDedicated, QWidget* parent)
     : QDialog(parent), store_(store), files_(files), messages_(messages),
       writeCsv_(std::move(writeCsv)), writeDedicated_(std::move(writeDedicated)) {
     setObjectName(QStringLiteral("DialogMemo"));
-    setWindowTitle(QStringLiteral("データ保存"));
+    setWindowTitle(tr("データ保存"));
     setModal(true);
 
-    static const std::array<QString, MEMO_COUNT> numbers = {
-        QStringLiteral("１．"), QStringLiteral("２．"), QStringLiteral("３．"),
-        QStringLiteral("４．"), QStringLiteral("５．")};
+    const std::array<QString, MEMO_COUNT> numbers = {tr("１．"), tr("２．"), tr("３．"), tr("４．"),
+                                                     tr("５．")};
 
-    auto* memoFrame = new QGroupBox(QStringLiteral("メモ"), this);
+    auto* memoFrame = new QGroupBox(tr("メモ"), this);
     auto* memoGrid = new QGridLayout(memoFrame);
     for (int i = 0; i < MEMO_COUNT; ++i) {
         auto* label = new QLabel(numbers[i], memoFrame);
@@ -69,10 +76,10 @@ DialogMemo::DialogMemo(MeasurementStore& store, FileDialog& files, MessageBox& m
         memoGrid->addWidget(edit, i, 1);
     }
 
-    auto* typeFrame = new QGroupBox(QStringLiteral("ファイルの保存形式"), this);
+    auto* typeFrame = new QGroupBox(tr("ファイルの保存形式"), this);
     auto* typeRow = new QHBoxLayout(typeFrame);
     optFiletype_[0] = new QRadioButton(QStringLiteral("CSV"), typeFrame);
-    optFiletype_[1] = new QRadioButton(QStringLiteral("専用"), typeFrame);
+    optFiletype_[1] = new QRadioButton(tr("専用"), typeFrame);
     for (int i = 0; i < 2; ++i) {
         optFiletype_[i]->setObjectName(QStringLiteral("optFiletype_%1").arg(i));
         typeRow->addWidget(optFiletype_[i]);
@@ -80,10 +87,10 @@ DialogMemo::DialogMemo(MeasurementStore& store, FileDialog& files, MessageBox& m
     typeRow->addStretch(1);
     optFiletype_[0]->setChecked(true);
 
-    OKButton_ = new QPushButton(QStringLiteral("次へ"), this);
+    OKButton_ = new QPushButton(tr("次へ"), this);
     OKButton_->setObjectName(QStringLiteral("OKButton"));
     OKButton_->setDefault(true);
-    CancelButton_ = new QPushButton(QStringLiteral("戻る"), this);
+    CancelButton_ = new QPushButton(tr("戻る"), this);
     CancelButton_->setObjectName(QStringLiteral("CancelButton"));
     connect(OKButton_, &QPushButton::clicked, this, &DialogMemo::Save);
     connect(CancelButton_, &QPushButton::clicked, this, &QDialog::reject);
@@ -104,7 +111,7 @@ DialogMemo::~DialogMemo() = default;
 void DialogMemo::Save() {
     const bool csv = optFiletype_[0]->isChecked();
     const std::optional<QString> path =
-        files_.saveFileName(this, csv ? CSV_FILTER : DEDICATED_FILTER);
+        files_.saveFileName(this, csv ? CsvFilter() : DedicatedFilter());
     if (!path || path->isEmpty()) {
         return; // cancelled: stay open for another try or "戻る"
     }
@@ -119,7 +126,7 @@ void DialogMemo::Save() {
     const StoreWriter& writer = csv ? writeCsv_ : writeDedicated_;
     std::optional<QString> error;
     if (!writer) {
-        error = QStringLiteral("書き込み処理がありません。");
+        error = tr("書き込み処理がありません。");
     } else {
         try {
             error = writer(store_, *path);
@@ -134,7 +141,7 @@ void DialogMemo::Save() {
         const QString text =
             error->contains(*path)
                 ? *error
-                : QStringLiteral("ファイル「%1」に保存できませんでした。\n%2").arg(*path, *error);
+                : tr("ファイル「%1」に保存できませんでした。\n%2").arg(*path, *error);
         messages_.show(text, QStringLiteral("Message"), MsgButtons::Ok, MsgIcon::Error);
         return;
     }

@@ -25,8 +25,10 @@ using StoreWriter =
 StoreWriter CsvStoreWriter();
 StoreWriter DataFileStoreWriter();
 
-inline const QString CSV_FILTER = QStringLiteral("CSVファイル  (*.csv)|*.csv|");
-inline const QString DEDICATED_FILTER = QStringLiteral("専用ファイル  (*.zr5)|*.zr5|");
+// The file dialogs' filters, "CSVファイル  (*.csv)|*.csv|" and "専用ファイル  (*.zr5)|*.zr5|",
+// in the program's language.
+QString CsvFilter();
+QString DedicatedFilter();
 
 // The modal save dialog: five memo lines and the file type, then a file name and the writer.
 // Make one per opening; it is filled from the store when made.

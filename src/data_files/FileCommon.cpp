@@ -3,6 +3,7 @@
 
 #include "measurement/Conversions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,7 +17,7 @@ constexpr qsizetype MAX_TEXT_BYTES = 32767;
 
 DataFileError SaveFailure(const QString& path, const QString& reason) {
     return {DataFileError::Kind::Failed,
-            QStringLiteral("ファイル「%1」に保存できませんでした。\n%2")
+            QCoreApplication::translate("DataFile", "ファイル「%1」に保存できませんでした。\n%2")
                 .arg(QDir::toNativeSeparators(path), reason)};
 }
 
@@ -24,12 +25,15 @@ std::optional<QByteArray> EncodeField(const QString& text, const QString& what, 
                                       bool limitLength, std::optional<DataFileError>& error) {
     auto bytes = EncodeCp932(text);
     if (!bytes) {
-        error = SaveFailure(
-            path, QStringLiteral("%1にファイルへ保存できない文字が含まれています。").arg(what));
+        error =
+            SaveFailure(path, QCoreApplication::translate(
+                                  "DataFile", "%1にファイルへ保存できない文字が含まれています。")
+                                  .arg(what));
         return std::nullopt;
     }
     if (limitLength && bytes->size() > MAX_TEXT_BYTES) {
-        error = SaveFailure(path, QStringLiteral("%1が長すぎます（%2 バイト、最大 %3 バイト）。")
+        error = SaveFailure(path, QCoreApplication::translate(
+                                      "DataFile", "%1が長すぎます（%2 バイト、最大 %3 バイト）。")
                                       .arg(what)
                                       .arg(bytes->size())
                                       .arg(MAX_TEXT_BYTES));
@@ -59,10 +63,19 @@ QString MemoLabel(int i) {
     return QStringLiteral("メモ") + QChar(0xFF11 + i);
 }
 
+QString MemoName(int i) {
+    static constexpr const char* names[] = {
+        QT_TRANSLATE_NOOP("DataFile", "メモ１"), QT_TRANSLATE_NOOP("DataFile", "メモ２"),
+        QT_TRANSLATE_NOOP("DataFile", "メモ３"), QT_TRANSLATE_NOOP("DataFile", "メモ４"),
+        QT_TRANSLATE_NOOP("DataFile", "メモ５")};
+    return QCoreApplication::translate("DataFile", names[i]);
+}
+
 std::optional<DataFileError> SaveStream::Open() {
     if (!file_.open(QIODevice::WriteOnly)) {
         return SaveFailure(
-            path_, QStringLiteral("ファイルを作成できません（%1）。").arg(file_.errorString()));
+            path_, QCoreApplication::translate("DataFile", "ファイルを作成できません（%1）。")
+                       .arg(file_.errorString()));
     }
     return std::nullopt;
 }
@@ -71,7 +84,9 @@ std::optional<DataFileError> SaveStream::Write(const QByteArray& bytes) {
     if (file_.write(bytes) != bytes.size()) {
         const QString reason = file_.errorString();
         file_.cancelWriting();
-        return SaveFailure(path_, QStringLiteral("書き込みに失敗しました（%1）。").arg(reason));
+        return SaveFailure(
+            path_,
+            QCoreApplication::translate("DataFile", "書き込みに失敗しました（%1）。").arg(reason));
     }
     return std::nullopt;
 }
@@ -79,7 +94,8 @@ std::optional<DataFileError> SaveStream::Write(const QByteArray& bytes) {
 std::optional<DataFileError> SaveStream::Commit() {
     if (!file_.commit()) {
         return SaveFailure(
-            path_, QStringLiteral("書き込みを完了できません（%1）。").arg(file_.errorString()));
+            path_, QCoreApplication::translate("DataFile", "書き込みを完了できません（%1）。")
+                       .arg(file_.errorString()));
     }
     return std::nullopt;
 }

@@ -13,7 +13,7 @@ namespace k12::files {
 // "ファイル「path」に保存できませんでした。" followed by the reason on a second line.
 DataFileError SaveFailure(const QString& path, const QString& reason);
 
-// The CP932 form of `text`, or a save failure naming `what` ("メモ１", "開始時刻") when CP932
+// The CP932 form of `text`, or a save failure naming `what` (MemoName, "開始時刻") when CP932
 // cannot represent it or, with `limitLength`, when it exceeds 32767 bytes.
 std::optional<QByteArray> EncodeField(const QString& text, const QString& what, const QString& path,
                                       bool limitLength, std::optional<DataFileError>& error);
@@ -25,8 +25,10 @@ QString FreeFilePath(const QString& folder, const QString& name);
 // Whether an entry named `path` exists (a dangling symbolic link included).
 bool FileNameTaken(const QString& path);
 
-// The label of memo line i (0..4): "メモ１" to "メモ５".
+// The label of memo line i (0..4) in the files: "メモ１" to "メモ５", whatever the language.
 QString MemoLabel(int i);
+// Its name in the operator's messages, in the program's language.
+QString MemoName(int i);
 
 // A file written in parts to a temporary file in the target's folder; it replaces `path` only on
 // Commit(), and is dropped when destroyed before, so a failure leaves any existing file as it was.

@@ -3,6 +3,7 @@
 
 #include "data_files/FileCommon.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,7 +21,6 @@ namespace k12 {
 namespace {
 
 const QString kJournalName = QStringLiteral("current-run");
-const QString kCannotKeep = QStringLiteral("測定データの一時保存ができません。");
 // Appends are flushed to the disk at most this often during a run.
 constexpr qint64 kSyncPeriodMs = 1000;
 
@@ -42,9 +42,11 @@ std::optional<QString> MakeFolder(const QString& folder) {
         return std::nullopt;
     }
     const int error = errno;
-    return error != 0 ? QStringLiteral("フォルダ %1 を作成できません（%2）。")
-                            .arg(folder, SystemError(error))
-                      : QStringLiteral("フォルダ %1 を作成できません。").arg(folder);
+    return error != 0
+               ? QCoreApplication::translate("RunJournal", "フォルダ %1 を作成できません（%2）。")
+                     .arg(folder, SystemError(error))
+               : QCoreApplication::translate("RunJournal", "フォルダ %1 を作成できません。")
+                     .arg(folder);
 }
 
 } // namespace
@@ -108,7 +110,8 @@ RunJournal::RunJournal(QString folder, MessageBox& messages, std::function<qint6
     lock_->setStaleLockTime(0);
     if (!lock_->tryLock(0)) {
         if (lock_->error() == QLockFile::LockFailedError) {
-            unavailable_ = QStringLiteral("別の k12inc が一時保存を使用中です。");
+            unavailable_ =
+                QCoreApplication::translate("RunJournal", "別の k12inc が一時保存を使用中です。");
         } else {
             // QLockFile keeps the system's reason to itself: ask the system again.
             const int fd = ::open(QFile::encodeName(lockPath).constData(),
@@ -118,8 +121,11 @@ RunJournal::RunJournal(QString folder, MessageBox& messages, std::function<qint6
                 ::close(fd);
             }
             unavailable_ =
-                QStringLiteral("ロックファイル %1 を作成できません（%2）。")
-                    .arg(lockPath, error != 0 ? SystemError(error) : QStringLiteral("不明な理由"));
+                QCoreApplication::translate("RunJournal",
+                                            "ロックファイル %1 を作成できません（%2）。")
+                    .arg(lockPath, error != 0
+                                       ? SystemError(error)
+                                       : QCoreApplication::translate("RunJournal", "不明な理由"));
         }
         lock_.reset();
     }
@@ -131,7 +137,8 @@ RunJournal::~RunJournal() {
 }
 
 QString RunJournal::FailureText(const QString& reason) {
-    return kCannotKeep + QLatin1Char('\n') + reason;
+    return QCoreApplication::translate("RunJournal", "測定データの一時保存ができません。") +
+           QLatin1Char('\n') + reason;
 }
 
 QString RunJournal::Path(int piece) const {
@@ -191,7 +198,8 @@ std::optional<QString> RunJournal::MoveToUnsaved() {
 std::optional<QString> RunJournal::SetAside(const QString& path) {
     const QString target = UnsavedFolder();
     if (!QDir().mkpath(target)) {
-        return QStringLiteral("フォルダ %1 を作成できません。").arg(target);
+        return QCoreApplication::translate("RunJournal", "フォルダ %1 を作成できません。")
+            .arg(target);
     }
     QDateTime started = HeaderStartTime(path);
     if (!started.isValid()) {
@@ -209,7 +217,7 @@ std::optional<QString> RunJournal::SetAside(const QString& path) {
         }
         // Another program took the name meanwhile: the next one.
         if (!files::FileNameTaken(free)) {
-            return QStringLiteral("%1 を %2 に移動できません（%3）。")
+            return QCoreApplication::translate("RunJournal", "%1 を %2 に移動できません（%3）。")
                 .arg(path, free, journal.errorString());
         }
     }
@@ -229,7 +237,7 @@ void RunJournal::BeforeErase(const MeasurementStore& store) {
         if (kept && kept->dataId == store.DataId) {
             if (!QFile::remove(path)) {
                 blocked_ = true;
-                Fail(QStringLiteral("%1 を削除できません。").arg(path));
+                Fail(QCoreApplication::translate("RunJournal", "%1 を削除できません。").arg(path));
             }
             Forget(path);
         } else if (const auto error = SetAside(path)) {
@@ -433,7 +441,8 @@ void JournalFile::RequestSync() {
     Post([path = path_](Io& io) {
         if (io.writer.IsOpen() && ::fdatasync(io.writer.Handle()) != 0) {
             io.Run(
-                QStringLiteral("%1 をディスクに書き込めません（%2）。").arg(path, SystemError()));
+                QCoreApplication::translate("RunJournal", "%1 をディスクに書き込めません（%2）。")
+                    .arg(path, SystemError()));
         }
     });
     ++syncRequests_;

@@ -13,9 +13,14 @@ namespace k12 {
 
 namespace {
 
+// The context of the texts below in the translations.
+struct FeedTr {
+    Q_DECLARE_TR_FUNCTIONS(Feed)
+};
+
 QString BadUrl(const QString& url) {
-    return QStringLiteral("ブローカーの指定に誤りがあります。\nmqtt://ホスト名[:ポート] または "
-                          "mqtts://ホスト名[:ポート] の形で入力してください。\n%1")
+    return FeedTr::tr("ブローカーの指定に誤りがあります。\nmqtt://ホスト名[:ポート] または "
+                     "mqtts://ホスト名[:ポート] の形で入力してください。\n%1")
         .arg(url);
 }
 
@@ -23,20 +28,25 @@ QString BadUrl(const QString& url) {
 QString ReadProblem(const QString& what, const QString& path) {
     const QFileInfo info(path);
     if (!info.exists()) {
-        return QStringLiteral("%1 %2 がありません。").arg(what, path);
+        return FeedTr::tr("%1 %2 がありません。").arg(what, path);
     }
     if (!info.isFile()) {
-        return QStringLiteral("%1 %2 はファイルではありません。").arg(what, path);
+        return FeedTr::tr("%1 %2 はファイルではありません。").arg(what, path);
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("%1 %2 を読めません。\n%3").arg(what, path, file.errorString());
+        return FeedTr::tr("%1 %2 を読めません。\n%3").arg(what, path, file.errorString());
     }
     return {};
 }
 
-const QString kPasswordFile = QStringLiteral("パスワードファイル");
-const QString kCaFile = QStringLiteral("CA証明書ファイル");
+QString PasswordFileName() {
+    return FeedTr::tr("パスワードファイル");
+}
+
+QString CaFileName() {
+    return FeedTr::tr("CA証明書ファイル");
+}
 
 std::optional<QString> PasswordFileProblem(const FeedSettings& s) {
     const QString path = s.PasswordFile.trimmed();
@@ -44,17 +54,17 @@ std::optional<QString> PasswordFileProblem(const FeedSettings& s) {
         return std::nullopt;
     }
     if (s.Username.trimmed().isEmpty()) {
-        return QStringLiteral("パスワードファイルを使うにはユーザー名も入力してください。");
+        return FeedTr::tr("パスワードファイルを使うにはユーザー名も入力してください。");
     }
-    if (const QString problem = ReadProblem(kPasswordFile, path); !problem.isEmpty()) {
+    if (const QString problem = ReadProblem(PasswordFileName(), path); !problem.isEmpty()) {
         return problem;
     }
     // The mode bits themselves: QFile::permissions() folds in the user's access.
     struct stat st {};
     if (::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & 044) != 0) {
-        return QStringLiteral("%1 %2 はグループやほかのユーザーも読めます。\n所有者だけが読める"
-                              "ようにしてください（chmod 600）。")
-            .arg(kPasswordFile, path);
+        return FeedTr::tr("%1 %2 はグループやほかのユーザーも読めます。\n所有者だけが読める"
+                         "ようにしてください（chmod 600）。")
+            .arg(PasswordFileName(), path);
     }
     return std::nullopt;
 }
@@ -65,15 +75,15 @@ std::optional<QString> CaFileProblem(const FeedSettings& s, bool tls) {
         return std::nullopt;
     }
     if (!tls) {
-        return QStringLiteral("CA証明書ファイルは mqtts:// のブローカーにだけ使えます。");
+        return FeedTr::tr("CA証明書ファイルは mqtts:// のブローカーにだけ使えます。");
     }
-    if (const QString problem = ReadProblem(kCaFile, path); !problem.isEmpty()) {
+    if (const QString problem = ReadProblem(CaFileName(), path); !problem.isEmpty()) {
         return problem;
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) ||
         !file.read(1 << 20).contains("-----BEGIN CERTIFICATE-----")) {
-        return QStringLiteral("%1 %2 に証明書（PEM 形式）がありません。").arg(kCaFile, path);
+        return FeedTr::tr("%1 %2 に証明書（PEM 形式）がありません。").arg(CaFileName(), path);
     }
     return std::nullopt;
 }
@@ -89,9 +99,8 @@ std::variant<BrokerAddress, QString> ParseBrokerUrl(const QString& text) {
         return BadUrl(trimmed);
     }
     if (!url.userInfo().isEmpty()) {
-        return QStringLiteral(
-            "ブローカーの指定にユーザー名やパスワードは書けません。\n「ユーザー名」"
-            "と「パスワードファイル」を使ってください。");
+        return FeedTr::tr("ブローカーの指定にユーザー名やパスワードは書けません。\n「ユーザー名」"
+                         "と「パスワードファイル」を使ってください。");
     }
     const bool tls = url.scheme() == u"mqtts";
     const int port = url.port(tls ? 8883 : 1883);
@@ -112,8 +121,8 @@ std::optional<QString> FeedSettingsProblem(const FeedSettings& s) {
     // Published under <topic>/status and its kin: no wildcards, within the protocol's length.
     const QByteArray topic = (FeedTopic(s) + QStringLiteral("/status")).toUtf8();
     if (mosquitto_pub_topic_check2(topic.constData(), size_t(topic.size())) != MOSQ_ERR_SUCCESS) {
-        return QStringLiteral("トピックに誤りがあります。\n+ や # を含まない名前を入力してください"
-                              "（空欄: k12inc/ホスト名）。");
+        return FeedTr::tr("トピックに誤りがあります。\n+ や # を含まない名前を入力してください"
+                         "（空欄: k12inc/ホスト名）。");
     }
     if (auto problem = PasswordFileProblem(s)) {
         return problem;
@@ -140,8 +149,8 @@ QString FeedClientId(const FeedSettings& s) {
 std::variant<QByteArray, QString> ReadPasswordFile(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        return QStringLiteral("%1 %2 を読めません。\n%3")
-            .arg(kPasswordFile, path, file.errorString());
+        return FeedTr::tr("%1 %2 を読めません。\n%3")
+            .arg(PasswordFileName(), path, file.errorString());
     }
     QByteArray line = file.readLine(65536);
     while (line.endsWith('\n') || line.endsWith('\r')) {

@@ -3,6 +3,7 @@
 
 #include "FeedConfig.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QLocale>
 #include <QMetaObject>
@@ -21,6 +22,12 @@
 namespace k12 {
 
 namespace {
+
+// The context of the texts below in the translations. The window shows the messages; the
+// recorder writes the shorter lines, marked "the recorder's line".
+struct FeedTr {
+    Q_DECLARE_TR_FUNCTIONS(Feed)
+};
 
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
@@ -189,8 +196,8 @@ struct FeedPublisher::State {
         if (s->outageNoticed) {
             s->Post(
                 FeedNotice::Kind::Connected,
-                QStringLiteral("ライブ配信のブローカーに接続しました。\n%1").arg(s->BrokerText()),
-                QStringLiteral("feed connected to %1").arg(s->BrokerText()));
+                FeedTr::tr("ライブ配信のブローカーに接続しました。\n%1").arg(s->BrokerText()),
+                FeedTr::tr("配信: %1 に接続しました", "the recorder's line").arg(s->BrokerText()));
         }
         s->everConnected = true;
         s->outageNoticed = false;
@@ -261,16 +268,18 @@ void FeedPublisher::State::Failed(const QString& reason) {
         outageNoticed = true;
         if (everConnected) {
             Post(FeedNotice::Kind::Lost,
-                 QStringLiteral("ライブ配信のブローカーとの接続が切れました。測定は続け、接続でき"
-                                "次第続きを配信します。\n%1\n%2")
+                 FeedTr::tr("ライブ配信のブローカーとの接続が切れました。測定は続け、接続でき"
+                           "次第続きを配信します。\n%1\n%2")
                      .arg(BrokerText(), why),
-                 QStringLiteral("feed lost %1: %2").arg(BrokerText(), why));
+                 FeedTr::tr("配信: %1 との接続が切れました: %2", "the recorder's line")
+                     .arg(BrokerText(), why));
         } else {
             Post(FeedNotice::Kind::Waiting,
-                 QStringLiteral("ライブ配信のブローカーに接続できません。測定は続け、接続でき次第"
-                                "配信します。\n%1\n%2")
+                 FeedTr::tr("ライブ配信のブローカーに接続できません。測定は続け、接続でき次第"
+                           "配信します。\n%1\n%2")
                      .arg(BrokerText(), why),
-                 QStringLiteral("feed waiting for %1: %2").arg(BrokerText(), why));
+                 FeedTr::tr("配信: %1 に接続できません: %2", "the recorder's line")
+                     .arg(BrokerText(), why));
         }
     }
 }
@@ -374,10 +383,11 @@ void FeedPublisher::State::Done() {
     doneCv.notify_all();
     if (undelivered > 0) {
         Post(FeedNotice::Kind::Undelivered,
-             QStringLiteral("ライブ配信で %1件をブローカーに届けられませんでした。\n%2")
+             FeedTr::tr("ライブ配信で %1件をブローカーに届けられませんでした。\n%2")
                  .arg(undelivered)
                  .arg(BrokerText()),
-             QStringLiteral("feed ended with %1 messages undelivered").arg(undelivered));
+             FeedTr::tr("配信: %1件を届けられないまま終わりました", "the recorder's line")
+                 .arg(undelivered));
     }
     FeedPublisher* target = q;
     QMetaObject::invokeMethod(
@@ -479,7 +489,7 @@ FeedPublisher::~FeedPublisher() {
 std::optional<QString> FeedPublisher::Start(const FeedRunInfo& run) {
     State& s = *d_;
     if (s.mosq) {
-        return QStringLiteral("ライブ配信はすでに始まっています。");
+        return FeedTr::tr("ライブ配信はすでに始まっています。");
     }
     if (auto problem = FeedSettingsProblem(s.settings)) {
         return problem;
@@ -507,7 +517,7 @@ std::optional<QString> FeedPublisher::Start(const FeedRunInfo& run) {
 
     s.mosq = mosquitto_new(s.clientId.constData(), true, &s);
     if (!s.mosq) {
-        return QStringLiteral("ライブ配信を準備できません。\n%1").arg(Reason(MOSQ_ERR_ERRNO));
+        return FeedTr::tr("ライブ配信を準備できません。\n%1").arg(Reason(MOSQ_ERR_ERRNO));
     }
     mosquitto_int_option(s.mosq, MOSQ_OPT_PROTOCOL_VERSION, MQTT_PROTOCOL_V311);
     mosquitto_max_inflight_messages_set(s.mosq, kWindow);
@@ -535,7 +545,7 @@ std::optional<QString> FeedPublisher::Start(const FeedRunInfo& run) {
             }
         }
         if (rc != MOSQ_ERR_SUCCESS) {
-            return QStringLiteral("ライブ配信の TLS を準備できません。\n%1").arg(Reason(rc));
+            return FeedTr::tr("ライブ配信の TLS を準備できません。\n%1").arg(Reason(rc));
         }
     }
     {
@@ -586,11 +596,12 @@ void FeedPublisher::PublishRow(const FeedRow& row) {
         s.lastTime = row.time;
     }
     if (notice) {
-        s.Post(FeedNotice::Kind::Dropping,
-               QStringLiteral("ライブ配信の送信待ちが上限（%1行）を超えたため、古い行から捨てて"
-                              "います。")
-                   .arg(s.tuning.queueRows),
-               QStringLiteral("feed queue full: dropping the oldest rows"));
+        s.Post(
+            FeedNotice::Kind::Dropping,
+            FeedTr::tr("ライブ配信の送信待ちが上限（%1行）を超えたため、古い行から捨てて"
+                      "います。")
+                .arg(s.tuning.queueRows),
+            FeedTr::tr("配信: 送信待ちがいっぱいのため古い行を捨てています", "the recorder's line"));
     }
 }
 
@@ -707,17 +718,17 @@ QString FeedStatusText(const FeedHealth& h) {
     case FeedHealth::Link::Off:
         return {};
     case FeedHealth::Link::Connecting:
-        text = QStringLiteral("配信接続中");
+        text = FeedTr::tr("配信接続中");
         break;
     case FeedHealth::Link::Connected:
-        text = QStringLiteral("配信中");
+        text = FeedTr::tr("配信中");
         break;
     case FeedHealth::Link::Waiting:
-        text = QStringLiteral("配信待ち %1行").arg(QLocale::c().toString(h.queued));
+        text = FeedTr::tr("配信待ち %1行").arg(QLocale::c().toString(h.queued));
         break;
     }
     if (h.dropped > 0) {
-        text += QStringLiteral("（%1行破棄）").arg(QLocale::c().toString(h.dropped));
+        text += FeedTr::tr("（%1行破棄）").arg(QLocale::c().toString(h.dropped));
     }
     return text;
 }
@@ -728,17 +739,17 @@ QString FeedStatusWords(const FeedHealth& h) {
     case FeedHealth::Link::Off:
         return {};
     case FeedHealth::Link::Connecting:
-        text = QStringLiteral("feed connecting");
+        text = FeedTr::tr("配信接続中", "the recorder's status");
         break;
     case FeedHealth::Link::Connected:
-        text = QStringLiteral("feed on");
+        text = FeedTr::tr("配信中", "the recorder's status");
         break;
     case FeedHealth::Link::Waiting:
-        text = QStringLiteral("feed waiting %1 queued").arg(h.queued);
+        text = FeedTr::tr("配信待ち %1件", "the recorder's status").arg(h.queued);
         break;
     }
     if (h.dropped > 0) {
-        text += QStringLiteral(" %1 dropped").arg(h.dropped);
+        text += FeedTr::tr(" %1件破棄", "the recorder's status").arg(h.dropped);
     }
     return text;
 }

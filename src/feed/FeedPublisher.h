@@ -113,7 +113,7 @@ class FeedPublisher : public QObject {
     std::unique_ptr<State> d_;
 };
 
-// A few words for a status line: the window's (Japanese) and the recorder's.
+// A few words for a status line: the window's and the recorder's.
 QString FeedStatusText(const FeedHealth& health);
 QString FeedStatusWords(const FeedHealth& health);
 

@@ -4,6 +4,7 @@
 #include "measurement/Conversions.h"
 #include "measurement/Directions.h"
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <cmath>
 
@@ -13,8 +14,13 @@ namespace {
 
 const QString kHole = QStringLiteral("—");
 
+// The context of the texts below in the translations.
+struct ChartReadingTr {
+    Q_DECLARE_TR_FUNCTIONS(ChartReading)
+};
+
 QString UnitName(int unit) {
-    return QStringLiteral("%1台目").arg(unit + 1);
+    return ChartReadingTr::tr("%1台目").arg(unit + 1);
 }
 
 QString Value(std::optional<double> v) {
@@ -129,7 +135,7 @@ std::vector<UnitSpan> MarkerSpans(const MeasurementStore& md, int32_t a, int32_t
 }
 
 QString RowText(const MeasurementStore& md, int32_t row) {
-    return QStringLiteral("%1 秒（%2 行目）").arg(Seconds(SecondsPerRow(md) * row)).arg(row);
+    return ChartReadingTr::tr("%1 秒（%2 行目）").arg(Seconds(SecondsPerRow(md) * row)).arg(row);
 }
 
 QList<ChartTextLine> ReadoutLines(const MeasurementStore& md, int32_t row, const QDateTime& start) {
@@ -154,10 +160,9 @@ QList<ChartTextLine> MarkerLines(const MeasurementStore& md, int32_t a, int32_t 
     QList<ChartTextLine> lines{
         {QStringLiteral("A: ") + RowText(md, a)},
         {QStringLiteral("B: ") + RowText(md, b)},
-        {QStringLiteral("B−A: %1 秒（%2 行）")
-             .arg(Seconds(SecondsPerRow(md) * (b - a)))
-             .arg(b - a)},
-        {QStringLiteral("\tA\tB\tB−A\t最小\t最大\t平均\t欠測")},
+        {ChartReadingTr::tr("B−A: %1 秒（%n 行）", nullptr, b - a)
+             .arg(Seconds(SecondsPerRow(md) * (b - a)))},
+        {ChartReadingTr::tr("\tA\tB\tB−A\t最小\t最大\t平均\t欠測")},
     };
     for (const UnitSpan& s : MarkerSpans(md, a, b, sums)) {
         const QStringList cells{UnitName(s.unit),     Value(Widen(s.atA)),     Value(Widen(s.atB)),

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "FormMain.h"
 
+#include "CaptionFit.h"
 #include "ChartMouse.h"
 #include "data_files/DataFile.h"
 #include "measurement/Conversions.h"
@@ -94,14 +95,14 @@ void FormMain::BuildControls() {
         w->setGeometry(Tw(l), Tw(t), Tw(width), Tw(height));
     };
 
-    cmdDisp_ = MakeButton(client, QStringLiteral("cmdDisp"), QStringLiteral("データ表示"));
+    cmdDisp_ = MakeButton(client, QStringLiteral("cmdDisp"), tr("データ表示"));
     place(cmdDisp_, 3120, 240, 1335, 495);
-    cmdStart_ = MakeButton(client, QStringLiteral("cmdStart"), QStringLiteral("開始"));
+    cmdStart_ = MakeButton(client, QStringLiteral("cmdStart"), tr("開始"));
     place(cmdStart_, 9360, 120, 1215, 615);
-    cmdStop_ = MakeButton(client, QStringLiteral("cmdStop"), QStringLiteral("停止"));
+    cmdStop_ = MakeButton(client, QStringLiteral("cmdStop"), tr("停止"));
     place(cmdStop_, 10560, 120, 1095, 615);
 
-    frame1_ = new QGroupBox(QStringLiteral("現在値"), client);
+    frame1_ = new QGroupBox(tr("現在値"), client);
     frame1_->setObjectName(QStringLiteral("Frame1"));
     place(frame1_, 360, 720, 1695, 2055);
     const int labelTops[4] = {420, 825, 1215, 1620};
@@ -126,7 +127,7 @@ void FormMain::BuildControls() {
     chartWidget_->setObjectName(QStringLiteral("Chart2D1"));
     place(chartWidget_, 2400, 960, 9615, 5295);
 
-    frame4_ = new QGroupBox(QStringLiteral("表示範囲"), client);
+    frame4_ = new QGroupBox(tr("表示範囲"), client);
     frame4_->setObjectName(QStringLiteral("Frame4"));
     place(frame4_, 360, 3240, 1695, 2415);
     txtVhi_ = new QLineEdit(frame4_);
@@ -141,14 +142,13 @@ void FormMain::BuildControls() {
     auto* down = new QLabel(QStringLiteral("↓"), frame4_);
     down->setObjectName(QStringLiteral("Label4"));
     place(down, 720, 1080, 300, 180);
-    cmdSetScaleY_ = MakeButton(frame4_, QStringLiteral("cmdSetScaleY"), QStringLiteral("設定"));
+    cmdSetScaleY_ = MakeButton(frame4_, QStringLiteral("cmdSetScaleY"), tr("設定"));
     place(cmdSetScaleY_, 478, 1800, 855, 375);
 
     frame2_ = new QGroupBox(client);
     frame2_->setObjectName(QStringLiteral("Frame2"));
     place(frame2_, 3000, 6480, 9015, 975);
-    const QString modes[3] = {QStringLiteral("全表示"), QStringLiteral("自動ｽｸﾛｰﾙ"),
-                              QStringLiteral("手動ｽｸﾛｰﾙ")};
+    const QString modes[3] = {tr("全表示"), tr("自動ｽｸﾛｰﾙ"), tr("手動ｽｸﾛｰﾙ")};
     const int modeLefts[3] = {480, 1920, 3840};
     const int modeWidths[3] = {1095, 1575, 1215};
     for (int i = 0; i < 3; ++i) {
@@ -160,7 +160,7 @@ void FormMain::BuildControls() {
     place(cmdLeft_, 5280, 360, 495, 375);
     cmdRight_ = MakeButton(frame2_, QStringLiteral("cmdRight"), QStringLiteral("→"));
     place(cmdRight_, 5880, 360, 495, 375);
-    auto* label5 = new QLabel(QStringLiteral("表示データ数"), frame2_);
+    auto* label5 = new QLabel(tr("表示データ数"), frame2_);
     label5->setObjectName(QStringLiteral("Label5"));
     place(label5, 6720, 480, 1095, 180);
     combo1_ = new QComboBox(frame2_);
@@ -168,25 +168,24 @@ void FormMain::BuildControls() {
     combo1_->setEditable(false);
     place(combo1_, 7800, 360, 975, 300);
 
-    cmdSetting_ = MakeButton(client, QStringLiteral("cmdSetting"), QStringLiteral("取込設定"));
+    cmdSetting_ = MakeButton(client, QStringLiteral("cmdSetting"), tr("取込設定"));
     place(cmdSetting_, 480, 6840, 1695, 495);
-    cmdMeasInfo_ =
-        MakeButton(client, QStringLiteral("cmdMeasInfo"), QStringLiteral("測定条件保存"));
+    cmdMeasInfo_ = MakeButton(client, QStringLiteral("cmdMeasInfo"), tr("測定条件保存"));
     place(cmdMeasInfo_, 480, 7920, 1695, 495);
-    cmdPrint_ = MakeButton(client, QStringLiteral("cmdPrint"), QStringLiteral("印刷"));
+    cmdPrint_ = MakeButton(client, QStringLiteral("cmdPrint"), tr("印刷"));
     place(cmdPrint_, 3120, 7920, 1335, 495);
-    cmdRead_ = MakeButton(client, QStringLiteral("cmdRead"), QStringLiteral("読込み"));
+    cmdRead_ = MakeButton(client, QStringLiteral("cmdRead"), tr("読込み"));
     place(cmdRead_, 5040, 7920, 1335, 495);
-    cmdSave_ = MakeButton(client, QStringLiteral("cmdSave"), QStringLiteral("保存"));
+    cmdSave_ = MakeButton(client, QStringLiteral("cmdSave"), tr("保存"));
     place(cmdSave_, 6960, 7920, 1335, 495);
-    cmdEnd_ = MakeButton(client, QStringLiteral("cmdEnd"), QStringLiteral("終了"));
+    cmdEnd_ = MakeButton(client, QStringLiteral("cmdEnd"), tr("終了"));
     place(cmdEnd_, 10560, 7920, 1335, 495);
 
     const int moveLefts[4] = {0, 12000, 0, 12000};
     const int moveTops[4] = {0, 0, 8640, 8640};
     for (int i = 0; i < 4; ++i) {
         cmdMove_[i] = MakeButton(client, QStringLiteral("cmdMove_%1").arg(i), QStringLiteral("○"));
-        cmdMove_[i]->setToolTip(QStringLiteral("移動ツールの表示"));
+        cmdMove_[i]->setToolTip(tr("移動ツールの表示"));
         place(cmdMove_[i], moveLefts[i], moveTops[i], 375, 375);
         connect(cmdMove_[i], &QPushButton::clicked, this, [this] {
             if (dialogs_.showMoveTool) {
@@ -216,12 +215,49 @@ void FormMain::BuildControls() {
     statusBar()->setSizeGripEnabled(false);
     statusBar()->setVisible(false);
 
+    FitCaptions(client, label5);
+
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer2_.setObjectName(QStringLiteral("Timer2"));
     connect(&timer1_, &QTimer::timeout, this, &FormMain::OnTimer1Tick);
     connect(&timer2_, &QTimer::timeout, this, &FormMain::OnTimer2Tick);
 
     setFixedSize(sizeHint());
+}
+
+void FormMain::FitCaptions(QWidget* client, QWidget* label5) {
+    // The reference layout holds the Japanese captions; a longer one (English) widens its control
+    // and pushes the controls to its right along, using free room first. Nothing moves when every
+    // caption fits.
+    const int gap = Tw(120);
+    FitRow({optWid_[0], optWid_[1], optWid_[2], cmdLeft_, cmdRight_, label5, combo1_}, gap);
+    FitRow({cmdSetScaleY_}, gap);
+    // A frame holds its controls with the margin it had on the right.
+    const auto holdChildren = [](QWidget* frame, int margin) {
+        int right = 0;
+        for (const QWidget* w : frame->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            right = std::max(right, w->geometry().right() + 1);
+        }
+        frame->resize(std::max(frame->width(), right + margin), frame->height());
+    };
+    holdChildren(frame2_, Tw(9015 - 8775));
+    holdChildren(frame4_, Tw(1695 - 1333));
+    FitRow({cmdMove_[0], cmdDisp_, cmdStart_, cmdStop_, cmdMove_[1]}, gap);
+    FitRow({frame1_, chartWidget_}, gap);
+    FitRow({frame4_, chartWidget_}, gap);
+    FitRow({cmdSetting_, frame2_}, gap);
+    FitRow({cmdMeasInfo_, cmdPrint_, cmdRead_, cmdSave_, cmdEnd_}, gap);
+    // The window grows to keep its right margin; the corner buttons stay in the corners.
+    int width = std::max(client->width(), cmdMove_[1]->geometry().right() + 1);
+    for (const QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        if (w != cmdMove_[1] && w != cmdMove_[3]) {
+            width = std::max(width, w->geometry().right() + 1 + Tw(12375 - 12015));
+        }
+    }
+    client->setFixedSize(width, client->height());
+    for (QPushButton* corner : {cmdMove_[1], cmdMove_[3]}) {
+        corner->move(client->width() - corner->width(), corner->y());
+    }
 }
 
 void FormMain::Load() {
@@ -283,7 +319,7 @@ void FormMain::ShowUnitFaults() {
 void FormMain::MarkUnitLabel(int i, bool down) {
     QLabel* label = label1_[i];
     if (down) {
-        label->setText(QStringLiteral("エラー"));
+        label->setText(tr("エラー"));
         label->setToolTip(engine_.LastError(i));
     } else if (labelShowsError_[i]) {
         label->setToolTip(QString());
@@ -310,8 +346,11 @@ void FormMain::StyleUnitLabel(int i) {
 }
 
 void FormMain::DispConnectflg() {
-    chart_.setSeriesLabels({QStringLiteral("1台目"), QStringLiteral("2台目"),
-                            QStringLiteral("3台目"), QStringLiteral("4台目")});
+    QStringList labels;
+    for (int i = 1; i <= UNIT_COUNT; ++i) {
+        labels << tr("%1台目").arg(i);
+    }
+    chart_.setSeriesLabels(labels);
 }
 
 bool FormMain::IsDatalistOpen() const {
@@ -330,14 +369,14 @@ void FormMain::CloseDatalist() {
 
 void FormMain::closeEvent(QCloseEvent* event) {
     if (!cmdStart_->isEnabled()) {
-        messages_.show(QStringLiteral("測定中です。中止してから終了して下さい。"),
-                       QStringLiteral("エラーメッセージ"), MsgButtons::Ok, MsgIcon::Error);
+        messages_.show(tr("測定中です。中止してから終了して下さい。"), tr("エラーメッセージ"),
+                       MsgButtons::Ok, MsgIcon::Error);
         event->ignore();
         return;
     }
-    const QString question =
-        md_.SampleCount < 1 ? QStringLiteral("終了しますか？")
-                            : QStringLiteral("データが消去されます。終了してもよろしいですか？");
+    const QString question = md_.SampleCount < 1
+                                 ? tr("終了しますか？")
+                                 : tr("データが消去されます。終了してもよろしいですか？");
     if (messages_.show(question, kMessageTitle, MsgButtons::YesNo, MsgIcon::Question) !=
         MsgAnswer::Yes) {
         event->ignore();
@@ -352,8 +391,8 @@ void FormMain::closeEvent(QCloseEvent* event) {
 
 void FormMain::CmdSettingClick() {
     if (md_.SampleCount >= 1 &&
-        messages_.show(QStringLiteral("設定を変更するとデータが消去されます。よろしいですか？"),
-                       kMessageTitle, MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
+        messages_.show(tr("設定を変更するとデータが消去されます。よろしいですか？"), kMessageTitle,
+                       MsgButtons::YesNo, MsgIcon::Question) != MsgAnswer::Yes) {
         return;
     }
     md_.SettingChanged = false;
@@ -384,7 +423,7 @@ void FormMain::CmdMeasInfoClick() {
 
 void FormMain::CmdDispClick() {
     if (md_.SampleCount < 1) {
-        Message(QStringLiteral("データがありません"));
+        Message(tr("データがありません"));
         return;
     }
     if (!dialogs_.openDatalist) {
@@ -404,7 +443,7 @@ void FormMain::CmdDispClick() {
 
 void FormMain::CmdSaveClick() {
     if (md_.SampleCount < 1) {
-        Message(QStringLiteral("測定データがありません。"));
+        Message(tr("測定データがありません。"));
         return;
     }
     if (dialogs_.saveData && dialogs_.saveData(this)) {
@@ -446,10 +485,9 @@ void FormMain::OfferUnsavedRun() {
         return;
     }
     const QString question =
-        QStringLiteral(
-            "保存されていない測定データがあります（開始時刻 %1、%2件）。読み込みますか？")
-            .arg(leftover->startTime.trimmed())
-            .arg(leftover->rows);
+        tr("保存されていない測定データがあります（開始時刻 %1、%n件）。読み込みますか？", nullptr,
+           leftover->rows)
+            .arg(leftover->startTime.trimmed());
     if (messages_.show(question, kAppTitle, MsgButtons::YesNo, MsgIcon::Question) !=
         MsgAnswer::Yes) {
         // Kept aside, never deleted by one click.

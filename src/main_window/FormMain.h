@@ -93,6 +93,8 @@ class FormMain : public QMainWindow {
 
   private:
     void BuildControls();
+    // Widens controls whose captions do not fit the reference layout; the window grows.
+    void FitCaptions(QWidget* client, QWidget* label5);
     void Load();
 
     void SetButtonState();

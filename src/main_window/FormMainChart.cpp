@@ -17,10 +17,12 @@ namespace k12 {
 namespace {
 
 const QString kMessageTitle = QStringLiteral("Message");
-const QString kBadRange = QStringLiteral("設定値に誤りがあります。");
+QString BadRange() {
+    return FormMain::tr("設定値に誤りがあります。");
+}
 
 QString Header(const QString& startTime) {
-    return QStringLiteral("開始時刻 [ ") + startTime + QStringLiteral(" ]");
+    return FormMain::tr("開始時刻 [ ") + startTime + QStringLiteral(" ]");
 }
 
 } // namespace
@@ -75,8 +77,8 @@ void FormMain::ResetGraph() {
     chart_.suspendRepaint();
     GrDrawData(1);
     chart_.setHeaderText(Header(md_.StartTime));
-    chart_.setAxisTitle(ChartAxis::X, QStringLiteral("開始からの経過時間（秒）"));
-    chart_.setAxisTitle(ChartAxis::Y, QStringLiteral("度"));
+    chart_.setAxisTitle(ChartAxis::X, tr("開始からの経過時間（秒）"));
+    chart_.setAxisTitle(ChartAxis::Y, tr("度"));
     chart_.setHeaderPlacement(3);
     DispConnectflg();
     chart_.resumeRepaint();
@@ -210,7 +212,7 @@ bool FormMain::SetGraphParam() {
         SetAxesY(md_.YMin, md_.YMax);
         SetAxesX(md_.ViewStart, md_.ViewEnd);
     } else {
-        messages_.show(kBadRange, kMessageTitle, MsgButtons::Ok, MsgIcon::None);
+        messages_.show(BadRange(), kMessageTitle, MsgButtons::Ok, MsgIcon::None);
         // The boxes show the range in force and stay usable, so a rejected text cannot lock
         // them (a file read disables them) or be rejected again at every start.
         EnableScaleY(true);
@@ -368,7 +370,7 @@ void FormMain::CmdSetScaleYClick() {
         md_.YMin = *low;
         SetAxesY(md_.YMin, md_.YMax);
     } else {
-        messages_.show(kBadRange, kMessageTitle, MsgButtons::Ok, MsgIcon::None);
+        messages_.show(BadRange(), kMessageTitle, MsgButtons::Ok, MsgIcon::None);
     }
 }
 
@@ -381,7 +383,7 @@ void FormMain::ReplayData() {
     InitGraphParam(true);
     chart_.resetLabels();
     SetGraphParam();
-    chart_.setHeaderText(QStringLiteral("開始時刻  ") + md_.StartTime);
+    chart_.setHeaderText(tr("開始時刻  ") + md_.StartTime);
     chart_.setHeaderPlacement(3);
     const int32_t n = md_.SampleCount;
     md_.SampleCount = 0;

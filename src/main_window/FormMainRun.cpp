@@ -35,7 +35,7 @@ void FormMain::CmdStartClick() {
         return;
     }
     if (md_.SampleCount >= 1 &&
-        messages_.show(QStringLiteral("測定を開始するとデータが消去されます。よろしいですか？"),
+        messages_.show(tr("測定を開始するとデータが消去されます。よろしいですか？"),
                        QStringLiteral("Message"), MsgButtons::YesNo,
                        MsgIcon::Question) != MsgAnswer::Yes) {
         return;
@@ -64,7 +64,7 @@ void FormMain::CmdStartClick() {
         }
         StyleUnitLabel(i);
     }
-    chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
+    chart_.setHeaderText(tr("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
     chart_.setHeaderPlacement(3);
     ShowPieceStatus();
     if (report.ended) {
@@ -162,7 +162,7 @@ void FormMain::ShowNextPiece() {
     ClearChartLines();
     ResetViewX();
     SetAxesX(md_.ViewStart, md_.ViewEnd);
-    chart_.setHeaderText(QStringLiteral("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
+    chart_.setHeaderText(tr("開始時刻 [ ") + md_.StartTime + QStringLiteral(" ]"));
 }
 
 void FormMain::ShowPieceStatus() {
@@ -171,11 +171,11 @@ void FormMain::ShowPieceStatus() {
     if (shown) {
         QStringList parts;
         if (md_.ContinueWhenFull) {
-            QString text = QStringLiteral("現在のファイル: %1 行　保存したファイル: %2")
+            QString text = tr("現在のファイル: %1 行　保存したファイル: %2")
                                .arg(md_.SampleCount)
                                .arg(engine_.PiecesWritten());
             if (!engine_.LastPiece().isEmpty()) {
-                text += QStringLiteral("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
+                text += tr("　保存済み: ") + QFileInfo(engine_.LastPiece()).fileName();
             }
             parts << text;
         }
@@ -186,7 +186,7 @@ void FormMain::ShowPieceStatus() {
         for (const auto& [key, alert] : alertTexts_) {
             parts << alert;
         }
-        lblPieces_->setText(parts.join(QStringLiteral("　")));
+        lblPieces_->setText(parts.join(tr("　", "between the status line's parts")));
     }
     if (statusBar()->isVisibleTo(this) != shown) {
         statusBar()->setVisible(shown);

@@ -3,6 +3,7 @@
 
 #include "Conversions.h"
 
+#include <QCoreApplication>
 #include <QStringList>
 #include <cmath>
 
@@ -16,18 +17,37 @@ size_t Index(AlertKind kind) {
     return static_cast<size_t>(kind);
 }
 
+// The context of the texts below in the translations.
+struct AlertsTr {
+    Q_DECLARE_TR_FUNCTIONS(Alerts)
+};
+
 QString UnitName(int unit) {
-    return QStringLiteral("%1台目").arg(unit + 1);
+    return AlertsTr::tr("%1台目").arg(unit + 1);
 }
 
+// The limit's name in the window's texts.
 QString KindCaption(AlertKind kind) {
     switch (kind) {
     case AlertKind::High:
-        return QStringLiteral("上限");
+        return AlertsTr::tr("上限", "the high limit");
     case AlertKind::Low:
-        return QStringLiteral("下限");
+        return AlertsTr::tr("下限", "the low limit");
     case AlertKind::Change:
-        return QStringLiteral("変化");
+        return AlertsTr::tr("変化", "the limit of change");
+    }
+    return {};
+}
+
+// The limit's name in the recorder's lines.
+QString KindWord(AlertKind kind) {
+    switch (kind) {
+    case AlertKind::High:
+        return AlertsTr::tr("上限", "the recorder's word for the kind");
+    case AlertKind::Low:
+        return AlertsTr::tr("下限", "the recorder's word for the kind");
+    case AlertKind::Change:
+        return AlertsTr::tr("変化", "the recorder's word for the kind");
     }
     return {};
 }
@@ -44,11 +64,12 @@ std::variant<std::optional<double>, QString> ParseLimit(const QString& text, int
     if (v && std::isfinite(*v) && (change ? *v > 0.0 : *v >= -180.0) && *v <= 180.0) {
         return std::optional<double>(*v);
     }
-    return QStringLiteral(
-               "%1の警報の%2に誤りがあります。\n%3の度数を入力してください（空欄: なし）。")
-        .arg(UnitName(unit), KindCaption(kind),
-             change ? QStringLiteral("0 より大きく 180 まで")
-                    : QStringLiteral("-180 から 180 まで"));
+    return (change
+                ? AlertsTr::tr("%1の警報の%2に誤りがあります。\n0 より大きく 180 までの度数を入力して"
+                            "ください（空欄: なし）。")
+                : AlertsTr::tr("%1の警報の%2に誤りがあります。\n-180 から 180 までの度数を入力して"
+                            "ください（空欄: なし）。"))
+        .arg(UnitName(unit), KindCaption(kind));
 }
 
 // The distance of two directions in degrees, 0..180.
@@ -82,7 +103,7 @@ std::variant<AlertLimits, QString> ParseAlertSettings(const AlertSettings& s) {
                                       : limits.change)[i] = v;
         }
         if (limits.high[i] && limits.low[i] && *limits.low[i] >= *limits.high[i]) {
-            return QStringLiteral("%1の警報の下限が上限以上になっています。").arg(UnitName(u));
+            return AlertsTr::tr("%1の警報の下限が上限以上になっています。").arg(UnitName(u));
         }
     }
     return limits;
@@ -171,31 +192,32 @@ QString AlertMessage(const AlertTransition& t) {
     const QString head = UnitName(t.unit);
     const QString limit = KindCaption(t.kind) + QLatin1Char(' ') + Degrees(t.limit) + u'°';
     if (!t.raised) {
-        return QStringLiteral("%1 警報解除: %2（%3°）").arg(head, limit, FormatFixed3(t.value));
+        return AlertsTr::tr("%1 警報解除: %2（%3°）").arg(head, limit, FormatFixed3(t.value));
     }
     switch (t.kind) {
     case AlertKind::High:
-        return QStringLiteral("%1 警報: %2 を超えました（%3°）")
-            .arg(head, limit, FormatFixed3(t.value));
+        return AlertsTr::tr("%1 警報: %2 を超えました（%3°）").arg(head, limit, FormatFixed3(t.value));
     case AlertKind::Low:
-        return QStringLiteral("%1 警報: %2 を下回りました（%3°）")
+        return AlertsTr::tr("%1 警報: %2 を下回りました（%3°）")
             .arg(head, limit, FormatFixed3(t.value));
     case AlertKind::Change:
-        return QStringLiteral("%1 警報: %2 を超えました（%3°、開始時から %4°）")
+        return AlertsTr::tr("%1 警報: %2 を超えました（%3°、開始時から %4°）")
             .arg(head, limit, FormatFixed3(t.value), FormatFixed3(t.change));
     }
     return {};
 }
 
 QString AlertEventLine(const AlertTransition& t) {
-    QString line = QStringLiteral("unit %1 alert %2: %3 %4 (%5")
-                       .arg(t.unit + 1)
-                       .arg(t.raised ? QStringLiteral("raised") : QStringLiteral("cleared"),
-                            AlertKindName(t.kind), Degrees(t.limit), FormatFixed3(t.value));
+    const QString unit = QString::number(t.unit + 1);
+    const QString value = FormatFixed3(t.value);
     if (t.kind == AlertKind::Change) {
-        line += QStringLiteral(", %1 from the first value").arg(FormatFixed3(t.change));
+        return (t.raised ? AlertsTr::tr("%1台目 警報発生: %2 %3（%4、開始時から %5）")
+                         : AlertsTr::tr("%1台目 警報解除: %2 %3（%4、開始時から %5）"))
+            .arg(unit, KindWord(t.kind), Degrees(t.limit), value, FormatFixed3(t.change));
     }
-    return line + QLatin1Char(')');
+    return (t.raised ? AlertsTr::tr("%1台目 警報発生: %2 %3（%4）")
+                     : AlertsTr::tr("%1台目 警報解除: %2 %3（%4）"))
+        .arg(unit, KindWord(t.kind), Degrees(t.limit), value);
 }
 
 QString AlertLimitsDescription(const AlertLimits& limits) {
@@ -208,7 +230,7 @@ QString AlertLimitsDescription(const AlertLimits& limits) {
              {AlertKind::Change, limits.change[i]}}};
         for (const auto& [kind, v] : all) {
             if (v) {
-                set << AlertKindName(kind) + QLatin1Char(' ') + Degrees(*v);
+                set << KindWord(kind) + QLatin1Char(' ') + Degrees(*v);
             }
         }
         if (!set.isEmpty()) {

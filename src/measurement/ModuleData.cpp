@@ -3,10 +3,14 @@
 
 #include "Conversions.h"
 
+#include <QCoreApplication>
+
 namespace k12 {
 
 QString UnitFailureText(int unit, const DeviceError& error) {
-    return QStringLiteral("%1台目: %2").arg(unit + 1).arg(error.description());
+    return QCoreApplication::translate("ModuleData", "%1台目: %2")
+        .arg(unit + 1)
+        .arg(error.description());
 }
 
 ModuleData::ModuleData(SerialPortFactory portFactory, MessageBox& messages)

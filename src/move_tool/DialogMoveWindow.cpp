@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "move_tool/DialogMoveWindow.h"
 
+#include <QCoreApplication>
 #include <QPushButton>
 #include <QScreen>
 #include <cmath>
@@ -19,11 +20,11 @@ struct ButtonSpec {
 };
 
 constexpr std::array<ButtonSpec, DialogMoveWindow::kButtonCount> kButtons{{
-    {"←", "左に移動", 120, 600},
-    {"→", "右に移動", 1080, 600},
-    {"↑", "上に移動", 600, 120},
-    {"↓", "下に移動", 600, 1080},
-    {"□", "左上合わせ", 600, 600},
+    {"←", QT_TRANSLATE_NOOP("MoveTool", "左に移動"), 120, 600},
+    {"→", QT_TRANSLATE_NOOP("MoveTool", "右に移動"), 1080, 600},
+    {"↑", QT_TRANSLATE_NOOP("MoveTool", "上に移動"), 600, 120},
+    {"↓", QT_TRANSLATE_NOOP("MoveTool", "下に移動"), 600, 1080},
+    {"□", QT_TRANSLATE_NOOP("MoveTool", "左上合わせ"), 600, 600},
 }};
 constexpr int kButtonTwips = 375;
 constexpr int kClientWidthTwips = 1560;
@@ -42,13 +43,13 @@ DialogMoveWindow::DialogMoveWindow(QWidget* mainWindow, double twipsPerPixel)
       m_main(mainWindow),
       m_twipsPerPixel(twipsPerPixel > 0.0 ? twipsPerPixel : ScreenTwipsPerPixel(mainWindow)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QStringLiteral("移動"));
+    setWindowTitle(QCoreApplication::translate("MoveTool", "移動"));
     const auto px = [this](int twips) { return RoundToInt(twips / m_twipsPerPixel); };
     setFixedSize(px(kClientWidthTwips), px(kClientHeightTwips));
     for (int i = 0; i < kButtonCount; ++i) {
         const ButtonSpec& spec = kButtons.at(static_cast<size_t>(i));
         auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
-        button->setToolTip(QString::fromUtf8(spec.toolTip));
+        button->setToolTip(QCoreApplication::translate("MoveTool", spec.toolTip));
         button->setGeometry(px(spec.left), px(spec.top), px(kButtonTwips), px(kButtonTwips));
         button->setFocusPolicy(Qt::NoFocus);
         connect(button, &QPushButton::clicked, this, [this, i] { MoveMain(i); });

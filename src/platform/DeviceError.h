@@ -7,7 +7,7 @@
 namespace k12 {
 
 // The one error type raised by the unit link and by the serial layer below it:
-// a number and a Japanese description shown to the operator.
+// a number and a description shown to the operator (in the program's language).
 class DeviceError : public std::exception {
 public:
     DeviceError(int number, QString description)

@@ -2,6 +2,7 @@
 #include "QtFileDialog.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -109,8 +110,12 @@ std::optional<QString> QtFileDialog::saveFileName(QWidget* parent, const QString
         }
         const QFileInfo info(*path);
         const QString text =
-            info.exists() ? QStringLiteral("%1 は既に存在します。\n上書きしますか？").arg(*path)
-                          : QStringLiteral("%1 は存在しません。\n作成しますか？").arg(*path);
+            info.exists()
+                ? QCoreApplication::translate("FileDialog",
+                                              "%1 は既に存在します。\n上書きしますか？")
+                      .arg(*path)
+                : QCoreApplication::translate("FileDialog", "%1 は存在しません。\n作成しますか？")
+                      .arg(*path);
         if (messages_.show(text, QStringLiteral("Message"), MsgButtons::YesNo, MsgIcon::Question) ==
             MsgAnswer::Yes) {
             return path;

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QtMessageBox.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -29,8 +30,10 @@ MsgAnswer QtMessageBox::show(const QString& text, const QString& title, MsgButto
     box.setText(text);
     box.setIcon(ToQt(icon));
     if (buttons == MsgButtons::YesNo) {
-        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        QPushButton* yes = box.addButton(QCoreApplication::translate("MessageBox", "はい(&Y)"),
+                                         QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QCoreApplication::translate("MessageBox", "いいえ(&N)"),
+                                        QMessageBox::NoRole);
         box.setDefaultButton(yes);
         // Esc and the close box answer No.
         box.setEscapeButton(no);

@@ -3,6 +3,7 @@
 
 #include "PortMap.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
 #include <cerrno>
@@ -64,8 +65,10 @@ QString QtSerialPort::label(const QString& device) const {
 void QtSerialPort::setSettings(const QString& settings) {
     const QStringList parts = settings.split(QLatin1Char(','));
     const auto bad = [&] {
-        return DeviceError(serial_error::BadSettings,
-                           QStringLiteral("通信設定 \"%1\" が正しくありません。").arg(settings));
+        return DeviceError(
+            serial_error::BadSettings,
+            QCoreApplication::translate("SerialPort", "通信設定 \"%1\" が正しくありません。")
+                .arg(settings));
     };
     if (parts.size() != 4)
         throw bad();
@@ -111,9 +114,10 @@ void QtSerialPort::applySettings() {
     if (!ok) {
         const QString reason = port_.errorString();
         port_.clearError();
-        throw DeviceError(serial_error::BadSettings,
-                          QStringLiteral("%1 に通信設定を適用できません (%2)。")
-                              .arg(label(port_.portName()), reason));
+        throw DeviceError(
+            serial_error::BadSettings,
+            QCoreApplication::translate("SerialPort", "%1 に通信設定を適用できません (%2)。")
+                .arg(label(port_.portName()), reason));
     }
 }
 
@@ -122,8 +126,9 @@ void QtSerialPort::open() {
     const QString device = mapper_(portNo_);
     const QString name = label(device);
     if (device.isEmpty() || !QFileInfo::exists(device))
-        throw DeviceError(serial_error::NotFound,
-                          QStringLiteral("%1 が見つかりません。").arg(name));
+        throw DeviceError(
+            serial_error::NotFound,
+            QCoreApplication::translate("SerialPort", "%1 が見つかりません。").arg(name));
 
     port_.setPortName(device);
     applySettings();
@@ -133,20 +138,25 @@ void QtSerialPort::open() {
         port_.clearError();
         switch (error) {
         case QSerialPort::DeviceNotFoundError:
-            throw DeviceError(serial_error::NotFound,
-                              QStringLiteral("%1 が見つかりません。").arg(name));
+            throw DeviceError(
+                serial_error::NotFound,
+                QCoreApplication::translate("SerialPort", "%1 が見つかりません。").arg(name));
         case QSerialPort::PermissionError:
             // QSerialPort reports a held lock or an exclusive device as a permission error too.
             if (::access(device.toLocal8Bit().constData(), R_OK | W_OK) != 0 && errno == EACCES)
                 throw DeviceError(serial_error::PermissionDenied,
-                                  QStringLiteral("%1 を開く権限がありません。ユーザーを dialout "
-                                                 "グループに追加してください。")
+                                  QCoreApplication::translate(
+                                      "SerialPort", "%1 を開く権限がありません。ユーザーを dialout "
+                                                    "グループに追加してください。")
                                       .arg(name));
-            throw DeviceError(serial_error::InUse,
-                              QStringLiteral("%1 は他のプログラムが使用中です。").arg(name));
+            throw DeviceError(
+                serial_error::InUse,
+                QCoreApplication::translate("SerialPort", "%1 は他のプログラムが使用中です。")
+                    .arg(name));
         default:
             throw DeviceError(serial_error::OpenFailed,
-                              QStringLiteral("%1 を開けません (%2)。").arg(name, reason));
+                              QCoreApplication::translate("SerialPort", "%1 を開けません (%2)。")
+                                  .arg(name, reason));
         }
     }
     openDevice_ = device;
@@ -175,8 +185,10 @@ bool QtSerialPort::isOpen() const {
 void QtSerialPort::noteError(QSerialPort::SerialPortError error) {
     if (failure_ || openDevice_.isEmpty() || !isLineFailure(error))
         return;
-    failure_ = DeviceError(serial_error::LineFailed,
-                           QStringLiteral("%1 との通信が切断されました。").arg(label(openDevice_)));
+    failure_ =
+        DeviceError(serial_error::LineFailed,
+                    QCoreApplication::translate("SerialPort", "%1 との通信が切断されました。")
+                        .arg(label(openDevice_)));
     // A hung-up device keeps reporting readiness to the event loop; stop listening to it once
     // the current notification is over.
     QMetaObject::invokeMethod(

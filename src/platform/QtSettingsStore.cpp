@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "QtSettingsStore.h"
 
+#include <QCoreApplication>
+
 namespace k12 {
 
 QtSettingsStore::QtSettingsStore()
@@ -36,9 +38,11 @@ QString QtSettingsStore::sync() {
     case QSettings::NoError:
         return {};
     case QSettings::AccessError:
-        return QStringLiteral("設定ファイルに書き込めません: %1").arg(settings_.fileName());
+        return QCoreApplication::translate("Settings", "設定ファイルに書き込めません: %1")
+            .arg(settings_.fileName());
     case QSettings::FormatError:
-        return QStringLiteral("設定ファイルの形式が正しくありません: %1").arg(settings_.fileName());
+        return QCoreApplication::translate("Settings", "設定ファイルの形式が正しくありません: %1")
+            .arg(settings_.fileName());
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include "platform/MessageBox.h"
 #include "printing/MyPrinter.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -16,11 +17,10 @@ namespace k12 {
 namespace {
 
 const QString kMsgTitle = QStringLiteral("Message");
-const QString kNoData = QStringLiteral("データがありません。");
-const QString kBadPrinterName = QStringLiteral("プリンタ名が無効です。");
-const QString kPrinterNotFound = QStringLiteral("指定のプリンタがみつかりません。");
-const QString kChartError = QStringLiteral("グラフ印刷エラー");
-const QString kPrintFailed = QStringLiteral("印刷できませんでした。");
+
+QString PrintFailed() {
+    return QCoreApplication::translate("Printing", "印刷できませんでした。");
+}
 
 } // namespace
 
@@ -68,10 +68,12 @@ std::unique_ptr<QPrinter> PrintCommand::MakePrinter(const PrintSettings& setting
         if (settings.printerName.isEmpty() ||
             QPrinterInfo::printerInfo(settings.printerName).isNull()) {
             if (error != nullptr) {
-                *error = settings.printerName.isEmpty()
-                             ? QStringLiteral("プリンタが選択されていません。")
-                             : QStringLiteral("プリンタ「%1」を使用できません。")
-                                   .arg(settings.printerName);
+                *error =
+                    settings.printerName.isEmpty()
+                        ? QCoreApplication::translate("Printing", "プリンタが選択されていません。")
+                        : QCoreApplication::translate("Printing",
+                                                      "プリンタ「%1」を使用できません。")
+                              .arg(settings.printerName);
             }
             return nullptr;
         }
@@ -92,21 +94,22 @@ std::unique_ptr<QPrinter> PrintCommand::MakePrinter(const PrintSettings& setting
 
 void PrintCommand::Run(QWidget* parent) {
     if (m_store.SampleCount < 1) {
-        ShowMessage(kNoData);
+        ShowMessage(QCoreApplication::translate("Printing", "データがありません。"));
         return;
     }
     PrintSettings preset = m_current;
     preset.orientation = QPageLayout::Landscape;
     const std::optional<PrintSettings> chosen = m_dialog.choose(parent, preset);
     if (!chosen) {
-        ShowMessage(kBadPrinterName);
+        ShowMessage(QCoreApplication::translate("Printing", "プリンタ名が無効です。"));
         return;
     }
     PrintSettings next = *chosen;
     if (chosen->outputFile.isEmpty()) {
         const std::optional<QString> match = MatchPrinter(m_installed(), chosen->printerName);
         if (!match) {
-            ShowMessage(kPrinterNotFound);
+            ShowMessage(
+                QCoreApplication::translate("Printing", "指定のプリンタがみつかりません。"));
             return;
         }
         next.printerName = *match;
@@ -122,30 +125,30 @@ bool PrintCommand::PrintDatGraph() {
     QTemporaryDir tempDir;
     const QString picturePath = tempDir.filePath(QStringLiteral("chart.svg"));
     if (!tempDir.isValid() || !m_chart.exportPicture(picturePath)) {
-        ShowMessage(kChartError);
+        ShowMessage(QCoreApplication::translate("Printing", "グラフ印刷エラー"));
         return false;
     }
 
     QString error;
     const std::unique_ptr<QPrinter> printer = MakePrinter(m_current, &error);
     if (!printer) {
-        ShowMessage(kPrintFailed + QLatin1Char('\n') + error);
+        ShowMessage(PrintFailed() + QLatin1Char('\n') + error);
         return false;
     }
     MyPrinter page;
     page.SetPrinter(printer.get());
     page.PrDate(QLocale().toString(m_clock.now(), QLocale::ShortFormat));
     page.PrTitle(kTitle);
-    double y = page.PrSubTitle(QStringLiteral("＜取込設定＞"));
+    double y = page.PrSubTitle(QCoreApplication::translate("Printing", "＜取込設定＞"));
     const double h = page.GetStrH();
-    page.PrMeasParam(y, QStringLiteral("測定日"), false);
+    page.PrMeasParam(y, QCoreApplication::translate("Printing", "測定日"), false);
     page.PrMeasParam(y, m_store.StartTime, true);
     y += h;
-    page.PrMeasParam(y, QStringLiteral("測定間隔"), false);
+    page.PrMeasParam(y, QCoreApplication::translate("Printing", "測定間隔"), false);
     page.PrMeasParam(y, IntervalText(m_store.TimerType, m_store.IntervalTM), true);
     // The chart starts no higher than one line step below the last header line.
     if (!page.PrintGraph(picturePath, y + h) || !page.EndPrint()) {
-        ShowMessage(kPrintFailed + QLatin1Char('\n') + page.ErrorString());
+        ShowMessage(PrintFailed() + QLatin1Char('\n') + page.ErrorString());
         return false;
     }
     return true;

@@ -3,6 +3,7 @@
 
 #include "platform/Fonts.h"
 
+#include <QCoreApplication>
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
@@ -78,7 +79,7 @@ void MyPrinter::PrDate(const QString& mdate) {
 bool MyPrinter::PrintGraph(const QString& fname, double minTop) {
     auto picture = std::make_shared<QSvgRenderer>(fname);
     if (!picture->isValid()) {
-        m_error = QStringLiteral("グラフの画像を読み込めません。");
+        m_error = QCoreApplication::translate("Printing", "グラフの画像を読み込めません。");
         return false;
     }
     constexpr double kHeight = 12.5;
@@ -95,12 +96,12 @@ bool MyPrinter::PrintGraph(const QString& fname, double minTop) {
 
 bool MyPrinter::EndPrint() {
     if (PrnObj == nullptr) {
-        m_error = QStringLiteral("プリンタが設定されていません。");
+        m_error = QCoreApplication::translate("Printing", "プリンタが設定されていません。");
         return false;
     }
     QPainter painter;
     if (!painter.begin(PrnObj)) {
-        m_error = QStringLiteral("プリンタを使用できません。");
+        m_error = QCoreApplication::translate("Printing", "プリンタを使用できません。");
         return false;
     }
     const double dotsPerCm = PrnObj->resolution() / kCmPerInch;
@@ -122,7 +123,7 @@ bool MyPrinter::EndPrint() {
         }
     }
     if (!painter.end() || PrnObj->printerState() == QPrinter::Error) {
-        m_error = QStringLiteral("印刷ジョブを終了できません。");
+        m_error = QCoreApplication::translate("Printing", "印刷ジョブを終了できません。");
         return false;
     }
     return true;

@@ -25,7 +25,6 @@ namespace k12 {
 
 namespace {
 
-const QString kErrorTitle = QStringLiteral("エラーメッセージ");
 // Wide enough for a /dev/ttyUSB name; longer names are shortened in the middle.
 constexpr int kDeviceLabelWidth = 260;
 
@@ -60,14 +59,14 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
     : QDialog(parent), store_(store), messages_(messages), files_(files),
       portDevice_(std::move(portDevice)) {
     setObjectName(QStringLiteral("DialogSetting"));
-    setWindowTitle(QStringLiteral("取込設定"));
+    setWindowTitle(tr("取込設定"));
     setModal(true);
 
-    auto* frame1 = new QGroupBox(QStringLiteral("comポート番号"), this);
+    auto* frame1 = new QGroupBox(tr("comポート番号"), this);
     frame1->setObjectName(QStringLiteral("Frame1"));
     auto* portGrid = new QGridLayout(frame1);
-    const QString unitCaptions[UNIT_COUNT] = {QStringLiteral("1台目"), QStringLiteral("２台目"),
-                                              QStringLiteral("３台目"), QStringLiteral("４台目")};
+    const QString unitCaptions[UNIT_COUNT] = {tr("1台目"), tr("２台目"), tr("３台目"),
+                                              tr("４台目")};
     for (int i = 0; i < UNIT_COUNT; ++i) {
         auto* chk = new QCheckBox(unitCaptions[i], frame1);
         chk->setObjectName(QStringLiteral("chkID_%1").arg(i));
@@ -90,12 +89,12 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
         }
     }
 
-    auto* frame2 = new QGroupBox(QStringLiteral("測定間隔"), this);
+    auto* frame2 = new QGroupBox(tr("測定間隔"), this);
     frame2->setObjectName(QStringLiteral("Frame2"));
     auto* timeGrid = new QGridLayout(frame2);
     auto* group = new QButtonGroup(this);
-    const QString timerCaptions[2] = {QStringLiteral("装置タイマー"), QStringLiteral("PCタイマー")};
-    const QString unitLabels[2] = {QStringLiteral("×100msec"), QStringLiteral("秒")};
+    const QString timerCaptions[2] = {tr("装置タイマー"), tr("PCタイマー")};
+    const QString unitLabels[2] = {tr("×100msec"), tr("秒")};
     for (int i = 0; i < 2; ++i) {
         auto* opt = new QRadioButton(timerCaptions[i], frame2);
         opt->setObjectName(QStringLiteral("optTimer_%1").arg(i));
@@ -111,27 +110,27 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
         txtTime_[static_cast<size_t>(i)] = txt;
     }
 
-    chkContinueOnError_ = new QCheckBox(QStringLiteral("エラー時も測定を続ける"), this);
+    chkContinueOnError_ = new QCheckBox(tr("エラー時も測定を続ける"), this);
     chkContinueOnError_->setObjectName(QStringLiteral("chkContinueOnError"));
 
-    chkContinueWhenFull_ = new QCheckBox(QStringLiteral("満杯時に保存して測定を続ける"), this);
+    chkContinueWhenFull_ = new QCheckBox(tr("満杯時に保存して測定を続ける"), this);
     chkContinueWhenFull_->setObjectName(QStringLiteral("chkContinueWhenFull"));
-    auto* lblSaveFolder = new QLabel(QStringLiteral("保存先"), this);
+    auto* lblSaveFolder = new QLabel(tr("保存先"), this);
     txtSaveFolder_ = new QLineEdit(this);
     txtSaveFolder_->setObjectName(QStringLiteral("txtSaveFolder"));
     txtSaveFolder_->setMinimumWidth(
         txtSaveFolder_->fontMetrics().horizontalAdvance(QStringLiteral("/home/operator/k12data")));
     lblSaveFolder->setBuddy(txtSaveFolder_);
-    auto* cmdSaveFolder = new QPushButton(QStringLiteral("参照..."), this);
+    auto* cmdSaveFolder = new QPushButton(tr("参照..."), this);
     cmdSaveFolder->setObjectName(QStringLiteral("cmdSaveFolder"));
     connect(cmdSaveFolder, &QPushButton::clicked, this, &DialogSetting::cmdSaveFolder_Click);
-    auto* lblMinutes = new QLabel(QStringLiteral("測定時間"), this);
+    auto* lblMinutes = new QLabel(tr("測定時間"), this);
     txtStopAfterMinutes_ = new QLineEdit(this);
     txtStopAfterMinutes_->setObjectName(QStringLiteral("txtStopAfterMinutes"));
     txtStopAfterMinutes_->setMaximumWidth(
         txtStopAfterMinutes_->fontMetrics().horizontalAdvance(QStringLiteral("0000000")) + 12);
     lblMinutes->setBuddy(txtStopAfterMinutes_);
-    auto* lblMinutesUnit = new QLabel(QStringLiteral("分（0: 制限なし）"), this);
+    auto* lblMinutesUnit = new QLabel(tr("分（0: 制限なし）"), this);
     auto* options = new QGridLayout;
     options->addWidget(lblSaveFolder, 0, 0);
     options->addWidget(txtSaveFolder_, 0, 1, 1, 2);
@@ -142,7 +141,7 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
     options->setColumnStretch(2, 1);
 
     // The live feed: off while the broker is empty.
-    auto* frame3 = new QGroupBox(QStringLiteral("ライブ配信"), this);
+    auto* frame3 = new QGroupBox(tr("ライブ配信"), this);
     frame3->setObjectName(QStringLiteral("Frame3"));
     auto* feedGrid = new QGridLayout(frame3);
     const auto feedRow = [this, frame3, feedGrid](int row, const QString& caption,
@@ -157,39 +156,35 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
     };
     const auto browse = [this, frame3, feedGrid](int row, const QString& name, QLineEdit* box,
                                                  const QString& filter) {
-        auto* button = new QPushButton(QStringLiteral("参照..."), frame3);
+        auto* button = new QPushButton(tr("参照..."), frame3);
         button->setObjectName(name);
         connect(button, &QPushButton::clicked, this,
                 [this, box, filter] { ChooseFile(box, filter); });
         feedGrid->addWidget(button, row, 2);
     };
-    txtBroker_ = feedRow(0, QStringLiteral("ブローカー"), QStringLiteral("txtBroker"));
-    txtBroker_->setPlaceholderText(QStringLiteral("mqtt://ホスト名:1883"));
-    txtBroker_->setToolTip(
-        QStringLiteral("mqtt://ホスト名[:ポート] または mqtts://ホスト名[:ポート]"
-                       "（空欄: 配信しない）"));
+    txtBroker_ = feedRow(0, tr("ブローカー"), QStringLiteral("txtBroker"));
+    txtBroker_->setPlaceholderText(tr("mqtt://ホスト名:1883"));
+    txtBroker_->setToolTip(tr("mqtt://ホスト名[:ポート] または mqtts://ホスト名[:ポート]"
+                              "（空欄: 配信しない）"));
     txtBroker_->setMinimumWidth(txtBroker_->fontMetrics().horizontalAdvance(
         QStringLiteral("mqtts://broker.example.org:8883")));
-    txtTopic_ = feedRow(1, QStringLiteral("トピック"), QStringLiteral("txtTopic"));
+    txtTopic_ = feedRow(1, tr("トピック"), QStringLiteral("txtTopic"));
     txtTopic_->setPlaceholderText(FeedTopic(FeedSettings{}));
-    txtClientId_ = feedRow(2, QStringLiteral("クライアントID"), QStringLiteral("txtClientId"));
-    txtClientId_->setPlaceholderText(QStringLiteral("自動"));
-    txtUsername_ = feedRow(3, QStringLiteral("ユーザー名"), QStringLiteral("txtUsername"));
-    txtPasswordFile_ =
-        feedRow(4, QStringLiteral("パスワードファイル"), QStringLiteral("txtPasswordFile"));
-    browse(4, QStringLiteral("cmdPasswordFile"), txtPasswordFile_,
-           QStringLiteral("すべてのファイル (*)|*|"));
-    txtCaFile_ = feedRow(5, QStringLiteral("CA証明書"), QStringLiteral("txtCaFile"));
-    txtCaFile_->setPlaceholderText(QStringLiteral("システムの証明書"));
+    txtClientId_ = feedRow(2, tr("クライアントID"), QStringLiteral("txtClientId"));
+    txtClientId_->setPlaceholderText(tr("自動"));
+    txtUsername_ = feedRow(3, tr("ユーザー名"), QStringLiteral("txtUsername"));
+    txtPasswordFile_ = feedRow(4, tr("パスワードファイル"), QStringLiteral("txtPasswordFile"));
+    browse(4, QStringLiteral("cmdPasswordFile"), txtPasswordFile_, tr("すべてのファイル (*)|*|"));
+    txtCaFile_ = feedRow(5, tr("CA証明書"), QStringLiteral("txtCaFile"));
+    txtCaFile_->setPlaceholderText(tr("システムの証明書"));
     browse(5, QStringLiteral("cmdCaFile"), txtCaFile_,
-           QStringLiteral("証明書 (*.crt *.pem)|*.crt;*.pem|すべてのファイル (*)|*|"));
+           tr("証明書 (*.crt *.pem)|*.crt;*.pem|すべてのファイル (*)|*|"));
 
     // Alert limits per unit in degrees; an empty box sets none.
-    auto* frame4 = new QGroupBox(QStringLiteral("警報（度、空欄: なし）"), this);
+    auto* frame4 = new QGroupBox(tr("警報（度、空欄: なし）"), this);
     frame4->setObjectName(QStringLiteral("Frame4"));
     auto* alertGrid = new QGridLayout(frame4);
-    const QString alertCaptions[3] = {QStringLiteral("上限"), QStringLiteral("下限"),
-                                      QStringLiteral("変化")};
+    const QString alertCaptions[3] = {tr("上限"), tr("下限"), tr("変化")};
     const QString alertNames[3] = {QStringLiteral("High"), QStringLiteral("Low"),
                                    QStringLiteral("Change")};
     for (int k = 0; k < 3; ++k) {
@@ -203,7 +198,7 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
             edit->setMaximumWidth(
                 edit->fontMetrics().horizontalAdvance(QStringLiteral("-000.000")) + 12);
             if (k == 2) {
-                edit->setToolTip(QStringLiteral("その台の最初の値からの変化（円周上で測る）"));
+                edit->setToolTip(tr("その台の最初の値からの変化（円周上で測る）"));
             }
             alertGrid->addWidget(edit, i + 1, k + 1);
             txtAlert_[size_t(i)][size_t(k)] = edit;
@@ -213,7 +208,7 @@ DialogSetting::DialogSetting(MeasurementStore& store, MessageBox& messages, File
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("OKButton"));
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    auto* cancel = new QPushButton(tr("ｷｬﾝｾﾙ"), this);
     cancel->setObjectName(QStringLiteral("CancelButton"));
     connect(ok, &QPushButton::clicked, this, &DialogSetting::OKButton_Click);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -303,7 +298,7 @@ void DialogSetting::OKButton_Click() {
 }
 
 void DialogSetting::ShowError(const QString& text) {
-    messages_.show(text, kErrorTitle, MsgButtons::Ok, MsgIcon::Error);
+    messages_.show(text, tr("エラーメッセージ"), MsgButtons::Ok, MsgIcon::Error);
 }
 
 void DialogSetting::ShowDevice(size_t i) {
@@ -316,7 +311,7 @@ void DialogSetting::ShowDevice(size_t i) {
     }
     const QString device = portDevice_(*port);
     const bool exists = DeviceExists(device);
-    const QString suffix = exists ? QString() : QStringLiteral("（なし）");
+    const QString suffix = exists ? QString() : tr("（なし）");
     const QFontMetrics metrics = label->fontMetrics();
     label->setText(metrics.elidedText(device, Qt::ElideMiddle,
                                       label->width() - metrics.horizontalAdvance(suffix) - 2) +
@@ -333,27 +328,26 @@ bool DialogSetting::CheckPorts() {
         const auto port = TextToInt16(txtComport_[i]->text());
         if (!port) {
             // Unchecked rows are stored too, so a text that cannot be stored is refused.
-            ShowError(chkID_[i]->text() +
-                      QStringLiteral("のポート番号が正しい数値ではありません。"));
+            ShowError(tr("%1のポート番号が正しい数値ではありません。").arg(chkID_[i]->text()));
             return false;
         }
         ports[i] = *port;
         if (chkID_[i]->isChecked()) {
             ++used;
             if (*port < 1 || *port > 256) {
-                ShowError(QStringLiteral("ポート番号の設定に誤りがあります。"));
+                ShowError(BadPortText());
                 return false;
             }
         }
     }
     if (used == 0) {
-        ShowError(QStringLiteral("使用ユニットにチェックが付いていません。"));
+        ShowError(tr("使用ユニットにチェックが付いていません。"));
         return false;
     }
     for (size_t i = 0; i < UNIT_COUNT; ++i) {
         for (size_t j = i + 1; j < UNIT_COUNT; ++j) {
             if (chkID_[i]->isChecked() && chkID_[j]->isChecked() && ports[i] == ports[j]) {
-                ShowError(QStringLiteral("同じポート番号の設定があります。"));
+                ShowError(SharedPortText());
                 return false;
             }
         }
@@ -379,7 +373,7 @@ std::optional<int16_t> DialogSetting::SelectedInterval() const {
 
 bool DialogSetting::CheckTime() {
     if (!SelectedInterval()) {
-        ShowError(QStringLiteral("時間の入力に誤りがあります。"));
+        ShowError(BadIntervalText());
         return false;
     }
     return true;
@@ -394,8 +388,8 @@ bool DialogSetting::CheckOptions() {
         }
     }
     if (!MinutesFromText(txtStopAfterMinutes_->text())) {
-        ShowError(QStringLiteral("測定時間の入力に誤りがあります。\n0 から %1 までの分数を入力して"
-                                 "ください（0: 制限なし）。")
+        ShowError(tr("測定時間の入力に誤りがあります。\n0 から %1 までの分数を入力して"
+                     "ください（0: 制限なし）。")
                       .arg(MAX_RUN_MINUTES));
         return false;
     }

@@ -3,6 +3,7 @@
 
 #include "measurement/Conversions.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,11 @@
 namespace k12 {
 
 namespace {
+
+// The context of the texts below in the translations.
+struct SettingsTr {
+    Q_DECLARE_TR_FUNCTIONS(Settings)
+};
 
 QString MflagKey(int i) {
     return QStringLiteral("Mflag%1").arg(i + 1);
@@ -173,22 +179,34 @@ QString SaveMeasInfo(const MeasurementStore& store, SettingsStore& settings) {
     if (error.isEmpty()) {
         return {};
     }
-    return QStringLiteral("測定条件を保存できませんでした。\n%1").arg(error);
+    return SettingsTr::tr("測定条件を保存できませんでした。\n%1").arg(error);
+}
+
+QString BadIntervalText() {
+    return SettingsTr::tr("時間の入力に誤りがあります。");
+}
+
+QString BadPortText() {
+    return SettingsTr::tr("ポート番号の設定に誤りがあります。");
+}
+
+QString SharedPortText() {
+    return SettingsTr::tr("同じポート番号の設定があります。");
 }
 
 std::optional<QString> SaveFolderProblem(const QString& folder) {
     const QFileInfo info(folder);
     if (folder.isEmpty()) {
-        return QStringLiteral("保存先のフォルダーが指定されていません。");
+        return SettingsTr::tr("保存先のフォルダーが指定されていません。");
     }
     if (!info.exists()) {
-        return QStringLiteral("保存先のフォルダーがありません。\n%1").arg(folder);
+        return SettingsTr::tr("保存先のフォルダーがありません。\n%1").arg(folder);
     }
     if (!info.isDir()) {
-        return QStringLiteral("保存先がフォルダーではありません。\n%1").arg(folder);
+        return SettingsTr::tr("保存先がフォルダーではありません。\n%1").arg(folder);
     }
     if (const QString reason = WriteProblem(folder); !reason.isEmpty()) {
-        return QStringLiteral("保存先のフォルダーに書き込めません。\n%1\n%2").arg(folder, reason);
+        return SettingsTr::tr("保存先のフォルダーに書き込めません。\n%1\n%2").arg(folder, reason);
     }
     return std::nullopt;
 }

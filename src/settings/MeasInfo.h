@@ -35,4 +35,10 @@ void WriteOptions(const MeasurementStore& store, SettingsStore& settings);
 // or not writable (tried by making a file there). A text for the operator, its lines apart.
 std::optional<QString> SaveFolderProblem(const QString& folder);
 
+// The settings dialog's refusals that the recorder gives for the same settings: an interval the
+// timing mode cannot take, a unit in use on an impossible COM number, two units on one.
+QString BadIntervalText();
+QString BadPortText();
+QString SharedPortText();
+
 } // namespace k12

@@ -3,6 +3,7 @@
 
 #include "measurement/Directions.h"
 
+#include <QCoreApplication>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -16,22 +17,26 @@ constexpr int RECEIVE_CYCLES = 100;
 constexpr int16_t MAX_AVERAGING = 100;
 
 DeviceError NotOpenError() {
-    return DeviceError(link_error::NotOpen, QStringLiteral("オープンされていない"));
+    return DeviceError(link_error::NotOpen,
+                       QCoreApplication::translate("ComDrv", "オープンされていない"));
 }
 DeviceError AlreadyOpenError() {
-    return DeviceError(link_error::AlreadyOpen, QStringLiteral("ポート接続動作中"));
+    return DeviceError(link_error::AlreadyOpen,
+                       QCoreApplication::translate("ComDrv", "ポート接続動作中"));
 }
 DeviceError TimeoutError() {
-    return DeviceError(link_error::Timeout, QStringLiteral("タイムアウト"));
+    return DeviceError(link_error::Timeout, QCoreApplication::translate("ComDrv", "タイムアウト"));
 }
 DeviceError BadReplyError() {
-    return DeviceError(link_error::BadReply, QStringLiteral("リターン文字列不正"));
+    return DeviceError(link_error::BadReply,
+                       QCoreApplication::translate("ComDrv", "リターン文字列不正"));
 }
 DeviceError LoggingError() {
-    return DeviceError(link_error::Busy, QStringLiteral("連続取り込み動作中"));
+    return DeviceError(link_error::Busy,
+                       QCoreApplication::translate("ComDrv", "連続取り込み動作中"));
 }
 DeviceError RangeError() {
-    return DeviceError(link_error::Busy, QStringLiteral("設定値範囲外"));
+    return DeviceError(link_error::Busy, QCoreApplication::translate("ComDrv", "設定値範囲外"));
 }
 
 bool IsBlank(QChar c) {

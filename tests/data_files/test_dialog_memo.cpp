@@ -227,7 +227,7 @@ class TestDialogMemo : public QObject {
         Click(*dialog, "OKButton");
 
         QCOMPARE(rig.files.requests.size(), 1);
-        QCOMPARE(rig.files.requests[0].filter, dedicated ? DEDICATED_FILTER : CSV_FILTER);
+        QCOMPARE(rig.files.requests[0].filter, dedicated ? DedicatedFilter() : CsvFilter());
         QCOMPARE(rig.writes.size(), 1);
         QCOMPARE(rig.writes[0].kind, dedicated ? QStringLiteral("zr5") : QStringLiteral("csv"));
         QCOMPARE(rig.writes[0].path, path);
@@ -372,7 +372,7 @@ class TestDialogMemo : public QObject {
             }
         });
         driver.start();
-        const auto path = files.openFileName(nullptr, DEDICATED_FILTER);
+        const auto path = files.openFileName(nullptr, DedicatedFilter());
         driver.stop();
         QVERIFY2(warning.contains(QStringLiteral("mistyped.zr5")), qPrintable(warning));
         QCOMPARE(path, std::optional<QString>());
@@ -382,8 +382,8 @@ class TestDialogMemo : public QObject {
     void qtFilterForm_data() {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QString>("qt");
-        QTest::newRow("csv") << CSV_FILTER << QStringLiteral("CSVファイル  (*.csv)");
-        QTest::newRow("dedicated") << DEDICATED_FILTER << QStringLiteral("専用ファイル  (*.zr5)");
+        QTest::newRow("csv") << CsvFilter() << QStringLiteral("CSVファイル  (*.csv)");
+        QTest::newRow("dedicated") << DedicatedFilter() << QStringLiteral("専用ファイル  (*.zr5)");
         QTest::newRow("no trailing bar")
             << QStringLiteral("A (*.a)|*.a") << QStringLiteral("A (*.a)");
         QTest::newRow("two pairs, bare description")
@@ -411,7 +411,7 @@ class TestDialogMemo : public QObject {
         // No to replacing: back to the dialog at that file; then a new file, Yes to creating.
         files.answers = {existing, fresh};
         messages.answers = {MsgAnswer::No, MsgAnswer::Yes};
-        QCOMPARE(files.saveFileName(nullptr, CSV_FILTER), std::optional<QString>(fresh));
+        QCOMPARE(files.saveFileName(nullptr, CsvFilter()), std::optional<QString>(fresh));
         QCOMPARE(files.filters, (QStringList{QStringLiteral("CSVファイル  (*.csv)"),
                                              QStringLiteral("CSVファイル  (*.csv)")}));
         QCOMPARE(files.starts, (QStringList{QString(), existing}));
@@ -427,12 +427,12 @@ class TestDialogMemo : public QObject {
         messages.clear();
         files.answers = {fresh, std::nullopt};
         messages.answers = {MsgAnswer::No};
-        QCOMPARE(files.saveFileName(nullptr, CSV_FILTER), std::nullopt);
+        QCOMPARE(files.saveFileName(nullptr, CsvFilter()), std::nullopt);
 
         // Opening asks nothing, even for a file that does not exist.
         messages.clear();
         files.answers = {fresh};
-        QCOMPARE(files.openFileName(nullptr, DEDICATED_FILTER), std::optional<QString>(fresh));
+        QCOMPARE(files.openFileName(nullptr, DedicatedFilter()), std::optional<QString>(fresh));
         QCOMPARE(files.saves.last(), false);
         QVERIFY(messages.shown.isEmpty());
     }
@@ -492,8 +492,8 @@ class TestDialogMemo : public QObject {
             static_cast<QDialog*>(dialog)->accept(); // virtual: the file dialog's own accept
         });
         driver.start();
-        const auto path = ofType ? files.saveFileNameOfType(nullptr, QcpChartMenu::kImageFilter)
-                                 : files.saveFileName(nullptr, DEDICATED_FILTER);
+        const auto path = ofType ? files.saveFileNameOfType(nullptr, QcpChartMenu::ImageFilter())
+                                 : files.saveFileName(nullptr, DedicatedFilter());
         driver.stop();
         if (!ofType) {
             QCOMPARE(seenFilter, QStringLiteral("専用ファイル  (*.zr5)"));

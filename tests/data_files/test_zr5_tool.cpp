@@ -136,12 +136,12 @@ class TestZr5Tool : public QObject {
     void refusedFiles_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("no rows") << ZrBytes().header().bytes << "データがありません";
+        QTest::newRow("no rows") << ZrBytes().header().bytes << "There is no data.";
         QTest::newRow("interval") << ZrBytes().header(-1, 32768, 1).row(1, 2, 3, 4).bytes
                                   << "32768";
         QTest::newRow("interval 0")
-            << ZrBytes().header(0, 0, 1).row(1, 2, 3, 4).bytes << "値 0 が範囲外";
-        QTest::newRow("cut short") << ZrBytes().header().bytes.left(20) << "途中で終わって";
+            << ZrBytes().header(0, 0, 1).row(1, 2, 3, 4).bytes << "interval 0 is out of range";
+        QTest::newRow("cut short") << ZrBytes().header().bytes.left(20) << "ends too early";
     }
     void refusedFiles() {
         QFETCH(QByteArray, bytes);
@@ -160,7 +160,7 @@ class TestZr5Tool : public QObject {
         }
         const Run missing = Tool({QStringLiteral("info"), Path("missing.zr5")});
         QCOMPARE(missing.exitCode, 1);
-        QVERIFY(missing.err.contains(QStringLiteral("データがありません")));
+        QVERIFY(missing.err.contains(QStringLiteral("There is no data.")));
     }
 
     void unwritableOutput() {
@@ -168,7 +168,7 @@ class TestZr5Tool : public QObject {
         QVERIFY(!file.isEmpty());
         const Run r = Tool({QStringLiteral("csv"), file, Path("no-folder/out.csv")});
         QCOMPARE(r.exitCode, 1);
-        QVERIFY(r.err.contains(QStringLiteral("保存できませんでした")));
+        QVERIFY(r.err.contains(QStringLiteral("could not be saved")));
     }
 
     void join_data() {
@@ -224,14 +224,14 @@ class TestZr5Tool : public QObject {
         QTest::addColumn<QString>("fault");
         QTest::addColumn<int>("lateMs"); // of the last piece's start time
         QTest::addColumn<QString>("reason");
-        QTest::newRow("timer differs") << "timer" << 0 << "タイマー（PCタイマー）";
-        QTest::newRow("interval differs") << "interval" << 0 << "測定間隔（1000 ms）";
-        QTest::newRow("gap") << "" << 1000 << "続き（2024/3/6 0:0:2）ではありません（間が空いて";
-        QTest::newRow("overlap") << "" << -1000 << "続き（2024/3/6 0:0:2）ではありません（重なって";
-        QTest::newRow("same start time") << "" << -2000 << "（重なっています）";
-        QTest::newRow("start time unreadable") << "start text" << 0 << "読み取れません";
-        QTest::newRow("file cut short") << "cut" << 0 << "途中で終わって";
-        QTest::newRow("file missing") << "missing" << 0 << "データがありません";
+        QTest::newRow("timer differs") << "timer" << 0 << "(PC timer) differs";
+        QTest::newRow("interval differs") << "interval" << 0 << "(1000 ms) differs";
+        QTest::newRow("gap") << "" << 1000 << "(2024/3/6 0:0:2): there is a gap";
+        QTest::newRow("overlap") << "" << -1000 << "(2024/3/6 0:0:2): they overlap";
+        QTest::newRow("same start time") << "" << -2000 << ": they overlap";
+        QTest::newRow("start time unreadable") << "start text" << 0 << "cannot be read";
+        QTest::newRow("file cut short") << "cut" << 0 << "ends too early";
+        QTest::newRow("file missing") << "missing" << 0 << "There is no data.";
     }
     void joinRefused() {
         QFETCH(QString, fault);

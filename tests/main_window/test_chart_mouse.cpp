@@ -515,7 +515,7 @@ class TestChartMouse : public QObject {
             QCoreApplication::processEvents();
         }
         QCOMPARE(files.requests.size(), 2);
-        QCOMPARE(files.requests[0].filter, QcpChartMenu::kImageFilter);
+        QCOMPARE(files.requests[0].filter, QcpChartMenu::ImageFilter());
         QCOMPARE(QImage(png).size(), r.plot->size() * 2);
         QCOMPARE(r.h.messages.shown.size(), 1);
         QVERIFY(r.h.messages.last().text.contains(bad));

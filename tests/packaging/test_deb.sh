@@ -87,10 +87,12 @@ done < <(dpkg-deb -c "$deb")
 stray=$(grep -vxE '|usr/|usr/(bin|share)/.*|usr/lib/((systemd/)?|systemd/system/|sysusers\.d/)|usr/lib/systemd/system/k12inc-record@\.service|usr/lib/sysusers\.d/k12inc-record\.conf' <<<"$files" || true)
 [ -z "$stray" ] || fail "unexpected paths: $(tr '\n' ' ' <<<"$stray")"
 
-# A manual page for every program.
+# A manual page for every program, in English and in Japanese.
 for f in $(grep -E '^usr/bin/.' <<<"$files"); do
-  page=usr/share/man/man1/$(basename "$f").1.gz
-  grep -qxF "$page" <<<"$files" || fail "no manual page /$page for /$f"
+  for dir in man1 ja/man1; do
+    page=usr/share/man/$dir/$(basename "$f").1.gz
+    grep -qxF "$page" <<<"$files" || fail "no manual page /$page for /$f"
+  done
 done
 
 mkdir -p "$out/root"
@@ -103,11 +105,13 @@ changelog_version=$(zcat "$root/usr/share/doc/k12inc/changelog.gz" | sed -nE '1s
 grep -qF "<release version=\"$version\"" "$root/usr/share/metainfo/org.example.k12inc.metainfo.xml" ||
   fail "the AppStream metadata has no release $version"
 
-# Every long option a tool's --help names is in its manual page.
+# Every long option a tool's --help names is in its manual pages.
 for tool in k12inc-record k12inc-unit k12inc-unit-sim k12inc-zr5; do
-  page=$(zcat "$root/usr/share/man/man1/$tool.1.gz" | sed 's/\\-/-/g')
-  for opt in $("$build/bin/$tool" --help 2>&1 | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
-    grep -qF -- "$opt" <<<"$page" || fail "$tool.1 does not describe $opt"
+  for dir in man1 ja/man1; do
+    page=$(zcat "$root/usr/share/man/$dir/$tool.1.gz" | sed 's/\\-/-/g')
+    for opt in $("$build/bin/$tool" --help 2>&1 | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
+      grep -qF -- "$opt" <<<"$page" || fail "$dir/$tool.1 does not describe $opt"
+    done
   done
 done
 

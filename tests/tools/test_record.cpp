@@ -51,31 +51,34 @@ void TestRecord::refusals_data() {
     // "@data" stands for the rig's data folder.
     const QStringList inData{QStringLiteral("--folder"), QStringLiteral("@data")};
     QTest::newRow("no unit in use") << inData << "MeasInfo/Mflag1=False;MeasInfo/Mflag2=False"
-                                    << "使用ユニットにチェックが付いていません。" << false;
+                                    << "No unit is ticked for use." << false;
     QTest::newRow("PC timer under a second")
         << inData << "MeasInfo/TimerType=True;MeasInfo/IntervalTM=400"
-        << "タイマー設定エラーのため測定開始できません。" << false;
+        << "The timer cannot be set: the measurement cannot start." << false;
     QTest::newRow("device timer in part tenths") << inData << "MeasInfo/IntervalTM=150"
-                                                 << "時間の入力に誤りがあります。" << false;
+                                                 << "The interval is not valid." << false;
     QTest::newRow("port out of range") << inData << "MeasInfo/CommPort2=0"
-                                       << "ポート番号の設定に誤りがあります。" << false;
+                                       << "A COM port number is not valid." << false;
     QTest::newRow("port shared") << inData << "MeasInfo/CommPort2=1"
-                                 << "同じポート番号の設定があります。" << false;
+                                 << "Two units have the same COM port number." << false;
     // The folder's other refusals are the settings dialog's, tested with it.
     QTest::newRow("no folder") << QStringList{} << ""
-                               << "保存先のフォルダーが指定されていません。" << false;
-    QTest::newRow("folder not writable") << QStringList{"--folder", "/proc"} << ""
-                                         << "保存先のフォルダーに書き込めません。 /proc " << false;
+                               << "No folder to save to is given." << false;
+    QTest::newRow("folder not writable")
+        << QStringList{"--folder", "/proc"} << ""
+        << "Cannot write into the folder to save to. /proc " << false;
     // The feed's and the alerts' refusals are tested with them; here that they stop the start.
     QTest::newRow("feed URL") << QStringList{"--folder", "@data", "--feed", "http://broker"} << ""
-                              << "ブローカーの指定に誤りがあります。 mqtt://" << false;
+                              << "The broker is not valid. Enter it as mqtt://" << false;
     QTest::newRow("feed password file others can read")
         << inData << "Feed/Broker=mqtt://localhost;Feed/Username=u;Feed/PasswordFile=/etc/passwd"
-        << "パスワードファイル /etc/passwd はグループやほかのユーザーも読めます。" << false;
+        << "The password file /etc/passwd can be read by its group or other users." << false;
     QTest::newRow("alert limit") << inData << "Alerts/Change2=0"
-                                 << "2台目の警報の変化に誤りがあります。" << false;
-    QTest::newRow("settings file missing") << QStringList{"--config", "@data/none.ini"} << ""
-                                           << "設定ファイル @data/none.ini がありません。" << false;
+                                 << "The change limit of the alert of Unit 2 is not valid."
+                                 << false;
+    QTest::newRow("settings file missing")
+        << QStringList{"--config", "@data/none.ini"} << ""
+        << "the settings file @data/none.ini does not exist" << false;
     QTest::newRow("unit out of range") << QStringList{"--units", "1,5"} << ""
                                        << "--units \"1,5\" is not a list" << true;
     QTest::newRow("device timer 0") << QStringList{"--device-timer", "0"} << ""
@@ -171,7 +174,7 @@ void TestRecord::faultEndsTheRun() {
     rig.start({"--folder", rig.folder()});
     QCOMPARE(rig.finish(), 1);
     // The window's message for the unit, as its message box shows it.
-    QVERIFY2(rig.err.contains(QRegularExpression(QStringLiteral("\\S 2台目: "))),
+    QVERIFY2(rig.err.contains(QRegularExpression(QStringLiteral("\\S Unit 2: "))),
              qPrintable(rig.err));
     QVERIFY(rig.out.contains(QStringLiteral("ended: a fault ended the run")));
     // The rows up to the fault are the last piece.
@@ -193,7 +196,7 @@ void TestRecord::eventLinesWithoutTerminal() {
     QCOMPARE(rig.finish(), 0);
 
     const QStringList lines = rig.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    const QStringList expected{"started ",        "unit 2 down: リターン文字列不正",
+    const QStringList expected{"started ",        "unit 2 down: Invalid reply",
                                "unit 2 back",     "SIGINT: stopping the run",
                                "piece 1 written", "ended: stopped by SIGINT"};
     QCOMPARE(lines.size(), expected.size());
@@ -205,7 +208,7 @@ void TestRecord::eventLinesWithoutTerminal() {
     }
     QVERIFY(!rig.out.contains(QLatin1Char('\r')));
     // The missed readings, as the window sums them up at the end.
-    QVERIFY2(rig.err.contains(QStringLiteral("2台目")), qPrintable(rig.err));
+    QVERIFY2(rig.err.contains(QStringLiteral("Unit 2: ")), qPrintable(rig.err));
 }
 
 void TestRecord::journalSharedWithTheWindow() {
@@ -225,7 +228,7 @@ void TestRecord::journalSharedWithTheWindow() {
         QVERIFY(other.waitForOutput(QStringLiteral("; no journal")));
         other.signal(SIGTERM);
         QCOMPARE(other.finish(), 0);
-        QVERIFY(other.err.contains(QStringLiteral("別の k12inc が一時保存を使用中です。")));
+        QVERIFY(other.err.contains(QStringLiteral("Another k12inc is keeping the run on disk.")));
     }
 
     // "started 2026/12/7 22:5:7: units ...": the run's start time.

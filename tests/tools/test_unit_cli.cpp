@@ -71,20 +71,19 @@ class TestUnitCli : public QObject {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("err");
         QTest::newRow("silent unit")
-            << QStringList{"probe", sim_.devicePath(Silent)} << "error 603: タイムアウト\n";
+            << QStringList{"probe", sim_.devicePath(Silent)} << "error 603: Timeout\n";
         QTest::newRow("garbage reading")
-            << QStringList{"get", sim_.devicePath(Garbage)} << "error 604: リターン文字列不正\n";
+            << QStringList{"get", sim_.devicePath(Garbage)} << "error 604: Invalid reply\n";
         QTest::newRow("interval out of range")
             << QStringList{"log", sim_.devicePath(Constant), "101", "1"}
-            << "error 605: 設定値範囲外\n";
+            << "error 605: Setting out of range\n";
         QTest::newRow("missing device") << QStringList{"probe", "/dev/k12-missing"}
-                                        << "error 701: /dev/k12-missing が見つかりません。\n";
+                                        << "error 701: /dev/k12-missing is not found.\n";
         QTest::newRow("unmapped COM number")
-            << QStringList{"probe", "200"}
-            << "error 701: COM200 (/dev/ttyS199) が見つかりません。\n";
+            << QStringList{"probe", "200"} << "error 701: COM200 (/dev/ttyS199) is not found.\n";
         QTest::newRow("no values while logging")
             << QStringList{"log", "--wait", "1", sim_.devicePath(Garbage), "1", "1"}
-            << "error 603: タイムアウト (1 秒間値が届きません)\n";
+            << "error 603: timeout (no value for 1 s)\n";
     }
     void deviceErrors() {
         QFETCH(QStringList, args);

@@ -5,11 +5,17 @@
 #include "platform/PortMap.h"
 #include "settings/MeasInfo.h"
 
+#include <QCoreApplication>
 #include <QDir>
 
 namespace k12 {
 
 namespace {
+
+// The context of the texts below in the translations.
+struct RecordTr {
+    Q_DECLARE_TR_FUNCTIONS(Record)
+};
 
 // A whole number lo..hi, nothing else around it.
 std::optional<int> NumberIn(const QString& text, int lo, int hi) {
@@ -52,12 +58,12 @@ std::variant<RecordOptions, QString> ParseRecordArgs(const QStringList& args) {
         if (withValue.contains(name)) {
             if (!value) {
                 if (k + 1 >= args.size()) {
-                    return QStringLiteral("%1 needs a value").arg(name);
+                    return RecordTr::tr("%1 needs a value").arg(name);
                 }
                 value = args[++k];
             }
         } else if (value) {
-            return QStringLiteral("%1 takes no value").arg(name);
+            return RecordTr::tr("%1 takes no value").arg(name);
         }
         if (name == u"--help" || name == u"-h") {
             o.help = true;
@@ -67,28 +73,28 @@ std::variant<RecordOptions, QString> ParseRecordArgs(const QStringList& args) {
             o.continueOnError = true;
         } else if (name == u"--config") {
             if (value->isEmpty()) {
-                return QStringLiteral("--config needs a file name");
+                return RecordTr::tr("--config needs a file name");
             }
             o.configFile = *value;
         } else if (name == u"--units") {
             o.units = UnitList(*value);
             if (!o.units) {
-                return QStringLiteral("--units \"%1\" is not a list of different units 1..4 "
-                                      "(e.g. 1,3)")
+                return RecordTr::tr("--units \"%1\" is not a list of different units 1..4 "
+                                 "(e.g. 1,3)")
                     .arg(*value);
             }
         } else if (name == u"--pc-timer" || name == u"--device-timer") {
             const bool pc = name == u"--pc-timer";
             if (timerSet && *o.pcTimer != pc) {
-                return QStringLiteral("--pc-timer and --device-timer exclude each other");
+                return RecordTr::tr("--pc-timer and --device-timer exclude each other");
             }
             // The interval is kept in milliseconds in 16 bits: 32 s at most.
             const auto n = pc ? NumberIn(*value, 1, 32) : NumberIn(*value, 1, 100);
             if (!n) {
-                return pc ? QStringLiteral("--pc-timer \"%1\" is not a number of seconds 1..32")
+                return pc ? RecordTr::tr("--pc-timer \"%1\" is not a number of seconds 1..32")
                                 .arg(*value)
-                          : QStringLiteral("--device-timer \"%1\" is not a number of tenths of a "
-                                           "second 1..100")
+                          : RecordTr::tr("--device-timer \"%1\" is not a number of tenths of a "
+                                      "second 1..100")
                                 .arg(*value);
             }
             timerSet = true;
@@ -97,25 +103,25 @@ std::variant<RecordOptions, QString> ParseRecordArgs(const QStringList& args) {
         } else if (name == u"--minutes") {
             const auto n = NumberIn(*value, 0, MAX_RUN_MINUTES);
             if (!n) {
-                return QStringLiteral("--minutes \"%1\" is not a number of minutes 0..%2")
+                return RecordTr::tr("--minutes \"%1\" is not a number of minutes 0..%2")
                     .arg(*value)
                     .arg(MAX_RUN_MINUTES);
             }
             o.minutes = *n;
         } else if (name == u"--folder") {
             if (value->isEmpty()) {
-                return QStringLiteral("--folder needs a folder");
+                return RecordTr::tr("--folder needs a folder");
             }
             o.folder = *value;
         } else if (name == u"--feed") {
             if (value->isEmpty()) {
-                return QStringLiteral("--feed needs a broker URL");
+                return RecordTr::tr("--feed needs a broker URL");
             }
             o.feed = *value;
         } else if (name.startsWith(QLatin1Char('-'))) {
-            return QStringLiteral("unknown option \"%1\"").arg(name);
+            return RecordTr::tr("unknown option \"%1\"").arg(name);
         } else {
-            return QStringLiteral("unexpected argument \"%1\"").arg(name);
+            return RecordTr::tr("unexpected argument \"%1\"").arg(name);
         }
     }
     return o;
@@ -154,7 +160,7 @@ std::optional<QString> SettingsRefusal(const MeasurementStore& store) {
     // a false time into every file.
     const int ms = store.IntervalTM;
     if (store.TimerType ? ms % 1000 != 0 : ms < 100 || ms > 10000 || ms % 100 != 0) {
-        return QStringLiteral("時間の入力に誤りがあります。");
+        return BadIntervalText();
     }
     for (int i = 0; i < UNIT_COUNT; ++i) {
         const UnitRecord& u = store.Units[size_t(i)];
@@ -162,11 +168,11 @@ std::optional<QString> SettingsRefusal(const MeasurementStore& store) {
             continue;
         }
         if (u.ComPort < MIN_COM_PORT || u.ComPort > MAX_COM_PORT) {
-            return QStringLiteral("ポート番号の設定に誤りがあります。");
+            return BadPortText();
         }
         for (int j = i + 1; j < UNIT_COUNT; ++j) {
             if (store.Units[size_t(j)].Mflag && store.Units[size_t(j)].ComPort == u.ComPort) {
-                return QStringLiteral("同じポート番号の設定があります。");
+                return SharedPortText();
             }
         }
     }
@@ -188,23 +194,23 @@ QString RunDescription(const MeasurementStore& store, const std::function<QStrin
                 << QStringLiteral("%1 (COM%2 %3)").arg(i + 1).arg(u.ComPort).arg(device(u.ComPort));
         }
     }
-    QString text = QStringLiteral("units %1; ").arg(units.join(QStringLiteral(", ")));
-    text += store.TimerType ? QStringLiteral("PC timer %1 s").arg(store.IntervalTM / 1000)
-                            : QStringLiteral("device timer %1 ms").arg(store.IntervalTM);
-    text += QStringLiteral("; pieces into %1").arg(store.SaveFolder);
+    QString text = RecordTr::tr("units %1; ").arg(units.join(QStringLiteral(", ")));
+    text += store.TimerType ? RecordTr::tr("PC timer %1 s").arg(store.IntervalTM / 1000)
+                            : RecordTr::tr("device timer %1 ms").arg(store.IntervalTM);
+    text += RecordTr::tr("; pieces into %1").arg(store.SaveFolder);
     if (store.StopAfterMinutes > 0) {
-        text += QStringLiteral("; stops after %1 min").arg(store.StopAfterMinutes);
+        text += RecordTr::tr("; stops after %1 min").arg(store.StopAfterMinutes);
     }
     if (store.ContinueOnError) {
-        text += QStringLiteral("; goes on through unit faults");
+        text += RecordTr::tr("; goes on through unit faults");
     }
     if (store.Feed.On()) {
-        text += QStringLiteral("; feed %1 topic %2").arg(store.Feed.Broker, FeedTopic(store.Feed));
+        text += RecordTr::tr("; feed %1 topic %2").arg(store.Feed.Broker, FeedTopic(store.Feed));
     }
     const auto limits = ParseAlertSettings(store.Alerts);
     if (const auto* parsed = std::get_if<AlertLimits>(&limits)) {
         if (const QString alerts = AlertLimitsDescription(*parsed); !alerts.isEmpty()) {
-            text += QStringLiteral("; alerts %1").arg(alerts);
+            text += RecordTr::tr("; alerts %1").arg(alerts);
         }
     }
     return text;

@@ -12,7 +12,7 @@ namespace k12 {
 namespace {
 
 QString Pieces(int n) {
-    return n == 1 ? QStringLiteral("1 piece") : QStringLiteral("%1 pieces").arg(n);
+    return n == 1 ? Recorder::tr("1 piece") : Recorder::tr("%1 pieces").arg(n);
 }
 
 QString SignalName(int signo) {
@@ -24,7 +24,7 @@ QString SignalName(int signo) {
     case SIGHUP:
         return QStringLiteral("SIGHUP");
     default:
-        return QStringLiteral("signal %1").arg(signo);
+        return Recorder::tr("signal %1").arg(signo);
     }
 }
 
@@ -44,8 +44,8 @@ std::optional<int> Recorder::Start(const QString& description) {
     }
     // The start would set it aside anyway; saying so tells where its rows went.
     if (const auto left = engine_.FindLeftover()) {
-        console_.Problem(QStringLiteral("a run journal left by an earlier program (start %1, %2 "
-                                        "rows) is kept in %3")
+        console_.Problem(tr("a run journal left by an earlier program (start %1, %2 "
+                            "rows) is kept in %3")
                              .arg(left->startTime.trimmed())
                              .arg(left->rows)
                              .arg(engine_.Journal().UnsavedFolder()));
@@ -56,10 +56,10 @@ std::optional<int> Recorder::Start(const QString& description) {
     startMs_ = clock_.monotonicMs();
     const RunReport report = engine_.Start();
     journalPath_ = engine_.JournalPath();
-    console_.Event(QStringLiteral("started %1: %2; %3")
-                       .arg(md_.StartTime, description,
-                            !journalPath_.isEmpty() ? QStringLiteral("journal %1").arg(journalPath_)
-                                                    : QStringLiteral("no journal")));
+    console_.Event(
+        tr("started %1: %2; %3")
+            .arg(md_.StartTime, description,
+                 !journalPath_.isEmpty() ? tr("journal %1").arg(journalPath_) : tr("no journal")));
     Handle(report, End::AtStart);
     if (exitStatus_) {
         return exitStatus_;
@@ -76,13 +76,12 @@ std::optional<int> Recorder::Start(const QString& description) {
 
 void Recorder::StopOnSignal(int signo) {
     if (stopping_ || exitStatus_) {
-        console_.Event(QStringLiteral("%1 ignored: the run is ending").arg(SignalName(signo)));
+        console_.Event(tr("%1 ignored: the run is ending").arg(SignalName(signo)));
         return;
     }
     stopping_ = true;
-    console_.Event(QStringLiteral("%1: stopping the run").arg(SignalName(signo)));
-    Handle(engine_.Stop(QStringLiteral("stopped by %1").arg(SignalName(signo))), End::Signal,
-           signo);
+    console_.Event(tr("%1: stopping the run").arg(SignalName(signo)));
+    Handle(engine_.Stop(tr("stopped by %1").arg(SignalName(signo))), End::Signal, signo);
     if (exitStatus_) {
         Q_EMIT finished(*exitStatus_);
     }
@@ -111,10 +110,8 @@ void Recorder::Handle(const RunReport& report, End cause, int signo) {
         ReportUnitChanges();
     }
     for (const WrittenPiece& piece : report.piecesWritten) {
-        console_.Event(QStringLiteral("piece %1 written: %2 (%3 rows)")
-                           .arg(piece.number)
-                           .arg(piece.path)
-                           .arg(piece.rows));
+        console_.Event(
+            tr("piece %1 written: %2 (%3 rows)").arg(piece.number).arg(piece.path).arg(piece.rows));
     }
     for (const RunMessage& m : report.notices) {
         console_.Problem(m.text);
@@ -139,12 +136,11 @@ int Recorder::Ending(const RunReport& report, End cause, int signo) {
     int status = EXIT_RUN_DONE;
     QString why;
     if (cause == End::Signal) {
-        why = QStringLiteral("stopped by %1").arg(SignalName(signo));
+        why = tr("stopped by %1").arg(SignalName(signo));
     } else if (report.durationOver) {
-        why = QStringLiteral("the run duration of %1 min is over").arg(md_.StopAfterMinutes);
+        why = tr("the run duration of %1 min is over").arg(md_.StopAfterMinutes);
     } else {
-        why = cause == End::AtStart ? QStringLiteral("the run could not start")
-                                    : QStringLiteral("a fault ended the run");
+        why = cause == End::AtStart ? tr("the run could not start") : tr("a fault ended the run");
         status = EXIT_RUN_FAILED;
     }
     const int last = engine_.Rows().Current() + 1;
@@ -154,15 +150,14 @@ int Recorder::Ending(const RunReport& report, End cause, int signo) {
     if (md_.SampleCount >= 1 && !lastWritten) {
         console_.Problem(
             !journalPath_.isEmpty()
-                ? QStringLiteral("the last piece (%1 rows) was not written; its rows stay in the "
-                                 "run journal %2")
+                ? tr("the last piece (%1 rows) was not written; its rows stay in the "
+                     "run journal %2")
                       .arg(md_.SampleCount)
                       .arg(journalPath_)
-                : QStringLiteral("the last piece (%1 rows) was not written and is lost")
-                      .arg(md_.SampleCount));
+                : tr("the last piece (%1 rows) was not written and is lost").arg(md_.SampleCount));
         status = EXIT_RUN_FAILED;
     }
-    console_.Event(QStringLiteral("ended: %1; %2, %3 rows, %4")
+    console_.Event(tr("ended: %1; %2, %3 rows, %4")
                        .arg(why, Elapsed())
                        .arg(RunRows())
                        .arg(Pieces(engine_.PiecesWritten())));
@@ -178,11 +173,10 @@ void Recorder::ReportUnitChanges() {
         shownError_[size_t(i)] = error;
         if (error) {
             const QString reason = engine_.LastError(i);
-            console_.Event(reason.isEmpty()
-                               ? QStringLiteral("unit %1 down").arg(i + 1)
-                               : QStringLiteral("unit %1 down: %2").arg(i + 1).arg(reason));
+            console_.Event(reason.isEmpty() ? tr("unit %1 down").arg(i + 1)
+                                            : tr("unit %1 down: %2").arg(i + 1).arg(reason));
         } else {
-            console_.Event(QStringLiteral("unit %1 back").arg(i + 1));
+            console_.Event(tr("unit %1 back").arg(i + 1));
         }
     }
 }
@@ -208,7 +202,7 @@ QString Recorder::StatusText() const {
             down += engine_.ShowsError(i) ? 1 : 0;
         }
     }
-    QString text = QStringLiteral("%1  %2 rows  %3  %4  %5 down")
+    QString text = tr("%1  %2 rows  %3  %4  %5 down")
                        .arg(Elapsed())
                        .arg(RunRows())
                        .arg(units.join(QLatin1Char(' ')), Pieces(engine_.PiecesWritten()))
@@ -221,7 +215,7 @@ QString Recorder::StatusText() const {
 
 QString Recorder::UnitValue(int i) const {
     if (engine_.ShowsError(i)) {
-        return QStringLiteral("エラー");
+        return tr("error");
     }
     const std::optional<float> v = engine_.Newest(i);
     return v ? FormatFixed3(*v) : QStringLiteral("-");

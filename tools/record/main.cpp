@@ -5,6 +5,7 @@
 #include "RecordSetup.h"
 #include "Recorder.h"
 #include "SignalWatch.h"
+#include "language/Language.h"
 #include "platform/PortMap.h"
 #include "platform/QtSerialPort.h"
 #include "platform/QtSettingsStore.h"
@@ -21,7 +22,13 @@ using namespace k12;
 
 namespace {
 
-constexpr const char* Usage =
+// The context of the texts below in the translations.
+struct RecordTr {
+    Q_DECLARE_TR_FUNCTIONS(Record)
+};
+
+constexpr const char* Usage = QT_TRANSLATE_NOOP(
+    "Record",
     "usage: k12inc-record [OPTION]...\n"
     "\n"
     "Measures with the settings of the window program (~/.config/K12INC/K12INC.ini: units in\n"
@@ -44,7 +51,11 @@ constexpr const char* Usage =
     "Status and events go to standard output (on a terminal, a status line rewritten in place),\n"
     "problems to standard error, each line with the local time in front.\n"
     "Exit status: 0 the run ended as asked (a signal, --minutes), 1 the units could not start or\n"
-    "a fault ended the run, 2 bad usage or refused settings (one line on standard error).\n";
+    "a fault ended the run, 2 bad usage or refused settings (one line on standard error).\n");
+
+void PrintUsage(std::FILE* stream) {
+    std::fputs(RecordTr::tr(Usage).toUtf8().constData(), stream);
+}
 
 int Refuse(const QString& problem) {
     // A message box's lines, on one line.
@@ -57,7 +68,7 @@ int Refuse(const QString& problem) {
 // What is wrong in one line, then the usage.
 int BadUsage(const QString& problem) {
     Refuse(problem);
-    std::fputs(Usage, stderr);
+    PrintUsage(stderr);
     return EXIT_REFUSED;
 }
 
@@ -68,16 +79,16 @@ std::unique_ptr<QtSettingsStore> OpenSettings(const QString& file, QString& prob
     }
     const QFileInfo info(file);
     if (!info.isFile()) {
-        problem = QStringLiteral("設定ファイル %1 がありません。").arg(file);
+        problem = RecordTr::tr("the settings file %1 does not exist").arg(file);
         return nullptr;
     }
     if (!info.isReadable()) {
-        problem = QStringLiteral("設定ファイル %1 を読めません。").arg(file);
+        problem = RecordTr::tr("the settings file %1 cannot be read").arg(file);
         return nullptr;
     }
     auto store = std::make_unique<QtSettingsStore>(info.absoluteFilePath());
     if (store->status() != QSettings::NoError) {
-        problem = QStringLiteral("設定ファイルの形式が正しくありません: %1").arg(file);
+        problem = RecordTr::tr("the settings file %1 is not a valid settings file").arg(file);
         return nullptr;
     }
     return store;
@@ -87,6 +98,8 @@ std::unique_ptr<QtSettingsStore> OpenSettings(const QString& file, QString& prob
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    // English unless the locale asks for Japanese, the engine's messages too: one language.
+    ChooseLanguage(Language::English);
     // First of all: a signal from now on ends the run properly instead of the program.
     SignalWatch signalWatch({SIGINT, SIGTERM, SIGHUP});
     // A closed output is an error to write to, not the end of the run.
@@ -98,7 +111,7 @@ int main(int argc, char* argv[]) {
     }
     const RecordOptions& options = std::get<RecordOptions>(parsed);
     if (options.help) {
-        std::fputs(Usage, stdout);
+        PrintUsage(stdout);
         return 0;
     }
     QString problem;
@@ -132,7 +145,7 @@ int main(int argc, char* argv[]) {
         Qt::QueuedConnection);
     const QString description =
         RunDescription(md, [&settings](int port) { return PortDevice(*settings, port); }) +
-        QStringLiteral("; settings %1").arg(settings->fileName());
+        RecordTr::tr("; settings %1").arg(settings->fileName());
     if (const auto status = recorder.Start(description)) {
         return *status;
     }

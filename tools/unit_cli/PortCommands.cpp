@@ -5,6 +5,7 @@
 #include "platform/SerialDevices.h"
 #include "platform/SettingsStore.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTextStream>
 #include <cstdio>
@@ -13,6 +14,11 @@
 namespace k12 {
 
 namespace {
+
+// The context of the texts below in the translations.
+struct UnitToolTr {
+    Q_DECLARE_TR_FUNCTIONS(UnitTool)
+};
 
 std::optional<int> ComNumber(const QString& text) {
     bool ok = false;
@@ -41,16 +47,16 @@ int BadUsage(const QString& message) {
 std::optional<int> CountArgs(const QString& command, const QStringList& args,
                              const QStringList& names) {
     if (args.size() < names.size())
-        return BadUsage(QStringLiteral("%1: missing %2")
-                            .arg(command, names.mid(args.size()).join(QStringLiteral(" and "))));
+        return BadUsage(UnitToolTr::tr("%1: missing %2")
+                            .arg(command, names.mid(args.size()).join(UnitToolTr::tr(" and "))));
     if (args.size() > names.size())
         return BadUsage(
-            QStringLiteral("%1: unexpected argument \"%2\"").arg(command, args[names.size()]));
+            UnitToolTr::tr("%1: unexpected argument \"%2\"").arg(command, args[names.size()]));
     return std::nullopt;
 }
 
 int NotAComNumber(const QString& command, const QString& text) {
-    return BadUsage(QStringLiteral("%1: \"%2\" is not a COM number (%3..%4)")
+    return BadUsage(UnitToolTr::tr("%1: \"%2\" is not a COM number (%3..%4)")
                         .arg(command, text)
                         .arg(MIN_COM_PORT)
                         .arg(MAX_COM_PORT));
@@ -68,31 +74,32 @@ int Sync(SettingsStore& store) {
 
 int Ports(SettingsStore& store, const QString& settingsFile, const QString& byIdFolder) {
     QTextStream out(stdout);
-    out << "Serial devices:\n";
+    out << UnitToolTr::tr("Serial devices:") << "\n";
     const auto devices = ListSerialDevices(byIdFolder);
     if (devices.empty())
-        out << "  (none)\n";
+        out << "  " << UnitToolTr::tr("(none)") << "\n";
     for (const SerialDevice& d : devices) {
         out << "  " << d.location << "\n";
-        const auto field = [&out](const char* name, const QString& value) {
+        const auto field = [&out](const QString& name, const QString& value) {
             if (!value.isEmpty())
                 out << "    " << name << value << "\n";
         };
-        field("description:   ", d.description);
-        field("manufacturer:  ", d.manufacturer);
-        field("serial number: ", d.serialNumber);
+        // Each name padded to the same width, in every language.
+        field(UnitToolTr::tr("description:   "), d.description);
+        field(UnitToolTr::tr("manufacturer:  "), d.manufacturer);
+        field(UnitToolTr::tr("serial number: "), d.serialNumber);
         for (const QString& link : d.byIdLinks)
-            field("by-id:         ", link);
+            field(UnitToolTr::tr("by-id:         "), link);
     }
-    out << "COM numbers assigned in [Ports] of " << settingsFile << ":\n";
+    out << UnitToolTr::tr("COM numbers assigned in [Ports] of %1:").arg(settingsFile) << "\n";
     const auto assigned = AssignedPorts(store);
     if (assigned.empty())
-        out << "  (none)\n";
+        out << "  " << UnitToolTr::tr("(none)") << "\n";
     for (const PortAssignment& a : assigned) {
         out << "  COM" << a.port << "  " << a.device << "  "
-            << (DeviceExists(a.device) ? "present" : "missing") << "\n";
+            << (DeviceExists(a.device) ? UnitToolTr::tr("present") : UnitToolTr::tr("missing")) << "\n";
     }
-    out << "Other COM numbers n stand for /dev/ttyS<n-1>.\n";
+    out << UnitToolTr::tr("Other COM numbers n stand for /dev/ttyS<n-1>.") << "\n";
     return 0;
 }
 
@@ -107,27 +114,26 @@ int Assign(QStringList args, SettingsStore& store, const QString& byIdFolder) {
     if (!port)
         return NotAComNumber(QStringLiteral("assign"), args[0]);
     if (!device.startsWith(QLatin1Char('/')))
-        return BadUsage(
-            QStringLiteral("assign: DEVICE \"%1\" is not an absolute path").arg(device));
+        return BadUsage(UnitToolTr::tr("assign: DEVICE \"%1\" is not an absolute path").arg(device));
     if (!force && !DeviceExists(device))
-        return Refuse(
-            QStringLiteral("%1 does not exist (assign it anyway with --force)").arg(device));
+        return Refuse(UnitToolTr::tr("%1 does not exist (assign it anyway with --force)").arg(device));
     // A folder or a plain file given by mistake would only fail at the next start.
     if (!force && !IsCharacterDevice(device))
-        return Refuse(QStringLiteral("%1 is not a character device (assign it anyway with "
-                                     "--force)")
+        return Refuse(UnitToolTr::tr("%1 is not a character device (assign it anyway with "
+                                "--force)")
                           .arg(device));
 
     AssignPort(store, *port, device);
     if (const int rc = Sync(store))
         return rc;
     QTextStream out(stdout);
-    out << "COM" << *port << " now stands for " << device << "\n";
+    out << UnitToolTr::tr("COM%1 now stands for %2").arg(*port).arg(device) << "\n";
     if (!device.startsWith(byIdFolder + QLatin1Char('/'))) {
         for (const QString& link : ByIdLinksTo(device, byIdFolder)) {
-            out << "Note: " << link << " names the same device and keeps its name when the "
-                << "adapter is plugged in again or elsewhere:\n  k12inc-unit assign " << *port
-                << " " << link << "\n";
+            out << UnitToolTr::tr("Note: %1 names the same device and keeps its name when the adapter "
+                             "is plugged in again or elsewhere:")
+                       .arg(link)
+                << "\n  k12inc-unit assign " << *port << " " << link << "\n";
         }
     }
     return 0;
@@ -142,8 +148,10 @@ int Unassign(const QStringList& args, SettingsStore& store) {
     const bool removed = UnassignPort(store, *port);
     if (const int rc = Sync(store))
         return rc;
-    QTextStream(stdout) << "COM" << *port << (removed ? " now stands for " : " stands for ")
-                        << DefaultPortDevice(*port) << (removed ? "" : " (it was not assigned)")
+    QTextStream(stdout) << (removed ? UnitToolTr::tr("COM%1 now stands for %2")
+                                    : UnitToolTr::tr("COM%1 stands for %2 (it was not assigned)"))
+                               .arg(*port)
+                               .arg(DefaultPortDevice(*port))
                         << "\n";
     return 0;
 }

@@ -2,6 +2,7 @@
 // k12inc-unit: talks to one angle unit through the unit driver, for diagnosis, and assigns
 // COM numbers to serial devices.
 #include "PortCommands.h"
+#include "language/Language.h"
 #include "measurement/Conversions.h"
 #include "platform/DeviceError.h"
 #include "platform/QtSerialPort.h"
@@ -20,7 +21,13 @@
 
 namespace {
 
-constexpr const char* Usage =
+// The context of the texts below in the translations.
+struct UnitToolTr {
+    Q_DECLARE_TR_FUNCTIONS(UnitTool)
+};
+
+constexpr const char* Usage = QT_TRANSLATE_NOOP(
+    "UnitTool",
     "usage: k12inc-unit probe PORT\n"
     "       k12inc-unit get PORT [COUNT]\n"
     "       k12inc-unit log [--wait SECONDS] PORT INTERVAL COUNT\n"
@@ -44,10 +51,10 @@ constexpr const char* Usage =
     "~/.config/K12INC/K12INC.ini, else /dev/ttyS<n-1>) or a device path starting with /.\n"
     "Testing aid: K12INC_SERIAL_BY_ID names a folder to use instead of /dev/serial/by-id.\n"
     "Exit status: 0 success, 1 device error (\"error <number>: <description>\" on stderr) or\n"
-    "refused assignment, 2 bad usage (what is wrong on stderr, then this text).\n";
+    "refused assignment, 2 bad usage (what is wrong on stderr, then this text).\n");
 
 int usage() {
-    std::fputs(Usage, stderr);
+    std::fputs(UnitToolTr::tr(Usage).toUtf8().constData(), stderr);
     return 2;
 }
 
@@ -89,9 +96,8 @@ void logValues(k12::ComDrv& drv, int interval, int count, int waitSeconds) {
                 sinceLast.restart();
             }
             if (printed < count && sinceLast.elapsed() > qint64(waitSeconds) * 1000)
-                error = k12::DeviceError(
-                    k12::link_error::Timeout,
-                    QStringLiteral("タイムアウト (%1 秒間値が届きません)").arg(waitSeconds));
+                error = k12::DeviceError(k12::link_error::Timeout,
+                                         UnitToolTr::tr("timeout (no value for %1 s)").arg(waitSeconds));
         }
         if (error || printed == count)
             QCoreApplication::exit(0);
@@ -115,11 +121,12 @@ void logValues(k12::ComDrv& drv, int interval, int count, int waitSeconds) {
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
+    k12::ChooseLanguage(k12::Language::English);
     QStringList args = QCoreApplication::arguments().mid(1);
     if (args.isEmpty())
-        return badUsage(QStringLiteral("missing command"));
+        return badUsage(UnitToolTr::tr("missing command"));
     if (args[0] == QLatin1String("-h") || args[0] == QLatin1String("--help")) {
-        std::fputs(Usage, stdout);
+        std::fputs(UnitToolTr::tr(Usage).toUtf8().constData(), stdout);
         return 0;
     }
     const QString command = args.takeFirst();
@@ -132,28 +139,28 @@ int main(int argc, char* argv[]) {
     static const QStringList driverCommands{QStringLiteral("probe"), QStringLiteral("get"),
                                             QStringLiteral("log")};
     if (!driverCommands.contains(command))
-        return badUsage(QStringLiteral("unknown command \"%1\"").arg(command));
+        return badUsage(UnitToolTr::tr("unknown command \"%1\"").arg(command));
     // "get: missing PORT", "log: unexpected argument \"x\"" and the like.
     const auto problem = [&command](const QString& text) {
         return badUsage(command + QStringLiteral(": ") + text);
     };
     const auto unexpected = [&problem](const QString& arg) {
-        return problem(QStringLiteral("unexpected argument \"%1\"").arg(arg));
+        return problem(UnitToolTr::tr("unexpected argument \"%1\"").arg(arg));
     };
 
     std::optional<int> waitSeconds;
     if (command == QLatin1String("log") && !args.isEmpty() && args[0] == QLatin1String("--wait")) {
         if (args.size() < 2)
-            return problem(QStringLiteral("missing SECONDS after --wait"));
+            return problem(UnitToolTr::tr("missing SECONDS after --wait"));
         const auto w = positive(args[1]);
         if (!w)
             return problem(
-                QStringLiteral("--wait \"%1\" is not a positive number of seconds").arg(args[1]));
+                UnitToolTr::tr("--wait \"%1\" is not a positive number of seconds").arg(args[1]));
         waitSeconds = *w;
         args.remove(0, 2);
     }
     if (args.isEmpty())
-        return problem(QStringLiteral("missing PORT"));
+        return problem(UnitToolTr::tr("missing PORT"));
 
     // PORT: a device path, or a COM number mapped through the settings store.
     const QString portText = args.takeFirst();
@@ -165,7 +172,7 @@ int main(int argc, char* argv[]) {
         const auto n = positive(portText);
         if (!n || *n > 256)
             return problem(
-                QStringLiteral("PORT \"%1\" is neither a COM number (1..256) nor a device path")
+                UnitToolTr::tr("PORT \"%1\" is neither a COM number (1..256) nor a device path")
                     .arg(portText));
         portNo = static_cast<int16_t>(*n);
         port = std::make_unique<k12::QtSerialPort>(store);
@@ -174,7 +181,7 @@ int main(int argc, char* argv[]) {
     int count = 1;
     int interval = 0;
     const auto notCount = [&problem](const QString& arg) {
-        return problem(QStringLiteral("COUNT \"%1\" is not a positive number").arg(arg));
+        return problem(UnitToolTr::tr("COUNT \"%1\" is not a positive number").arg(arg));
     };
     if (command == QLatin1String("probe")) {
         if (!args.isEmpty())
@@ -190,14 +197,14 @@ int main(int argc, char* argv[]) {
         }
     } else {
         if (args.size() < 2)
-            return problem(args.isEmpty() ? QStringLiteral("missing INTERVAL and COUNT")
-                                          : QStringLiteral("missing COUNT"));
+            return problem(args.isEmpty() ? UnitToolTr::tr("missing INTERVAL and COUNT")
+                                          : UnitToolTr::tr("missing COUNT"));
         if (args.size() > 2)
             return unexpected(args[2]);
         bool ok = false;
         interval = args[0].toShort(&ok); // the range is the driver's to check
         if (!ok)
-            return problem(QStringLiteral("INTERVAL \"%1\" is not a number").arg(args[0]));
+            return problem(UnitToolTr::tr("INTERVAL \"%1\" is not a number").arg(args[0]));
         const auto c = positive(args[1]);
         if (!c)
             return notCount(args[1]);
@@ -221,7 +228,10 @@ int main(int argc, char* argv[]) {
     } catch (const k12::DeviceError& e) {
         drv.DevClose();
         std::fflush(stdout);
-        std::fprintf(stderr, "error %d: %s\n", e.number(), qPrintable(e.description()));
+        std::fprintf(
+            stderr, "%s\n",
+            qPrintable(
+                UnitToolTr::tr("error %1: %2").arg(QString::number(e.number()), e.description())));
         return 1;
     }
     return 0;
