@@ -414,7 +414,8 @@ bool RunEngine::Place(int i, float v, RunReport& report) {
         }
         CutPiece(report);
     }
-    static const QString noReading = NoReadingError().description();
+    // In the program's language, chosen at its start.
+    const QString noReading = hole ? NoReadingError().description() : QString();
     const qint64 row = rows_.Upcoming(i);
     const RunRows::Place at = rows_.Take(i, hole ? &noReading : nullptr);
     if (at.slot == RunRows::Slot::Current) {
