@@ -63,7 +63,21 @@ std::optional<QString> ModuleData::PollUnits() {
 
 std::optional<QString> ModuleData::StartLogging() {
     const auto steps = static_cast<int16_t>(IntervalTM / 100);
-    return ForEachUnitInUse([steps](int, ComDrv& drv) { drv.LogStart(steps); });
+    return ForEachUnitInUse([steps](int, ComDrv& drv) {
+        try {
+            drv.LogStart(steps);
+        } catch (const DeviceError&) {
+            // A unit left streaming by a program that ended without "STP" (killed, or the PC
+            // lost power) has readings, or the late answer to the probe, before its "OK".
+            // Stopped, it is asked once more; a unit that refuses again, or never answered, is
+            // reported as before.
+            if (drv.LastStartReply().isEmpty()) {
+                throw;
+            }
+            drv.StopStream();
+            drv.LogStart(steps);
+        }
+    });
 }
 
 std::optional<QString> ModuleData::StopLogging(const std::array<bool, UNIT_COUNT>& skip) {

@@ -234,6 +234,7 @@ void ComDrv::LogStart(int16_t Interval) {
 
     SendCommand(QStringLiteral("RUN00"));
     const QString line = ReceiveLine();
+    LastStartReply_ = line;
     if (line != QLatin1String("OK")) {
         if (line.isEmpty()) {
             ThrowIfPortFailed();

@@ -47,6 +47,8 @@ class ComDrv : public QObject {
     // away what it sent before its answer, so that the next command's reply comes clean. A unit
     // that does not answer is no error here.
     void StopStream();
+    // The line that answered the last "RUN00" (empty after a time-out).
+    const QString& LastStartReply() const { return LastStartReply_; }
     int16_t GetLogLen() const;
     double GetLog();
 
@@ -102,6 +104,7 @@ class ComDrv : public QObject {
     QByteArray RcvBuf_;
     bool RcvNoise_ = false; // the line in RcvBuf_ grew too long: skipped up to its LF
     quint64 LinesReceived_ = 0;
+    QString LastStartReply_;
     std::array<double, LOG_CAPACITY> LogBuf_{};
     int16_t LogWp_ = 0;
     int16_t LogRp_ = 0;

@@ -77,6 +77,8 @@ class TestUnitSet : public QObject {
     void setPcTimer();
     void logStartInterval_data();
     void logStartInterval();
+    void unitLeftStreaming_data();
+    void unitLeftStreaming();
     void logStopOnClosedLinkIsReported();
     void unloadDriversClosesPorts();
 };
@@ -224,6 +226,43 @@ void TestUnitSet::logStartInterval() {
     QVERIFY(rig.md.LogStopAll());
     QVERIFY(rig.portOf(0).commands().contains("STP"));
     QVERIFY(rig.portOf(3).commands().contains("STP"));
+}
+
+void TestUnitSet::unitLeftStreaming_data() {
+    QTest::addColumn<QByteArray>("firstReply");
+    QTest::addColumn<QByteArray>("secondReply");
+    QTest::addColumn<bool>("started");
+    // A program killed while logging leaves the unit streaming: its readings, or the probe's
+    // late answer, come before the "OK" to "RUN00".
+    QTest::newRow("a reading") << QByteArray("12.5\r\n") << QByteArray("OK\r\n") << true;
+    QTest::newRow("the probe's answer") << QByteArray("K12\r\n") << QByteArray("OK\r\n") << true;
+    QTest::newRow("NG twice") << QByteArray("NG\r\n") << QByteArray("NG\r\n") << false;
+    QTest::newRow("no reply") << QByteArray() << QByteArray("OK\r\n") << false;
+}
+
+void TestUnitSet::unitLeftStreaming() {
+    QFETCH(QByteArray, firstReply);
+    QFETCH(QByteArray, secondReply);
+    QFETCH(bool, started);
+    Rig rig;
+    rig.use({1});
+    rig.fakes[0].reply("RUN00", firstReply);
+    rig.fakes[0].reply("STP", "12.6\r\n12.7\r\nOK\r\n");
+    rig.fakes[0].reply("RUN00", secondReply);
+    rig.md.IntervalTM = 100;
+    QVERIFY(rig.md.DevOpenAll());
+    QCOMPARE(rig.md.LogStartAll(), started);
+    const QByteArrayList asked = firstReply.isEmpty()
+                                     ? QByteArrayList{"", "RUN00"}
+                                     : QByteArrayList{"", "RUN00", "STP", "RUN00"};
+    QCOMPARE(rig.portOf(1).commands(), asked);
+    QCOMPARE(rig.md.Drivers[1]->Logflg(), started);
+    if (started) {
+        QVERIFY(rig.box.shown.isEmpty());
+        QCOMPARE(rig.md.Drivers[1]->RcvBufSize(), 0);
+    } else {
+        rig.verifyMessage(QStringLiteral("リターン文字列不正"));
+    }
 }
 
 void TestUnitSet::logStopOnClosedLinkIsReported() {
