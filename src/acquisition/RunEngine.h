@@ -107,6 +107,10 @@ class RunEngine {
     // The live feed of the current (or last) run; null when it has none.
     const FeedPublisher* Feed() const { return feed_.Publisher(); }
     const AngleAlerts& Alerts() const { return feed_.Alerts(); }
+    // The device a COM number stands for, named in the feed's status.
+    void SetPortDevices(std::function<QString(int)> lookup) {
+        feed_.SetPortDevices(std::move(lookup));
+    }
     // The journal file of the store's piece; empty when none is written.
     QString JournalPath() const;
 

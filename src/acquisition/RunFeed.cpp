@@ -22,6 +22,9 @@ void RunFeed::Start(const MeasurementStore& md, const QDateTime& start, RunRepor
     for (int i = 0; i < UNIT_COUNT; ++i) {
         inUse_[size_t(i)] = info.inUse[size_t(i)] = md.Units[i].Mflag;
         info.comPorts[size_t(i)] = md.Units[i].ComPort;
+        if (portDevice_ && md.Units[i].Mflag) {
+            info.devices[size_t(i)] = portDevice_(md.Units[i].ComPort);
+        }
     }
     if (!md.Feed.On()) {
         return;

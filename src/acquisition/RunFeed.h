@@ -36,6 +36,7 @@ class RunFeed {
     // most ten seconds).
     void Finish(const FeedRunEnd& end, const QDateTime& now);
     void TakeNotices(RunReport& report);
+    void SetPortDevices(std::function<QString(int)> lookup) { portDevice_ = std::move(lookup); }
 
     bool On() const { return feed_ != nullptr; }
     const FeedPublisher* Publisher() const { return feed_.get(); }
@@ -43,6 +44,7 @@ class RunFeed {
 
   private:
     std::unique_ptr<FeedPublisher> feed_;
+    std::function<QString(int)> portDevice_;
     AngleAlerts alerts_;
     QDateTime start_;
     int16_t interval_ = 0;

@@ -71,6 +71,7 @@ int main(int argc, char* argv[]) {
     // Each run's rows are kept on disk while it runs, so a crash loses at most about a second.
     RunJournal journal(RunJournal::DefaultFolder(), messages);
     RunEngine engine(md, clock, journal);
+    engine.SetPortDevices([&settings](int port) { return PortDevice(settings, port); });
     FormMain form(FormMainServices{md, chart, messages, settings, engine}, std::move(dialogs));
     messages.setParent(&form);
     moveTool = new MoveToolLauncher(&form);

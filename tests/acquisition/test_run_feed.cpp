@@ -46,6 +46,7 @@ class TestRunFeed : public QObject {
         rig.md.Feed.Broker = broker.url();
         rig.md.Feed.Topic = kTopic;
         rig.md.Alerts.High[0] = QStringLiteral("20");
+        rig.engine.SetPortDevices([](int port) { return QStringLiteral("/dev/ttyUSB%1").arg(port); });
         QVERIFY(!rig.start().ended);
 
         // Unit 1 rises through its limit and back; unit 2's line fails after row 4, and it is
@@ -93,6 +94,15 @@ class TestRunFeed : public QObject {
                  (QStringList{"unit-down", "alert-raised", "piece-written", "unit-back",
                               "alert-cleared", "piece-written", "piece-written", "run-ended"}));
         QCOMPARE(rig.engine.Feed()->Health().queued, 0);
+        // The status names each unit's port and the device it stands for.
+        const auto status = sub.messages(kTopic + QStringLiteral("/status"));
+        QVERIFY(!status.empty());
+        QStringList ports;
+        for (const QJsonValue u : status.back().json().value(QStringLiteral("units")).toArray()) {
+            ports << u[QStringLiteral("port")].toString() + QLatin1Char(' ') +
+                         u[QStringLiteral("device")].toString();
+        }
+        QCOMPARE(ports, (QStringList{"COM1 /dev/ttyUSB1", "COM2 /dev/ttyUSB2"}));
     }
 };
 

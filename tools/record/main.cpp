@@ -131,6 +131,7 @@ int main(int argc, char* argv[]) {
     // The same journal folder and lock as the window: one of them keeps the journal.
     RunJournal journal(RunJournal::DefaultFolder(), messages);
     RunEngine engine(md, clock, journal);
+    engine.SetPortDevices([&settings](int port) { return PortDevice(*settings, port); });
     if (const auto refusal = engine.StartRefusal()) {
         return Refuse(refusal->text);
     }
