@@ -32,7 +32,7 @@ start_units() {
     ${K12_SIM_ARGS:-} >"$2" 2>&1 &
   UNITS_PID=$!
   for _ in $(seq 50); do
-    [ "$(grep -c '^COM' "$2" 2>/dev/null)" -ge 2 ] && return 0
+    [ "$(grep -c '^COM' "$2" 2>/dev/null)" -ge 2 ] 2>/dev/null && return 0
     kill -0 "$UNITS_PID" 2>/dev/null || break
     sleep 0.1
   done
