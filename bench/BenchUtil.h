@@ -6,36 +6,66 @@
 // which bench/run.sh collects into one table; anything else a benchmark prints is for people.
 #pragma once
 
+#include "FreePort.h"
+
 #include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QString>
+#include <QTemporaryDir>
+#include <QThread>
 #include <QtGlobal>
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstdio>
 #include <ctime>
 #include <functional>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
 namespace k12::bench {
 
-// A loopback port nothing listens on now.
-inline int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
-        port = ntohs(a.sin_port);
+// A mosquitto broker of the benchmark's own on a free loopback port, while the object lives;
+// port() is 0 when the machine has no mosquitto.
+class BenchBroker {
+  public:
+    BenchBroker() {
+        if (QStandardPaths::findExecutable(QStringLiteral("mosquitto")).isEmpty()) {
+            return;
+        }
+        const int port = test::FreePort();
+        QByteArray text = "listener " + QByteArray::number(port) +
+                          " 127.0.0.1\nallow_anonymous true\nlog_dest none\n";
+        // As root the broker would switch to its own user.
+        if (const passwd* pw = ::getpwuid(::geteuid())) {
+            text += QByteArray("user ") + pw->pw_name + '\n';
+        }
+        QFile conf(dir_.filePath(QStringLiteral("mosquitto.conf")));
+        if (!conf.open(QIODevice::WriteOnly) || conf.write(text) != text.size()) {
+            return;
+        }
+        conf.close();
+        process_.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
+        if (process_.waitForStarted()) {
+            QThread::msleep(300);
+            port_ = port;
+        }
     }
-    ::close(fd);
-    return port;
-}
+    ~BenchBroker() {
+        process_.terminate();
+        process_.waitForFinished();
+    }
+    BenchBroker(const BenchBroker&) = delete;
+    BenchBroker& operator=(const BenchBroker&) = delete;
+
+    int port() const { return port_; }
+
+  private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    int port_ = 0;
+};
 
 struct Timing {
     double median = 0.0;

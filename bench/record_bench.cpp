@@ -10,20 +10,14 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
-#include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
-#include <netinet/in.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -185,29 +179,11 @@ int main(int argc, char** argv) {
     ReportValue("record: peak RSS, 1 min at 100 ms", steadyMb, "MB", "< 60");
 
     // The same with the live feed on, to a broker of the benchmark's own.
-    if (!QStandardPaths::findExecutable(QStringLiteral("mosquitto")).isEmpty()) {
-        QTemporaryDir brokerDir;
-        const int port = FreePort();
-        QFile conf(brokerDir.filePath(QStringLiteral("mosquitto.conf")));
-        QByteArray text = "listener " + QByteArray::number(port) +
-                          " 127.0.0.1\nallow_anonymous true\nlog_dest none\n";
-        if (const passwd* pw = ::getpwuid(::geteuid())) {
-            text += QByteArray("user ") + pw->pw_name + '\n';
-        }
-        if (!conf.open(QIODevice::WriteOnly) || conf.write(text) != text.size()) {
-            return 1;
-        }
-        conf.close();
-        QProcess broker;
-        broker.start(QStringLiteral("mosquitto"), {QStringLiteral("-c"), conf.fileName()});
-        broker.waitForStarted();
-        QThread::msleep(300);
+    if (const BenchBroker broker; broker.port() != 0) {
+        const int port = broker.port();
         double feedCpu = 0.0;
         double feedMb = 0.0;
-        const bool ok = steady("mqtt://127.0.0.1:" + QByteArray::number(port), feedCpu, feedMb);
-        broker.terminate();
-        broker.waitForFinished();
-        if (!ok) {
+        if (!steady("mqtt://127.0.0.1:" + QByteArray::number(port), feedCpu, feedMb)) {
             return 1;
         }
         ReportValue("record: CPU with the live feed and an alert on (1 min)", feedCpu, "%", "< 1");

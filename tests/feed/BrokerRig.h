@@ -4,6 +4,7 @@
 // A real mosquitto broker on a free loopback port with a configuration the test writes (never
 // the system's broker), and a subscriber that records what it receives.
 
+#include "FreePort.h"
 #include "RunTool.h"
 
 #include <QByteArray>
@@ -22,22 +23,6 @@
 #include <vector>
 
 namespace k12::test {
-
-// A loopback port nothing listens on now.
-inline int FreePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof a;
-    int port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len) == 0) {
-        port = ntohs(a.sin_port);
-    }
-    ::close(fd);
-    return port;
-}
 
 inline void RunOk(const QString& program, const QStringList& args) {
     const ToolResult r = RunTool(program, args, {}, 30000);
